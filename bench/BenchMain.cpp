@@ -1,0 +1,68 @@
+// Runs the benchmarks and then prints, for every benchmark measured at a
+// frame size, its time per iteration divided by the time of BM_Memcpy (one
+// memcpy of a frame) at the same size in the same run. With
+// --benchmark_repetitions=N the best (smallest) repetition of each is used,
+// which keeps the ratios steady on a busy machine.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+      const std::string name = run.benchmark_name();
+      const auto slash = name.find('/');
+      if (slash == std::string::npos) continue;
+      const double seconds = run.real_accumulated_time / double(run.iterations);
+      auto [it, added] = best_.emplace(name, seconds);
+      if (added) order_.push_back(name);
+      else if (seconds < it->second) it->second = seconds;
+      if (name.compare(0, slash, "BM_Memcpy") == 0) {
+        auto [m, fresh] = memcpy_.emplace(name.substr(slash), seconds);
+        if (!fresh && seconds < m->second) m->second = seconds;
+      }
+    }
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    if (memcpy_.empty()) return;
+    std::printf("\nRatio to one memcpy of a frame of the same size (same run):\n");
+    for (const std::string& name : order_) {
+      const double seconds = best_[name];
+      const auto slash = name.find('/');
+      // The size is the first two arguments; a benchmark may add more after them.
+      std::string size = name.substr(slash);
+      const auto third = size.find('/', size.find('/', 1) + 1);
+      if (third != std::string::npos) size.resize(third);
+      const auto base = memcpy_.find(size);
+      if (base == memcpy_.end() || base->second <= 0) continue;
+      std::printf("  %-52s %8.3f x memcpy\n", name.c_str(), seconds / base->second);
+    }
+  }
+
+ private:
+  std::vector<std::string> order_;
+  std::map<std::string, double> best_;
+  std::map<std::string, double> memcpy_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,25 @@
+// Frame sizes and helpers shared by the benchmarks.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fade/Graphics.h"
+
+namespace velmora::bench {
+
+// Bytes of one 24-bit frame with rows padded to 4 bytes.
+inline std::size_t FrameBytes(int width, int height) {
+  return std::size_t(Image24::StrideFor(width)) * std::size_t(height);
+}
+
+// Registers the two screen sizes every benchmark runs at; the arguments are
+// width and height, so a benchmark's name ends in "/1920/1080" or
+// "/3840/2160", which BenchMain matches against the memcpy benchmark.
+inline void FrameSizes(benchmark::internal::Benchmark* b) {
+  b->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMicrosecond);
+}
+
+}  // namespace velmora::bench

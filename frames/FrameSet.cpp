@@ -86,8 +86,8 @@ std::string FrameSetPath(const std::string& name) {
   return path + name + ".fms";
 }
 
-bool ReadFrameSetFile(const std::string& path, FrameList& list) {
-  list.Clear();
+bool ReadFrameSetRecords(const std::string& path, FrameList& read) {
+  read.Clear();
   ClearOsError();
   FilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file) {
@@ -95,7 +95,6 @@ bool ReadFrameSetFile(const std::string& path, FrameList& list) {
     ThrowOsError("Opening", path, LastOsError());
   }
 
-  FrameList read;
   std::uint64_t offset = 0;
   FrameRecord buffer;
   for (;;) {
@@ -125,7 +124,13 @@ bool ReadFrameSetFile(const std::string& path, FrameList& list) {
   }
   ClearOsError();
   if (std::fclose(file.release()) != 0) ThrowOsError("Closing", path, LastOsError());
+  return true;
+}
 
+bool ReadFrameSetFile(const std::string& path, FrameList& list) {
+  list.Clear();
+  FrameList read;
+  if (!ReadFrameSetRecords(path, read)) return false;
   AppendFrameRecord(read);
   list = std::move(read);
   return true;

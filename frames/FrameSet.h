@@ -43,6 +43,12 @@ std::string FrameSetPath(const std::string& name);
 // including a partial last record; list is left empty then.
 bool ReadFrameSetFile(const std::string& path, FrameList& list);
 
+// Reads the whole records of the file at path into list, as they are, with
+// no trailing entry added (for tools that show a file's content). Returns
+// false when no file exists there. On a failure it throws EInOutError and
+// list keeps the whole records read before the failure.
+bool ReadFrameSetRecords(const std::string& path, FrameList& list);
+
 // Writes entries 0 to count-2 of list to path, byte for byte. The records go
 // to a temporary file in the same directory, which then replaces path in one
 // step, so a failure leaves any previous file whole; the temporary file is

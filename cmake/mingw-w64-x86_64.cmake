@@ -8,7 +8,10 @@ find_program(CMAKE_C_COMPILER NAMES ${VELMORA_MINGW_PREFIX}-gcc-posix ${VELMORA_
 find_program(CMAKE_CXX_COMPILER NAMES ${VELMORA_MINGW_PREFIX}-g++-posix ${VELMORA_MINGW_PREFIX}-g++ REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${VELMORA_MINGW_PREFIX}-windres REQUIRED)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${VELMORA_MINGW_PREFIX})
+# Libraries and headers come from the mingw-w64 sysroot and from the prefixes
+# in CMAKE_PREFIX_PATH (the cross-built libjpeg-turbo), never from the host's
+# /usr/include or /usr/lib.
+set(CMAKE_FIND_ROOT_PATH /usr/${VELMORA_MINGW_PREFIX} ${CMAKE_PREFIX_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# Runs Windows programs of the cross build under Wine, in a prefix and on a
+# display that belong to one build tree.
+#
+#   wine-run.sh PROGRAM.exe [ARGS...]   run a program, return its exit code
+#   wine-run.sh setup                   make the prefix if missing, set fonts,
+#                                       choose a display (start Xvfb if needed)
+#   wine-run.sh cleanup                 stop wineserver and our Xvfb
+#   wine-run.sh winpath UNIX-PATH       print the path as Windows sees it
+#   wine-run.sh env                     print the settings for `eval`
+#
+# Settings (environment):
+#   VELMORA_WINE_STATE   directory for the session files (required; the
+#                        build's generated wrapper sets it)
+#   WINEPREFIX           defaults to $VELMORA_WINE_STATE/../wineprefix
+#   VELMORA_WINE_DISPLAY "auto" (default: $DISPLAY when it answers, else Xvfb),
+#                        "xvfb" (always a private Xvfb) or a display like ":0"
+#   VELMORA_WINE_GEOMETRY  Xvfb screen, default 1024x768x24
+set -euo pipefail
+
+state=${VELMORA_WINE_STATE:?VELMORA_WINE_STATE must name the session directory}
+mkdir -p "$state"
+state=$(cd "$state" && pwd)
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$state")/wineprefix}
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko install dialogs; nothing here needs them.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Wine reads the command line and file names in the Unix locale's encoding.
+export LC_ALL=${VELMORA_WINE_LOCALE:-C.UTF-8}
+
+display_file=$state/display
+xvfb_pid_file=$state/xvfb.pid
+
+log() { printf '[wine-run] %s\n' "$*" >&2; }
+
+wine_bin=$(command -v wine || true)
+[ -n "$wine_bin" ] || { log "wine is not installed (run tools/setup.sh)"; exit 127; }
+wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+
+# A wineserver that keeps no test's output pipes open, so ctest does not wait
+# for it when a test ends. It lingers a minute after its last client.
+start_wineserver() {
+  "$wineserver_bin" -p60 </dev/null >/dev/null 2>&1 9>&- || true
+}
+
+make_prefix() {
+  exec 9>"$state/prefix.lock"
+  flock 9
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    DISPLAY='' "$wine_bin" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    "$wineserver_bin" -w 9>&-
+  fi
+  flock -u 9
+  exec 9>&-
+}
+
+set_fonts() {
+  # Traditional Chinese UI fonts map to the installed CJK font. The .reg file
+  # is UTF-16 so that the names survive any locale.
+  local reg=$state/fonts.reg
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    for face in 細明體 新細明體 PMingLiU MingLiU; do
+      printf '"%s"="WenQuanYi Micro Hei"\r\n' "$face"
+    done
+  } | iconv -f UTF-8 -t UTF-16 > "$reg"
+  DISPLAY='' "$wine_bin" regedit /S "$(to_winpath "$reg")" </dev/null >/dev/null 2>&1
+}
+
+to_winpath() {
+  local p=$1
+  case $p in /*) ;; *) p=$PWD/$p ;; esac
+  printf 'Z:%s\n' "${p//\//\\}"
+}
+
+display_answers() {
+  [ -n "${1:-}" ] && DISPLAY=$1 xdpyinfo >/dev/null 2>&1
+}
+
+start_xvfb() {
+  local geometry=${VELMORA_WINE_GEOMETRY:-1024x768x24}
+  local numfile=$state/xvfb.num
+  rm -f "$numfile"
+  # -displayfd: Xvfb takes the first free display number and writes it once
+  # it accepts connections. setsid keeps it out of ctest's process group;
+  # its output goes to a file so ctest does not wait on it.
+  setsid Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp \
+    3>"$numfile" </dev/null >"$state/xvfb.log" 2>&1 &
+  local pid=$!
+  local i
+  for i in $(seq 1 100); do
+    if [ -s "$numfile" ]; then break; fi
+    if ! kill -0 "$pid" 2>/dev/null; then log "Xvfb failed:"; cat "$state/xvfb.log" >&2; return 1; fi
+    sleep 0.1
+  done
+  [ -s "$numfile" ] || { log "Xvfb did not start"; kill "$pid" 2>/dev/null; return 1; }
+  echo "$pid" > "$xvfb_pid_file"
+  printf ':%s\n' "$(tr -dc 0-9 < "$numfile")" > "$display_file"
+  log "started Xvfb $(cat "$display_file") ($geometry), pid $pid"
+}
+
+choose_display() {
+  local want=${VELMORA_WINE_DISPLAY:-auto}
+  if [ -s "$display_file" ] && display_answers "$(cat "$display_file")"; then
+    return 0  # still set from an earlier setup
+  fi
+  stop_xvfb
+  case $want in
+    auto)
+      if display_answers "${DISPLAY:-}"; then
+        printf '%s\n' "$DISPLAY" > "$display_file"
+        log "using display $DISPLAY"
+      else
+        start_xvfb
+      fi ;;
+    xvfb) start_xvfb ;;
+    *)
+      display_answers "$want" || { log "display $want does not answer"; return 1; }
+      printf '%s\n' "$want" > "$display_file" ;;
+  esac
+}
+
+stop_xvfb() {
+  if [ -s "$xvfb_pid_file" ]; then
+    local pid
+    pid=$(cat "$xvfb_pid_file")
+    if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
+      kill "$pid" 2>/dev/null || true
+      local i
+      for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+      log "stopped Xvfb pid $pid"
+    fi
+  fi
+  rm -f "$xvfb_pid_file" "$display_file"
+}
+
+use_display() {
+  if [ -s "$display_file" ]; then
+    DISPLAY=$(cat "$display_file")
+    export DISPLAY
+  fi
+}
+
+case ${1:-} in
+  setup)
+    make_prefix
+    start_wineserver
+    set_fonts
+    choose_display
+    echo "WINEPREFIX=$WINEPREFIX DISPLAY=$(cat "$display_file")"
+    ;;
+  cleanup)
+    "$wineserver_bin" -k 2>/dev/null || true
+    "$wineserver_bin" -w 2>/dev/null || true
+    stop_xvfb
+    ;;
+  winpath)
+    to_winpath "${2:?path}"
+    ;;
+  env)
+    use_display
+    printf 'export WINEPREFIX=%q WINEARCH=%q WINEDEBUG=%q WINEDLLOVERRIDES=%q LC_ALL=%q\n' \
+      "$WINEPREFIX" "$WINEARCH" "$WINEDEBUG" "$WINEDLLOVERRIDES" "$LC_ALL"
+    [ -n "${DISPLAY:-}" ] && printf 'export DISPLAY=%q\n' "$DISPLAY"
+    ;;
+  "")
+    log "usage: wine-run.sh PROGRAM.exe [ARGS...] | setup | cleanup | winpath PATH | env"
+    exit 2
+    ;;
+  *)
+    make_prefix
+    start_wineserver
+    use_display
+    # GoogleTest's list goes through CMake's parser, which expects Unix line
+    # ends; the Windows C runtime writes CR LF.
+    for arg in "$@"; do
+      if [ "$arg" = --gtest_list_tests ]; then
+        "$wine_bin" "$@" | tr -d '\r'
+        exit "${PIPESTATUS[0]}"
+      fi
+    done
+    exec "$wine_bin" "$@"
+    ;;
+esac

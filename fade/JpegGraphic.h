@@ -1,0 +1,75 @@
+// A JPEG picture, decoded on demand.
+//
+// Loading reads and checks only the header and keeps the file's bytes.
+// Drawing at natural size decodes the whole picture straight into the target's
+// rows; drawing scaled lets the decoder reduce the picture by the largest N/8
+// factor whose result still covers the rectangle, then resamples that into
+// the rectangle (area averaging down, bilinear up). The last scaled result is
+// kept, so drawing the same rectangle size again costs a copy.
+//
+// Damaged data: a picture whose header reads is always drawn; what the decoder
+// could not recover (after a corrupt-data warning or a fatal error in the
+// middle) stays grey or black as the decoder leaves it. Grayscale pictures
+// come out grey; CMYK and YCCK pictures are converted to RGB (Adobe's
+// inverted CMYK included).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "fade/Graphics.h"
+
+namespace velmora {
+
+// The numerator N of the N/8 decoder scale for drawing a width x height
+// picture into a dstWidth x dstHeight rectangle: the smallest N whose output,
+// ceil(width * N / 8) by ceil(height * N / 8), still covers the rectangle in
+// both directions; 8 when no reduction does (enlargement).
+int ChooseJpegScale(int width, int height, int dstWidth, int dstHeight);
+
+// Encodes image as a baseline (or progressive) JPEG of the given quality
+// (1..100); for tools, tests and benchmarks.
+std::vector<std::uint8_t> EncodeJpeg(const Image24& image, int quality, bool progressive = false);
+
+class JpegGraphic final : public Graphic {
+ public:
+  // Checks the header of the JPEG data; throws EPictureError naming `name`
+  // when it is not a JPEG, is damaged before the image data, or is larger
+  // than kMaxPicturePixels.
+  static std::shared_ptr<const JpegGraphic> FromBytes(std::vector<std::uint8_t> bytes,
+                                                      const std::string& name = "JPEG data");
+  static std::shared_ptr<const JpegGraphic> FromFile(const std::string& path);
+
+  explicit JpegGraphic(std::vector<std::uint8_t> bytes, const std::string& name);
+
+  GraphicKind Kind() const override { return GraphicKind::Raster; }
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  void Draw(Image24& target, int x, int y) const override;
+  void StretchDraw(Image24& target, const Rect& rect) const override;
+
+  // Number of components in the file (1 gray, 3 colour, 4 CMYK/YCCK).
+  int Components() const { return components_; }
+  // Warnings (corrupt data) reported by the last decode; for tests.
+  int LastDecodeWarnings() const;
+  // Frees the kept result of the last scaled draw.
+  void DropCache() const;
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::string name_;
+  int width_ = 0;
+  int height_ = 0;
+  int components_ = 0;
+
+  // The last scaled draw, for drawing the same size again. Pictures are
+  // shared between holders, so the cache is guarded.
+  mutable std::mutex cacheMutex_;
+  mutable std::shared_ptr<const MemoryImage24> cached_;
+  mutable int lastWarnings_ = 0;
+};
+
+}  // namespace velmora

@@ -29,6 +29,8 @@ class FadeSurface {
   // (dstX, dstY), plain source copy (Push and Slide steps, EndStopped).
   virtual void Copy(const Image24& src, int srcX, int srcY, int width, int height, int dstX,
                     int dstY) = 0;
+  // Called when the component is shown or hidden (TMorfFade::SetVisible).
+  virtual void VisibilityChanged(bool /*visible*/) {}
 };
 
 // Services of the user-interface thread that a run leans on.

@@ -145,6 +145,31 @@ use_display() {
   fi
 }
 
+# Runs the program with its output in files, not in our caller's pipes:
+# Wine's helper processes (services, explorer) inherit the program's
+# descriptors and outlive it, and ctest would wait for them to close.
+# The output is passed on when the program ends; the Windows C runtime's
+# CR LF line ends become LF (GoogleTest's test list goes through CMake's
+# parser, which expects Unix line ends).
+run_program() {
+  local out err rc child
+  out=$(mktemp "$state/out.XXXXXX")
+  err=$(mktemp "$state/err.XXXXXX")
+  pass_on() {
+    tr -d '\r' < "$out"
+    tr -d '\r' < "$err" >&2
+    rm -f "$out" "$err"
+  }
+  "$wine_bin" "$@" </dev/null >"$out" 2>"$err" &
+  child=$!
+  trap 'kill "$child" 2>/dev/null; wait "$child" 2>/dev/null; pass_on; exit 143' TERM INT HUP
+  rc=0
+  wait "$child" || rc=$?
+  trap - TERM INT HUP
+  pass_on
+  return "$rc"
+}
+
 case ${1:-} in
   setup)
     make_prefix
@@ -175,14 +200,6 @@ case ${1:-} in
     make_prefix
     start_wineserver
     use_display
-    # GoogleTest's list goes through CMake's parser, which expects Unix line
-    # ends; the Windows C runtime writes CR LF.
-    for arg in "$@"; do
-      if [ "$arg" = --gtest_list_tests ]; then
-        "$wine_bin" "$@" | tr -d '\r'
-        exit "${PIPESTATUS[0]}"
-      fi
-    done
-    exec "$wine_bin" "$@"
+    run_program "$@"
     ;;
 esac

@@ -1,0 +1,230 @@
+#include "saver/Player.h"
+
+#include <exception>
+#include <string>
+
+#include "app/Startup.h"
+#include "fade/MorfFade.h"
+#include "fade/PictureLoader.h"
+#include "frames/EffectCatalogue.h"
+#include "frames/FrameList.h"
+#include "frames/FrameSet.h"
+
+namespace velmora {
+
+std::int32_t PlayCounter = 0;
+TDateTime NextStepTime = 0.0;
+bool StepBusy = false;
+bool Playing = false;
+std::shared_ptr<const Graphic> LoadedPicture;
+bool LoadedPictureHeld = false;
+std::array<std::unique_ptr<FadeSlot>, 2> FadeSlots;
+int CurrentSlot = 0;
+bool EditorPreviewActive = false;
+std::int32_t MouseMoveGrace = 0;
+
+namespace {
+
+PlayerHost* playerHost = nullptr;  // not owned
+
+// Clears StepBusy however the step ends, so that input can still end the
+// show after an unexpected failure.
+class StepBusyGuard {
+ public:
+  StepBusyGuard() { StepBusy = true; }
+  ~StepBusyGuard() { StepBusy = false; }
+  StepBusyGuard(const StepBusyGuard&) = delete;
+  StepBusyGuard& operator=(const StepBusyGuard&) = delete;
+};
+
+void ReleaseLoadedPicture() {
+  LoadedPicture.reset();
+  LoadedPictureHeld = false;
+}
+
+// Loads the frame's picture into LoadedPicture. A missing, unreadable or
+// undecodable file gives nullptr (the frame is then shown black).
+std::shared_ptr<const Graphic> LoadFramePicture(const FrameRecord& frame) {
+  try {
+    LoadedPicture = LoadGraphic(frame.Path());
+  } catch (const std::exception&) {
+    LoadedPicture.reset();
+  }
+  LoadedPictureHeld = LoadedPicture != nullptr;
+  return LoadedPicture;
+}
+
+// The deadline for a frame that has just come on screen.
+TDateTime DeadlineAfterStill(const FrameRecord& frame) {
+  const TDateTime now = Now();
+  return frame.StillTime == 0 ? now : now + SecondsToDays(frame.StillTime);
+}
+
+// The frame n (1-based) of the show.
+const FrameRecord& ShowFrame(std::int32_t n) { return (*TheFrameList)[std::size_t(n)]; }
+
+// Makes the "to" side the "from" side at once (no transition ran).
+void ShowToSideNow(TMorfFade& fade) {
+  if (fade.PicTo().HasGraphic()) {
+    fade.SetPicFrom(fade.PicTo());
+  } else {
+    fade.PicFrom().Clear();
+    fade.SetColorFrom(fade.ColorTo());
+  }
+}
+
+}  // namespace
+
+void SetPlayerHost(PlayerHost* host) { playerHost = host; }
+PlayerHost* GetPlayerHost() { return playerHost; }
+
+TMorfFade* CurrentFade() {
+  FadeSlot* slot = FadeSlots[std::size_t(CurrentSlot)].get();
+  return slot ? &slot->Fade() : nullptr;
+}
+
+void StartSlideshow() {
+  playerHost->ShowApplicationWindow(true);
+  LoadedPictureHeld = false;
+  Playing = false;
+  StepBusy = false;
+  if (Mode != SaverMode::Configure) {
+    try {
+      LoadFrameSet();
+    } catch (const std::exception& error) {
+      // A damaged frame-set file: nothing plays. The host decides where the
+      // user sees the message (never behind the full-screen window).
+      TheFrameList.reset();
+      playerHost->ShowStartError(error.what());
+      return;
+    }
+  }
+  if (!TheFrameList || TheFrameList->Count() < 4 || FrameCount < 2) return;
+  Playing = true;
+
+  TMorfFade& fade = *CurrentFade();
+  const FrameRecord& first = ShowFrame(1);
+  switch (first.Kind()) {
+    case FrameKind::Colour:
+      fade.PicFrom().Clear();
+      fade.SetColorFrom(first.Colour);
+      fade.SetColorTo(first.Colour);
+      break;
+    case FrameKind::Picture:
+      if (auto graphic = LoadFramePicture(first)) {
+        fade.SetPicFrom(std::move(graphic));
+        break;
+      }
+      [[fallthrough]];
+    default:
+      fade.PicFrom().Clear();
+      fade.SetColorFrom(kBlack);
+      fade.SetColorTo(kBlack);
+      break;
+  }
+  NextStepTime = DeadlineAfterStill(first);
+  StepBusy = false;
+  PlayCounter = 1;
+}
+
+void SlideshowStep() {
+  if (Now() < NextStepTime || StepBusy) return;
+  if (!Playing || !CurrentFade()) return;
+  StepBusyGuard busy;
+  if (Mode != SaverMode::Configure) playerHost->ShowApplicationWindow(false);
+  if (Mode != SaverMode::Preview) playerHost->RemovePendingTick();
+
+  const std::int32_t incoming = (PlayCounter % FrameCount) + 1;
+  const std::int32_t leaving = ((PlayCounter - 1) % FrameCount) + 1;
+  if (LoadedPictureHeld) ReleaseLoadedPicture();
+
+  // Copies: the records must not be reached through the list while the
+  // transition handles messages.
+  const FrameRecord next = ShowFrame(incoming);
+  const FrameRecord leavingFrame = ShowFrame(leaving);
+  TMorfFade& fade = *CurrentFade();
+  switch (next.Kind()) {
+    case FrameKind::Colour:
+      fade.SetColorTo(next.Colour);
+      fade.PicTo().Clear();
+      break;
+    case FrameKind::Picture:
+      if (auto graphic = LoadFramePicture(next)) {
+        fade.SetPicTo(std::move(graphic));
+        break;
+      }
+      [[fallthrough]];
+    default:
+      fade.SetColorTo(kBlack);
+      fade.PicTo().Clear();
+      break;
+  }
+
+  bool ran = false;
+  try {
+    ran = ApplyFrameEffect(leavingFrame, fade);
+  } catch (const std::exception& error) {
+    // A transition that cannot be drawn: the show goes on and the next
+    // frame comes on screen at once. A box here would sit behind the
+    // top-most window with the pointer hidden and captured.
+    playerHost->LogError(error.what());
+    ran = false;
+  }
+  if (!ran) ShowToSideNow(fade);
+
+  ++PlayCounter;
+  if (PlayCounter == FrameCount * 100) PlayCounter = FrameCount * 10;
+
+  if (Playing) {
+    SwapTransition();
+    NextStepTime = DeadlineAfterStill(next);
+  }
+  if (ExitRequested) playerHost->PostExitMessage();
+}
+
+void SwapTransition() {
+  const int newSlot = (CurrentSlot + 1) % 2;
+  FadeSlot& current = *FadeSlots[std::size_t(CurrentSlot)];
+  TMorfFade& old = current.Fade();
+
+  FadeSlots[std::size_t(newSlot)] = playerHost->CreateFadeSlot();
+  FadeSlot& fresh = *FadeSlots[std::size_t(newSlot)];
+  TMorfFade& fade = fresh.Fade();
+  fade.SetProcessMsgs(true);
+  fade.SetColorTo(kBlack);
+  fade.SetBounds(old.Left(), old.Top(), old.Width(), old.Height());
+  if (old.PicTo().HasGraphic())
+    fade.SetPicFrom(old.PicTo());
+  else
+    fade.SetColorFrom(old.ColorTo());
+  fresh.SendToBack();
+
+  playerHost->ProcessMessages();
+  current.Hide();
+  playerHost->ProcessMessages();
+  FadeSlots[std::size_t(CurrentSlot)].reset();
+  CurrentSlot = newSlot;
+}
+
+void StopSlideshow() {
+  if (Mode != SaverMode::Configure && Playing) {
+    TheFrameList.reset();
+    Playing = false;
+  }
+  if (LoadedPictureHeld) ReleaseLoadedPicture();
+}
+
+void ResetPlayerState() {
+  PlayCounter = 0;
+  NextStepTime = 0.0;
+  StepBusy = false;
+  Playing = false;
+  ReleaseLoadedPicture();
+  FadeSlots[0].reset();
+  FadeSlots[1].reset();
+  CurrentSlot = 0;
+  EditorPreviewActive = false;
+  MouseMoveGrace = 0;
+}
+
+}  // namespace velmora

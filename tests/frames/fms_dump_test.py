@@ -5,7 +5,9 @@ The files are made with struct.pack from the record layout (244 bytes per
 record, little-endian), independently of the program's own writer, and the
 tool's output is compared line for line with the expected text.
 
-usage: fms_dump_test.py VELMORA_FMS WORK_DIR
+usage: fms_dump_test.py VELMORA_FMS WORK_DIR [--windows]
+(--windows: the tool is the Windows build, run through a wrapper; every code
+page Windows knows is then supported.)
 """
 import os
 import shutil
@@ -64,6 +66,7 @@ def check(name, tool, args, want_out, want_code, want_err=None):
 
 def main():
     tool, work = sys.argv[1], sys.argv[2]
+    windows = "--windows" in sys.argv[3:]
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
 
@@ -144,8 +147,11 @@ def main():
     check("code page missing", tool, ["dump", show, "--codepage"], "", 2, ["usage:"])
     check("code page not a number", tool, ["dump", show, "--codepage", "abc"], "", 2,
           ["usage:"])
-    check("unsupported code page", tool, ["dump", show, "--codepage", "950"], "", 2,
-          ["code page 950"])
+    check("unknown code page", tool, ["dump", show, "--codepage", "2"], "", 2,
+          ["code page 2 "])
+    if not windows:
+        check("code page without a native table", tool, ["dump", show, "--codepage", "950"],
+              "", 2, ["code page 950 "])
 
     if failures:
         print("%d failed: %s" % (len(failures), ", ".join(failures)))

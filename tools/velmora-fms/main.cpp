@@ -117,9 +117,13 @@ int Run(const std::vector<std::string>& args) {
   }
   if (!haveFile) return Usage("no FILE given");
   if (!fms::CodePageSupported(codePage)) {
+#ifdef _WIN32
+    std::fprintf(stderr, "velmora-fms: code page %u is not installed\n", codePage);
+#else
     std::fprintf(stderr,
                  "velmora-fms: code page %u is not supported here (supported: 1252, 65001)\n",
                  codePage);
+#endif
     return 2;
   }
   return Dump(file, codePage);

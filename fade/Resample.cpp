@@ -56,17 +56,16 @@ ResampleAxis::ResampleAxis(int srcSize, int dstSize, int clipBegin, int clipEnd)
       const long long j1 = (hi - 1) / dst;
       first_[std::size_t(i)] = int(j0);
       count_[std::size_t(i)] = int(j1 - j0 + 1);
-      int total = 0;
-      int largest = 0;
+      // Rounding the running total keeps every weight non-negative and makes
+      // them sum to exactly kOne, so brightness never shifts.
+      long long covered = 0;
+      int given = 0;
       for (long long j = j0; j <= j1; ++j) {
-        const long long overlap = std::min(hi, (j + 1) * dst) - std::max(lo, j * dst);
-        const int weight = int((overlap * kOne + src / 2) / src);
-        const int k = int(j - j0);
-        w[k] = weight;
-        total += weight;
-        if (weight > w[largest]) largest = k;
+        covered += std::min(hi, (j + 1) * dst) - std::max(lo, j * dst);
+        const int upTo = int((covered * kOne + src / 2) / src);
+        w[j - j0] = upTo - given;
+        given = upTo;
       }
-      w[largest] += kOne - total;  // rounding never shifts the brightness
     } else {
       // Bilinear between the centres: the centre of target pixel d lies at
       // ((2d+1)*src - dst) / (2*dst) in source pixel coordinates.

@@ -127,8 +127,8 @@ void DotOrder::Build(int width, int height, int dotSize, TDirection direction, T
   if (units_ > std::int64_t(std::numeric_limits<std::int32_t>::max()))
     throw std::length_error("Picture too large for a dissolve");
 
-  order_.clear();
-  legs_.clear();
+  order_ = std::vector<std::uint32_t>();
+  legs_ = std::vector<Leg>();
   legCursor_ = 0;
   shuffled_ = false;
   if (kind_ == Kind::Spiral) BuildSpiral();
@@ -265,8 +265,8 @@ void DotOrder::Rewind(bool fromEnd) {
 }
 
 void DotOrder::Release() {
-  order_ = {};
-  legs_ = {};
+  order_ = std::vector<std::uint32_t>();
+  legs_ = std::vector<Leg>();
   legCursor_ = 0;
   shuffled_ = false;
   units_ = 0;

@@ -1,0 +1,285 @@
+#include "fade/DotOrder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "app/Random.h"
+
+namespace velmora {
+namespace {
+
+using Pixel = std::pair<int, int>;  // (row, column)
+
+// The pixels in arrival order, taken from the cursor `chunk` at a time.
+std::vector<Pixel> Arrivals(DotOrder& order, bool fromEnd, std::int64_t chunk = 1 << 30) {
+  std::vector<Pixel> out;
+  order.Rewind(fromEnd);
+  for (std::int64_t done = 0; done < order.Count(); done += chunk) {
+    order.Take(chunk, [&](int row, int col, int len) {
+      for (int i = 0; i < len; ++i) out.emplace_back(row, fromEnd ? col + len - 1 - i : col + i);
+    });
+  }
+  return out;
+}
+
+// A straightforward reading of the dissolve's dot list: the block order,
+// the shuffle and the expansion into a per-pixel list.
+std::vector<Pixel> ReferenceDotList(int w, int h, int d, TDirection dir, TAction action, int g) {
+  using D = TDirection;
+  const int nr = (h + d - 1) / d, nc = (w + d - 1) / d;
+  const int total = nr * nc;
+  std::vector<Pixel> blocks;
+  switch (dir) {
+    case D::FromLeft:
+    case D::FromRight:
+      for (int q = 0; q < nc; ++q)
+        for (int p = 0; p < nr; ++p) blocks.emplace_back(p, q);
+      break;
+    case D::FromTop:
+    case D::FromBottom:
+    case D::None:
+      for (int p = 0; p < nr; ++p)
+        for (int q = 0; q < nc; ++q) blocks.emplace_back(p, q);
+      break;
+    case D::XcenterOut:
+    case D::XcenterIn:
+    case D::YcenterOut:
+    case D::YcenterIn: {
+      const bool cols = dir == D::XcenterOut || dir == D::XcenterIn;
+      const int n = cols ? nc : nr;
+      int m = n / 2, k = 0, side = 0;
+      do {
+        int line;
+        if (side == 0) {
+          line = m - k;
+          ++k;
+        } else {
+          line = m + k;
+        }
+        if (line >= 0 && line < n) {
+          if (cols)
+            for (int p = 0; p < nr; ++p) blocks.emplace_back(p, line);
+          else
+            for (int q = 0; q < nc; ++q) blocks.emplace_back(line, q);
+        }
+        side ^= 1;
+      } while (int(blocks.size()) < total);
+      break;
+    }
+    case D::ZoomIn:
+    case D::ZoomOut: {
+      int row = nr / 2, col = nc / 2;
+      blocks.emplace_back(row, col);
+      int k = 1, side = 0;
+      auto put = [&] {
+        if (row >= 0 && row < nr && col >= 0 && col < nc) blocks.emplace_back(row, col);
+      };
+      while (int(blocks.size()) < total) {
+        for (int i = 0; i < k; ++i) {
+          row += side == 0 ? -1 : 1;
+          put();
+        }
+        for (int i = 0; i < k; ++i) {
+          col += side == 0 ? 1 : -1;
+          put();
+        }
+        ++k;
+        side ^= 1;
+      }
+      break;
+    }
+    default:
+      ADD_FAILURE() << "no reference order for this direction";
+  }
+  if (action == TAction::xDissolve) {
+    Randomize();
+    int window = 0;
+    switch (dir) {
+      case D::FromLeft:
+      case D::FromRight:
+      case D::XcenterOut:
+      case D::XcenterIn:
+        window = nr * g;
+        break;
+      case D::FromTop:
+      case D::FromBottom:
+      case D::YcenterOut:
+      case D::YcenterIn:
+        window = nc * g;
+        break;
+      case D::ZoomIn:
+      case D::ZoomOut:
+        window = ((nr + nc) / 4) * g;
+        break;
+      default:
+        window = total;
+        break;
+    }
+    for (int i = 0; i < total; ++i) {
+      const int j = dir == D::None ? Random(total) : i + Random(window);
+      if (j < total) std::swap(blocks[i], blocks[j]);
+    }
+  }
+  std::vector<Pixel> list;
+  for (const Pixel& b : blocks)
+    for (int dy = 0; dy < d; ++dy)
+      for (int dx = 0; dx < d; ++dx) {
+        const int row = b.first * d + dy, col = b.second * d + dx;
+        if (row < h && col < w) list.emplace_back(row, col);
+      }
+  return list;
+}
+
+class FixedSeed : public ::testing::Test {
+ protected:
+  void SetUp() override { SetFixedRandomizeSeed(12345u); }
+  void TearDown() override { SetFixedRandomizeSeed(std::nullopt); }
+};
+
+using DotOrderTest = FixedSeed;
+
+TEST_F(DotOrderTest, EqualsTheReferenceListForEverySizeDirectionDotSizeAndRate) {
+  const std::pair<int, int> sizes[] = {{1, 1}, {7, 5}, {13, 11}, {20, 3}, {3, 20}, {16, 16}, {31, 9}};
+  const TDirection dirs[] = {TDirection::FromLeft,   TDirection::FromRight, TDirection::FromTop,
+                             TDirection::FromBottom, TDirection::XcenterOut, TDirection::XcenterIn,
+                             TDirection::YcenterOut, TDirection::YcenterIn, TDirection::ZoomIn,
+                             TDirection::ZoomOut,    TDirection::None};
+  int cases = 0;
+  for (auto [w, h] : sizes)
+    for (TDirection dir : dirs)
+      for (int d : {1, 2, 3, 5, 40})
+        for (int g : {0, 1, 3, 5, 34})
+          for (TAction action : {TAction::xDissolve, TAction::Discover}) {
+            if (action == TAction::Discover && g != 5) continue;
+            SCOPED_TRACE(::testing::Message() << w << "x" << h << " dir " << int(dir) << " D " << d
+                                              << " G " << g << " action " << int(action));
+            const std::vector<Pixel> ref = ReferenceDotList(w, h, d, dir, action, g);
+            const std::uint32_t refSeed = RandSeed();
+            DotOrder order;
+            order.Build(w, h, d, dir, action, g);
+            ASSERT_EQ(RandSeed(), refSeed);  // same numbers drawn
+            ASSERT_EQ(order.Count(), std::int64_t(w) * h);
+            ASSERT_EQ(Arrivals(order, false), ref);
+            // Taken in odd pieces (blocks split between steps), the order holds.
+            ASSERT_EQ(Arrivals(order, false, 7), ref);
+            std::vector<Pixel> back(ref.rbegin(), ref.rend());
+            ASSERT_EQ(Arrivals(order, true, 3), back);
+            ++cases;
+          }
+  EXPECT_GT(cases, 1000);
+}
+
+TEST_F(DotOrderTest, ReverseFlagBelongsToTheReversingDirections) {
+  DotOrder order;
+  for (int v = 0; v <= int(TDirection::None); ++v) {
+    const TDirection dir = TDirection(v);
+    order.Build(4, 4, 1, dir, TAction::Discover, 1);
+    const bool expected = dir == TDirection::FromRight || dir == TDirection::FromBottom ||
+                          dir == TDirection::XcenterIn || dir == TDirection::YcenterIn ||
+                          dir == TDirection::ZoomIn || dir == TDirection::FromBottomRight ||
+                          dir == TDirection::FromBottomLeft;
+    EXPECT_EQ(order.Reversed(), expected) << v;
+  }
+}
+
+std::vector<int> Columns(const std::vector<Pixel>& pixels) {
+  std::vector<int> out;
+  for (const Pixel& p : pixels) out.push_back(p.second);
+  return out;
+}
+
+TEST_F(DotOrderTest, CentreOutColumnsSkipThoseOutsideTheGrid) {
+  DotOrder order;
+  order.Build(4, 1, 1, TDirection::XcenterOut, TAction::Discover, 5);
+  EXPECT_EQ(Columns(Arrivals(order, false)), (std::vector<int>{2, 3, 1, 0}));
+  order.Build(5, 1, 1, TDirection::XcenterOut, TAction::Discover, 5);
+  EXPECT_EQ(Columns(Arrivals(order, false)), (std::vector<int>{2, 3, 1, 4, 0}));
+}
+
+TEST_F(DotOrderTest, ZoomOutIsASpiralAndZoomInItsReverse) {
+  DotOrder order;
+  order.Build(3, 3, 1, TDirection::ZoomOut, TAction::Discover, 5);
+  const std::vector<Pixel> spiral = {{1, 1}, {0, 1}, {0, 2}, {1, 2}, {2, 2}, {2, 1}, {2, 0}, {1, 0}, {0, 0}};
+  EXPECT_FALSE(order.Reversed());
+  EXPECT_EQ(Arrivals(order, order.Reversed()), spiral);
+  order.Build(3, 3, 1, TDirection::ZoomIn, TAction::Discover, 5);
+  EXPECT_TRUE(order.Reversed());
+  EXPECT_EQ(Arrivals(order, order.Reversed()), std::vector<Pixel>(spiral.rbegin(), spiral.rend()));
+}
+
+TEST_F(DotOrderTest, DiscoverFromLeftGoesColumnByColumnAndFromRightBackwards) {
+  DotOrder order;
+  order.Build(3, 2, 1, TDirection::FromLeft, TAction::Discover, 5);
+  EXPECT_EQ(Arrivals(order, false), (std::vector<Pixel>{{0, 0}, {1, 0}, {0, 1}, {1, 1}, {0, 2}, {1, 2}}));
+  order.Build(3, 2, 1, TDirection::FromRight, TAction::Discover, 5);
+  EXPECT_EQ(Arrivals(order, true), (std::vector<Pixel>{{1, 2}, {0, 2}, {1, 1}, {0, 1}, {1, 0}, {0, 0}}));
+}
+
+TEST_F(DotOrderTest, OneBlockCoveringThePictureIsARowByRowWipe) {
+  DotOrder order;
+  order.Build(3, 2, 40, TDirection::XcenterOut, TAction::xDissolve, 5);
+  EXPECT_EQ(Arrivals(order, false), (std::vector<Pixel>{{0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1}, {1, 2}}));
+}
+
+TEST_F(DotOrderTest, GeneralRateZeroKeepsTheOrderButDrawsTheNumbers) {
+  DotOrder plain, shuffled;
+  plain.Build(50, 40, 1, TDirection::FromTop, TAction::Discover, 0);
+  shuffled.Build(50, 40, 1, TDirection::FromTop, TAction::xDissolve, 0);
+  EXPECT_EQ(Arrivals(shuffled, false), Arrivals(plain, false));
+  EXPECT_EQ(shuffled.HeldBytes(), 0u);  // nothing stored for an order that stays as built
+  // The generator moved on once per block, as 2000 calls of Random(0) would.
+  SetRandSeed(12345u);
+  for (int i = 0; i < 2000; ++i) Random(0);
+  const std::uint32_t expected = RandSeed();
+  shuffled.Build(50, 40, 1, TDirection::FromTop, TAction::xDissolve, 0);
+  EXPECT_EQ(RandSeed(), expected);
+}
+
+TEST_F(DotOrderTest, HoldsAtMostFourBytesPerBlockAndNothingPerPixel) {
+  DotOrder order;
+  order.Build(640, 480, 1, TDirection::FromLeft, TAction::Discover, 5);
+  EXPECT_EQ(order.HeldBytes(), 0u);
+  order.Build(640, 480, 1, TDirection::ZoomOut, TAction::Discover, 5);
+  EXPECT_LT(order.HeldBytes(), 64u * 1024u);  // the spiral's straight pieces only
+  order.Build(640, 480, 8, TDirection::FromLeft, TAction::xDissolve, 5);
+  EXPECT_LE(order.HeldBytes(), order.UnitCount() * 4u);
+  order.Release();
+  EXPECT_EQ(order.HeldBytes(), 0u);
+}
+
+TEST_F(DotOrderTest, VerticalTakesRowsGeneralRateApartAndHorizontalColumns) {
+  DotOrder order;
+  order.Build(2, 5, 1, TDirection::Vertical, TAction::Discover, 2);
+  EXPECT_EQ(Arrivals(order, false), (std::vector<Pixel>{{0, 0}, {0, 1}, {2, 0}, {2, 1}, {4, 0}, {4, 1},
+                                                         {1, 0}, {1, 1}, {3, 0}, {3, 1}}));
+  order.Build(5, 2, 1, TDirection::Horizontal, TAction::Discover, 3);
+  EXPECT_EQ(Arrivals(order, false), (std::vector<Pixel>{{0, 0}, {1, 0}, {0, 3}, {1, 3}, {0, 1}, {1, 1},
+                                                         {0, 4}, {1, 4}, {0, 2}, {1, 2}}));
+}
+
+TEST_F(DotOrderTest, EveryDirectionRevealsEveryPixelExactlyOnce) {
+  for (int v = 0; v <= int(TDirection::None); ++v)
+    for (int d : {-3, 0, 1, 4})
+      for (TAction action : {TAction::xDissolve, TAction::Discover}) {
+        SCOPED_TRACE(::testing::Message() << "dir " << v << " D " << d);
+        DotOrder order;
+        order.Build(17, 9, d, TDirection(v), action, 3);
+        std::vector<Pixel> pixels = Arrivals(order, order.Reversed(), 5);
+        ASSERT_EQ(pixels.size(), 17u * 9u);
+        std::sort(pixels.begin(), pixels.end());
+        EXPECT_TRUE(std::adjacent_find(pixels.begin(), pixels.end()) == pixels.end());
+      }
+}
+
+TEST_F(DotOrderTest, EmptyPictureHasAnEmptyOrder) {
+  DotOrder order;
+  order.Build(0, 10, 1, TDirection::ZoomOut, TAction::xDissolve, 5);
+  EXPECT_EQ(order.Count(), 0);
+  EXPECT_TRUE(Arrivals(order, true).empty());
+}
+
+}  // namespace
+}  // namespace velmora

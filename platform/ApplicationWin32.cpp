@@ -185,6 +185,17 @@ void Application::Terminate(int exitCode) {
   ::PostQuitMessage(exitCode);
 }
 
+void Application::Reset() {
+  MSG message{};
+  while (::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  terminated_ = false;
+  exitCode_ = 0;
+  mainForm_ = nullptr;
+  showMainForm_ = true;
+  onIdle_ = nullptr;
+}
+
 void Application::ShowException(const std::exception& error) { ShowException(error.what()); }
 
 void Application::ShowException(std::string_view message) {

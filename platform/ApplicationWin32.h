@@ -63,6 +63,10 @@ class Application {
   // Ends the message loop: it stops before its next message.
   void Terminate(int exitCode = 0);
   bool Terminated() const noexcept { return terminated_; }
+  // Makes a terminated application able to run a loop again: clears the
+  // flag, the exit code, the main form and the idle handler, and removes a
+  // pending WM_QUIT. For processes that run several loops in turn (tests).
+  void Reset();
 
   void SetOnIdle(IdleHandler handler) { onIdle_ = std::move(handler); }
   void ClearOnIdle() { onIdle_ = nullptr; }

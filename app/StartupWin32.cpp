@@ -152,6 +152,7 @@ int RunModes(HINSTANCE instance) {
       application.HideAppWindow();
     } else {
       scrn->Show(SW_SHOW);
+      ::SetForegroundWindow(scrn->Handle());
     }
   }
 

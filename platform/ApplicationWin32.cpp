@@ -113,7 +113,14 @@ bool Application::CallIdle() {
   if (!onIdle_) return false;
   // A copy: the handler may replace or remove itself while it runs.
   IdleHandler handler = onIdle_;
-  return handler();
+  try {
+    return handler();
+  } catch (const std::exception& error) {
+    ShowException(error);
+  } catch (...) {
+    ShowException("Unknown error");
+  }
+  return false;
 }
 
 bool Application::HandleOne(MSG& message) {

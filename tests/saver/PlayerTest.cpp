@@ -1,0 +1,540 @@
+#include "saver/Player.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/DateTime.h"
+#include "app/Startup.h"
+#include "fade/MorfFade.h"
+#include "frames/EffectCatalogue.h"
+#include "frames/FrameList.h"
+#include "frames/FrameSet.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr TColor kRed = 0x0000FF;
+constexpr TColor kGreen = 0x00FF00;
+constexpr TColor kBlue = 0xFF0000;
+constexpr int kSize = 16;  // the saver window's component, in pixels
+
+// Components draw nowhere in these tests; the working images are what counts.
+class NullSurface final : public FadeSurface {
+ public:
+  void BoundsChanged(const Rect&) override {}
+  void Invalidate() override {}
+  void PaintImage(const Image24&) override {}
+  void StretchCopy(const Image24&, const Rect&) override {}
+  void Copy(const Image24&, int, int, int, int, int, int) override {}
+};
+
+// The message pump of the transitions; `pump` stands for what the window's
+// handlers would do with pending input.
+class TestFadeHost final : public FadeHost {
+ public:
+  void ProcessMessages() override {
+    ++pumps;
+    if (pump) pump();
+  }
+  void Sleep(int) override {}
+  std::int64_t NowMicros() override { return micros += 1000; }
+
+  std::function<void()> pump;
+  int pumps = 0;
+  std::int64_t micros = 0;
+};
+
+// What one transition run started from and went to.
+struct RunRecord {
+  TAction action;
+  TDirection direction;
+  TColor from;
+  TColor to;
+};
+
+class TestSlot final : public FadeSlot {
+ public:
+  TestSlot(ImageFactory& images, FadeSurface& surface, FadeHost& host,
+           std::vector<RunRecord>& runs)
+      : fade_(images, surface, host) {
+    fade_.OnBegin = [&runs](TMorfFade& f) {
+      runs.push_back({f.Action(), f.Direction(), f.FromImage().PixelAt(0, 0),
+                      f.ToImage().PixelAt(0, 0)});
+    };
+  }
+  TMorfFade& Fade() override { return fade_; }
+  void SendToBack() override { sentToBack = true; }
+  void Hide() override { fade_.SetVisible(false); }
+
+  bool sentToBack = false;
+
+ private:
+  TMorfFade fade_;
+};
+
+class TestPlayerHost final : public PlayerHost {
+ public:
+  void ShowApplicationWindow(bool show) override { appWindowShown = show; }
+  void RemovePendingTick() override { ++ticksRemoved; }
+  void PostExitMessage() override { ++exitsPosted; }
+  std::unique_ptr<FadeSlot> CreateFadeSlot() override {
+    ++slotsCreated;
+    return std::make_unique<TestSlot>(images, surface, fadeHost, runs);
+  }
+  void ProcessMessages() override { ++swapPumps; }
+  void LogError(const std::string& message) override { logged.push_back(message); }
+  void ShowStartError(const std::string& message) override {
+    startErrors.push_back(message);
+    startErrorWhileBusy = StepBusy;
+  }
+
+  MemoryImageFactory images;
+  NullSurface surface;
+  TestFadeHost fadeHost;
+  std::vector<RunRecord> runs;
+  bool appWindowShown = false;
+  int ticksRemoved = 0;
+  int exitsPosted = 0;
+  int slotsCreated = 0;
+  int swapPumps = 0;
+  std::vector<std::string> logged;
+  std::vector<std::string> startErrors;
+  bool startErrorWhileBusy = false;
+};
+
+struct Frame {
+  std::string picture;  // file name in the test directory, "" for none
+  bool pureColour = false;
+  TColor colour = 0;
+  std::int32_t effect = 0;
+  std::uint8_t direction = 0;
+  std::int32_t speed = 0;
+  std::int32_t dotSize = 0;
+  std::int32_t still = 0;
+};
+
+Frame ColourFrame(TColor colour, std::int32_t effect, std::uint8_t direction, std::int32_t still) {
+  return {"", true, colour, effect, direction, 0, 0, still};
+}
+Frame PictureFrame(std::string file, std::int32_t effect, std::uint8_t direction,
+                   std::int32_t still) {
+  return {std::move(file), false, 0, effect, direction, 0, 0, still};
+}
+
+void PutLe(std::string& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(char(value >> (8 * i)));
+}
+
+// An 8 x 8 bottom-up 24-bit bitmap of one colour.
+std::string SolidBmp(TColor colour) {
+  const int side = 8, stride = 24;
+  std::string bmp = "BM";
+  PutLe(bmp, 54 + stride * side, 4);
+  PutLe(bmp, 0, 4);
+  PutLe(bmp, 54, 4);
+  PutLe(bmp, 40, 4);
+  PutLe(bmp, side, 4);
+  PutLe(bmp, side, 4);
+  PutLe(bmp, 1, 2);
+  PutLe(bmp, 24, 2);
+  PutLe(bmp, 0, 4);
+  PutLe(bmp, stride * side, 4);
+  PutLe(bmp, 2835, 4);
+  PutLe(bmp, 2835, 4);
+  PutLe(bmp, 0, 4);
+  PutLe(bmp, 0, 4);
+  for (int i = 0; i < side * side; ++i) {
+    bmp.push_back(char(colour >> 16));
+    bmp.push_back(char(colour >> 8));
+    bmp.push_back(char(colour));
+  }
+  return bmp;
+}
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    dir_ = fs::temp_directory_path() /
+           ("velmora-player-" +
+            std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            std::to_string(counter++));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    savedMode_ = Mode;
+    savedSystemDir_ = SystemDir;
+    savedBaseName_ = SaverBaseName;
+    Mode = SaverMode::Run;
+    SystemDir = dir_.string();
+    SaverBaseName = "Show";
+    ExitRequested = false;
+    FrameCount = 0;
+    TheFrameList.reset();
+    ResetPlayerState();
+    SetNowClock([this] { return now_; });
+    SetPlayerHost(&host_);
+    // The saver window's slot 0, as its creation makes it.
+    FadeSlots[0] = host_.CreateFadeSlot();
+    Fade().SetColorTo(kBlack);
+    Fade().SetProcessMsgs(true);
+    Fade().SetBounds(0, 0, kSize, kSize);
+    host_.slotsCreated = 0;
+  }
+
+  void TearDown() override {
+    StopSlideshow();
+    ResetPlayerState();
+    TheFrameList.reset();
+    SetPlayerHost(nullptr);
+    SetNowClock({});
+    Mode = savedMode_;
+    SystemDir = savedSystemDir_;
+    SaverBaseName = savedBaseName_;
+    ExitRequested = false;
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  std::string PicturePath(const std::string& name) const { return (dir_ / name).string(); }
+
+  void WritePicture(const std::string& name, TColor colour) {
+    std::ofstream(PicturePath(name), std::ios::binary) << SolidBmp(colour);
+  }
+
+  void WriteShow(const std::vector<Frame>& frames) {
+    FrameList list;
+    AppendFrameRecord(list).SetPath("Show");
+    for (const Frame& f : frames) {
+      FrameRecord& r = AppendFrameRecord(list);
+      if (!f.picture.empty()) r.SetPath(PicturePath(f.picture));
+      r.PureColour = f.pureColour ? 1 : 0;
+      r.Colour = f.colour;
+      r.Effect = f.effect;
+      r.Direction = f.direction;
+      r.Speed = f.speed;
+      r.DotSize = f.dotSize;
+      r.StillTime = f.still;
+    }
+    AppendFrameRecord(list);
+    WriteFrameSetFile(FrameSetPath("Show"), list);
+  }
+
+  static TMorfFade& Fade() { return *CurrentFade(); }
+  static TColor Shown() { return Fade().FromImage().PixelAt(kSize / 2, kSize / 2); }
+  void Advance(double seconds) { now_ += SecondsToDays(seconds); }
+
+  TestPlayerHost host_;
+  TDateTime now_ = 45000.5;
+  fs::path dir_;
+  SaverMode savedMode_{};
+  std::string savedSystemDir_;
+  std::string savedBaseName_;
+};
+
+TEST_F(PlayerTest, TwoFramesCycleWithTheLeavingFramesEffectAndTheIncomingStillTime) {
+  WritePicture("a.bmp", kRed);
+  WritePicture("b.bmp", kBlue);
+  WriteShow({PictureFrame("a.bmp", EffectStretch, DirectionFromTop, 5),
+             PictureFrame("b.bmp", EffectBlend, DirectionNone, 2)});
+
+  StartSlideshow();
+  ASSERT_TRUE(Playing);
+  EXPECT_TRUE(host_.appWindowShown);
+  EXPECT_EQ(FrameCount, 2);
+  EXPECT_EQ(PlayCounter, 1);
+  EXPECT_TRUE(LoadedPictureHeld);
+  EXPECT_EQ(Shown(), kRed);
+  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(5));
+
+  // Frame A stays for its still time.
+  Advance(4.9);
+  SlideshowStep();
+  EXPECT_TRUE(host_.runs.empty());
+  EXPECT_EQ(host_.ticksRemoved, 0);
+
+  // A's effect takes it off and brings B.
+  Advance(0.1);
+  SlideshowStep();
+  ASSERT_EQ(host_.runs.size(), 1u);
+  EXPECT_EQ(host_.runs[0].action, TAction::Stretch);
+  EXPECT_EQ(host_.runs[0].direction, TDirection::FromTop);
+  EXPECT_EQ(host_.runs[0].from, kRed);
+  EXPECT_EQ(host_.runs[0].to, kBlue);
+  EXPECT_FALSE(host_.appWindowShown);
+  EXPECT_EQ(host_.ticksRemoved, 1);
+  EXPECT_EQ(PlayCounter, 2);
+  EXPECT_FALSE(StepBusy);
+  // The finished component was replaced by a fresh one on the same image.
+  EXPECT_EQ(CurrentSlot, 1);
+  EXPECT_EQ(FadeSlots[0], nullptr);
+  EXPECT_EQ(host_.slotsCreated, 1);
+  EXPECT_EQ(Fade().BoundsRect(), (Rect{0, 0, kSize, kSize}));
+  EXPECT_TRUE(Fade().ProcessMsgs());
+  EXPECT_EQ(Fade().ColorTo(), kBlack);
+  EXPECT_EQ(Shown(), kBlue);
+  EXPECT_TRUE(static_cast<TestSlot&>(*FadeSlots[1]).sentToBack);
+  EXPECT_EQ(host_.swapPumps, 2);
+  // B's still time counts from the end of the transition.
+  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(2));
+
+  Advance(1.9);
+  SlideshowStep();
+  EXPECT_EQ(host_.runs.size(), 1u);
+
+  // B's effect leads back to A.
+  Advance(0.1);
+  SlideshowStep();
+  ASSERT_EQ(host_.runs.size(), 2u);
+  EXPECT_EQ(host_.runs[1].action, TAction::xBlend);
+  EXPECT_EQ(host_.runs[1].from, kBlue);
+  EXPECT_EQ(host_.runs[1].to, kRed);
+  EXPECT_EQ(Shown(), kRed);
+  EXPECT_EQ(CurrentSlot, 0);
+  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(5));
+
+  Advance(5);
+  SlideshowStep();
+  ASSERT_EQ(host_.runs.size(), 3u);
+  EXPECT_EQ(host_.runs[2].action, TAction::Stretch);
+  EXPECT_EQ(host_.runs[2].to, kBlue);
+  EXPECT_EQ(host_.exitsPosted, 0);
+}
+
+TEST_F(PlayerTest, StillTimeZeroStartsTheNextTransitionAtOnce) {
+  WriteShow({ColourFrame(kRed, EffectStretch, DirectionFromLeft, 0),
+             ColourFrame(kGreen, EffectSlide, DirectionFromRight, 0),
+             ColourFrame(kBlue, EffectPush, DirectionFromBottom, 4)});
+  StartSlideshow();
+  EXPECT_DOUBLE_EQ(NextStepTime, now_);
+  SlideshowStep();
+  SlideshowStep();  // same clock reading: green has no still time
+  ASSERT_EQ(host_.runs.size(), 2u);
+  EXPECT_EQ(host_.runs[1].action, TAction::Slide);
+  EXPECT_EQ(host_.runs[1].from, kGreen);
+  EXPECT_EQ(host_.runs[1].to, kBlue);
+  SlideshowStep();  // blue stays 4 seconds
+  EXPECT_EQ(host_.runs.size(), 2u);
+  EXPECT_EQ(Shown(), kBlue);
+}
+
+TEST_F(PlayerTest, EffectNoneShowsTheNextFrameAtOnceAndStartsItsStillTime) {
+  WritePicture("b.bmp", kBlue);
+  WriteShow({ColourFrame(kRed, EffectNone, 0, 1), PictureFrame("b.bmp", EffectNone, 0, 3)});
+  StartSlideshow();
+  Advance(1);
+  SlideshowStep();
+  EXPECT_TRUE(host_.runs.empty());
+  EXPECT_EQ(Shown(), kBlue);
+  EXPECT_TRUE(Fade().PicFrom().HasGraphic());
+  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(3));
+  Advance(3);
+  SlideshowStep();
+  EXPECT_EQ(Shown(), kRed);
+  EXPECT_FALSE(Fade().PicFrom().HasGraphic());
+  EXPECT_EQ(Fade().ColorFrom(), kRed);
+}
+
+TEST_F(PlayerTest, CounterWrapsAtHundredTimesTheFrameCountWithoutAJump) {
+  WriteShow({ColourFrame(kRed, EffectNone, 0, 0), ColourFrame(kGreen, EffectNone, 0, 0),
+             ColourFrame(kBlue, EffectNone, 0, 0)});
+  StartSlideshow();
+  const TColor order[3] = {kRed, kGreen, kBlue};
+  std::int32_t highest = 0;
+  for (int step = 1; step <= 320; ++step) {
+    SlideshowStep();
+    highest = std::max(highest, PlayCounter);
+    ASSERT_EQ(Shown(), order[step % 3]) << "after step " << step;
+    if (step == 299) {
+      EXPECT_EQ(PlayCounter, 30);
+    }
+  }
+  EXPECT_EQ(highest, 299);
+  EXPECT_EQ(PlayCounter, 30 + 21);
+}
+
+TEST_F(PlayerTest, MissingOrUndecodablePictureShowsBlackAndTheShowGoesOn) {
+  WritePicture("a.bmp", kRed);
+  std::ofstream(PicturePath("broken.bmp"), std::ios::binary) << "BM this is no bitmap";
+  WriteShow({PictureFrame("a.bmp", EffectStretch, DirectionFromLeft, 1),
+             PictureFrame("gone.bmp", EffectSlide, DirectionFromLeft, 1),
+             PictureFrame("broken.bmp", EffectPush, DirectionFromLeft, 1)});
+  StartSlideshow();
+  Advance(1);
+  SlideshowStep();
+  ASSERT_EQ(host_.runs.size(), 1u);
+  EXPECT_EQ(host_.runs[0].to, kBlack);
+  EXPECT_EQ(Shown(), kBlack);
+  EXPECT_FALSE(LoadedPictureHeld);
+  Advance(1);
+  SlideshowStep();
+  EXPECT_EQ(Shown(), kBlack);
+  Advance(1);
+  SlideshowStep();
+  EXPECT_EQ(Shown(), kRed);
+  EXPECT_TRUE(LoadedPictureHeld);
+  EXPECT_TRUE(host_.logged.empty());
+}
+
+TEST_F(PlayerTest, MissingFirstPictureStartsOnBlack) {
+  WritePicture("b.bmp", kBlue);
+  WriteShow({PictureFrame("gone.jpg", EffectStretch, DirectionFromLeft, 1),
+             PictureFrame("b.bmp", EffectStretch, DirectionFromLeft, 1)});
+  StartSlideshow();
+  ASSERT_TRUE(Playing);
+  EXPECT_EQ(Shown(), kBlack);
+  EXPECT_EQ(Fade().ColorTo(), kBlack);
+  EXPECT_FALSE(LoadedPictureHeld);
+}
+
+TEST_F(PlayerTest, ExitRequestDuringATransitionIsPostedOnlyWhenTheStepHasEnded) {
+  WriteShow({ColourFrame(kRed, EffectStretch, DirectionFromLeft, 1),
+             ColourFrame(kBlue, EffectStretch, DirectionFromLeft, 7)});
+  StartSlideshow();
+  int nestedSteps = 0;
+  int postedDuringRun = 0;
+  host_.fadeHost.pump = [&] {
+    // What the saver window's key handler does inside the run's pump.
+    ExitRequested = true;
+    CurrentFade()->StopRequested = true;
+    if (!StepBusy) host_.PostExitMessage();
+    // A tick handled meanwhile must not start a second step.
+    ++nestedSteps;
+    SlideshowStep();
+    postedDuringRun += host_.exitsPosted;
+  };
+  Advance(1);
+  SlideshowStep();
+  EXPECT_EQ(nestedSteps, 1);  // the run stopped at its first drawing step
+  EXPECT_EQ(host_.runs.size(), 1u);
+  EXPECT_EQ(host_.exitsPosted, 1);
+  EXPECT_EQ(postedDuringRun, 0);
+  EXPECT_FALSE(StepBusy);
+  // The step completed: counter, swap and deadline.
+  EXPECT_EQ(PlayCounter, 2);
+  EXPECT_EQ(CurrentSlot, 1);
+  EXPECT_EQ(Shown(), kBlue);
+  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(7));
+}
+
+TEST_F(PlayerTest, FewerThanTwoFramesPlaysNothing) {
+  for (int frames = 0; frames < 2; ++frames) {
+    std::vector<Frame> show;
+    for (int i = 0; i < frames; ++i) show.push_back(ColourFrame(kRed, EffectStretch, 0, 0));
+    WriteShow(show);
+    StartSlideshow();
+    EXPECT_FALSE(Playing) << frames << " frames";
+    SlideshowStep();
+    EXPECT_TRUE(host_.runs.empty());
+    EXPECT_EQ(Shown(), kBlack);
+    StopSlideshow();
+  }
+  // No frame-set file at all: an empty show, no error.
+  fs::remove(FrameSetPath("Show"));
+  StartSlideshow();
+  EXPECT_FALSE(Playing);
+  EXPECT_TRUE(host_.startErrors.empty());
+}
+
+TEST_F(PlayerTest, ColourFrameBeforeAPictureKeepsItsColourAcrossSwaps) {
+  WritePicture("a.bmp", kRed);
+  WriteShow({ColourFrame(kGreen, EffectDissolve, DirectionFromLeft, 0),
+             PictureFrame("a.bmp", EffectBlend, DirectionNone, 0)});
+  StartSlideshow();
+  for (int i = 0; i < 4; ++i) SlideshowStep();
+  ASSERT_EQ(host_.runs.size(), 4u);
+  EXPECT_EQ(host_.runs[0].from, kGreen);
+  EXPECT_EQ(host_.runs[1].to, kGreen);
+  EXPECT_EQ(host_.runs[2].action, TAction::xDissolve);
+  EXPECT_EQ(host_.runs[2].from, kGreen);  // after two swaps
+  EXPECT_EQ(host_.runs[2].to, kRed);
+}
+
+TEST_F(PlayerTest, StopSlideshowFreesTheListInRunModeOnly) {
+  WriteShow({ColourFrame(kRed, EffectNone, 0, 0), ColourFrame(kBlue, EffectNone, 0, 0)});
+  StartSlideshow();
+  SlideshowStep();
+  StopSlideshow();
+  EXPECT_FALSE(Playing);
+  EXPECT_EQ(TheFrameList, nullptr);
+  SlideshowStep();  // after the stop a late tick does nothing
+  EXPECT_EQ(PlayCounter, 2);
+
+  // The editor's whole-show preview plays the editor's list and leaves it.
+  Mode = SaverMode::Configure;
+  TheFrameList = std::make_unique<FrameList>();
+  AppendFrameRecord(*TheFrameList);
+  for (TColor c : {kRed, kGreen}) {
+    FrameRecord& r = AppendFrameRecord(*TheFrameList);
+    r.PureColour = 1;
+    r.Colour = c;
+    r.StillTime = 0;
+  }
+  AppendFrameRecord(*TheFrameList);
+  FrameCount = 2;
+  StartSlideshow();
+  ASSERT_TRUE(Playing);
+  SlideshowStep();
+  EXPECT_EQ(Shown(), kGreen);
+  EXPECT_EQ(host_.ticksRemoved, 2);
+  EXPECT_TRUE(host_.appWindowShown);  // the editor's application window stays
+  StopSlideshow();
+  EXPECT_NE(TheFrameList, nullptr);
+  EXPECT_EQ(TheFrameList->Count(), 4u);
+}
+
+// A damaged frame-set file must not leave an exception (and the error box it
+// brings) behind the full-screen window: the host is told with the player's
+// state consistent.
+TEST_F(PlayerTest, UnreadableFrameSetIsReportedToTheHostWithNothingPlaying) {
+  WriteShow({ColourFrame(kRed, EffectNone, 0, 0), ColourFrame(kBlue, EffectNone, 0, 0)});
+  std::ofstream(FrameSetPath("Show"), std::ios::binary | std::ios::app) << "torn";
+  EXPECT_NO_THROW(StartSlideshow());
+  EXPECT_FALSE(Playing);
+  EXPECT_FALSE(StepBusy);
+  ASSERT_EQ(host_.startErrors.size(), 1u);
+  EXPECT_FALSE(host_.startErrorWhileBusy);
+  SlideshowStep();
+  EXPECT_TRUE(host_.runs.empty());
+  EXPECT_EQ(Shown(), kBlack);
+}
+
+// A transition that raises an error is logged, the next frame comes on
+// screen at once, and the step ends cleanly so that input can end the show.
+TEST_F(PlayerTest, FailingTransitionIsLoggedAndTheShowGoesOn) {
+  WriteShow({ColourFrame(kRed, EffectDissolve, DirectionFromLeft, 0),
+             ColourFrame(kBlue, EffectDissolve, DirectionFromLeft, 0)});
+  StartSlideshow();
+  host_.fadeHost.pump = [] { throw std::runtime_error("drawing failed"); };
+  ExitRequested = true;
+  SlideshowStep();
+  ASSERT_EQ(host_.logged.size(), 1u);
+  EXPECT_EQ(host_.logged[0], "drawing failed");
+  EXPECT_FALSE(StepBusy);
+  EXPECT_EQ(PlayCounter, 2);
+  EXPECT_EQ(CurrentSlot, 1);
+  EXPECT_EQ(Shown(), kBlue);
+  EXPECT_EQ(host_.exitsPosted, 1);
+
+  // The component's own error: a dissolve on a component without pixels.
+  host_.fadeHost.pump = nullptr;
+  ExitRequested = false;
+  Fade().SetBounds(0, 0, 0, 0);
+  SlideshowStep();
+  EXPECT_EQ(host_.logged.size(), 2u);
+  EXPECT_FALSE(StepBusy);
+  EXPECT_EQ(PlayCounter, 3);
+  EXPECT_EQ(Fade().ColorFrom(), kRed);
+}
+
+}  // namespace
+}  // namespace velmora

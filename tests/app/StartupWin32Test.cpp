@@ -197,23 +197,27 @@ TEST_F(StartupTest, SecondInstanceEndsSilentlyWhileTheFirstRuns) {
 TEST_F(StartupTest, EditorRefusesToRunFromTheSystemDirectory) {
   ProgramCopy editor(test::SystemDirectory(), L"VELMORA.EXE");
   ASSERT_TRUE(editor.ok());
-  LaunchedProcess process;
-  ASSERT_TRUE(process.Start(editor.Path(), L"/S"));
-  HWND box = process.WaitForWindow(
-      [](HWND window) { return ::IsWindowVisible(window) && ClassNameOf(window) == L"#32770"; }, kStartMs);
-  ASSERT_NE(box, nullptr) << "no message box";
-  wchar_t text[256] = {};
-  ::GetDlgItemTextW(box, 0xFFFF, text, 256);
-  EXPECT_STREQ(text, L"Can not run under system directory !");
-  // A single OK button, and no saver window behind it.
-  EXPECT_NE(::GetDlgItem(box, IDOK), nullptr);
-  EXPECT_EQ(::GetDlgItem(box, IDCANCEL), nullptr);
-  for (HWND window : process.TopLevelWindows(true)) EXPECT_FALSE(CoversScreen(window));
+  for (const wchar_t* arguments : {L"/S", L"/c"}) {
+    LaunchedProcess process;
+    ASSERT_TRUE(process.Start(editor.Path(), arguments));
+    HWND box = process.WaitForWindow(
+        [](HWND window) { return ::IsWindowVisible(window) && ClassNameOf(window) == L"#32770"; }, kStartMs);
+    ASSERT_NE(box, nullptr) << "no message box for " << arguments;
+    wchar_t text[256] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+    EXPECT_STREQ(text, L"Can not run under system directory !");
+    // A single OK button, and no window of the mode behind it.
+    EXPECT_NE(::GetDlgItem(box, IDOK), nullptr);
+    EXPECT_EQ(::GetDlgItem(box, IDCANCEL), nullptr);
+    for (HWND window : process.TopLevelWindows(true)) {
+      EXPECT_EQ(ClassNameOf(window), L"#32770") << "a window of the mode was created";
+    }
 
-  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  DWORD exitCode = 1;
-  ASSERT_TRUE(process.WaitForExit(5000, &exitCode));
-  EXPECT_EQ(exitCode, 0u);
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(process.WaitForExit(5000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+  }
 }
 
 TEST_F(StartupTest, SaverInTheSystemDirectoryStarts) {

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ApplicationWin32.h"
@@ -225,6 +228,48 @@ TEST_F(WindowTest, ShowModalDisablesTheOwnerUntilAResultIsSet) {
   });
   EXPECT_EQ(dialog.ShowModal(), IDCANCEL);
   EXPECT_FALSE(Application::Instance().Terminated());
+}
+
+class ThrowingWindow : public RecordingWindow {
+ public:
+  static constexpr UINT kThrow = WM_USER + 9;
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == kThrow) throw std::runtime_error("picture could not be read");
+    return RecordingWindow::HandleMessage(message, wParam, lParam);
+  }
+};
+
+TEST_F(WindowTest, AnExceptionInAHandlerIsReportedInTheErrorBox) {
+  ThrowingWindow window;
+  ASSERT_NE(window.CreateForm(), nullptr);
+  // Another thread answers the error box the handler's exception brings up.
+  std::wstring reported;
+  std::atomic<bool> stop{false};
+  std::thread answer([&] {
+    const DWORD process = ::GetCurrentProcessId();
+    while (!stop) {
+      HWND box = nullptr;
+      while ((box = ::FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(box, &owner);
+        if (owner != process) continue;
+        wchar_t text[256] = {};
+        ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+        reported = text;
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return;
+      }
+      ::Sleep(20);
+    }
+  });
+  const LRESULT result = window.Send(ThrowingWindow::kThrow);
+  stop = true;
+  answer.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(reported, L"picture could not be read");
+  EXPECT_NE(window.Handle(), nullptr) << "the window lives on";
 }
 
 TEST_F(WindowTest, DestroyingTheMainFormObjectTerminates) {

@@ -153,4 +153,16 @@ bool SamePixels(const Image24& a, const Image24& b) {
   return true;
 }
 
+FadeRig::FadeRig(int width, int height) {
+  fade.SetBounds(0, 0, width, height);
+  fade.OnReset = [this](TMorfFade&) { events.push_back("Reset"); };
+  fade.OnBegin = [this](TMorfFade&) { events.push_back("Begin"); };
+  fade.OnEnd = [this](TMorfFade&) { events.push_back("End"); };
+  surface.Clear();
+}
+
+int FadeRig::CountEvents(const std::string& name) const {
+  return int(std::count(events.begin(), events.end(), name));
+}
+
 }  // namespace velmora::testing

@@ -11,6 +11,7 @@
 
 #include "fade/FadeHost.h"
 #include "fade/Graphics.h"
+#include "fade/MorfFade.h"
 
 namespace velmora::testing {
 
@@ -103,5 +104,19 @@ bool AllPixels(const Image24& image, TColor color);
 long CountPixels(const Image24& image, TColor color);
 // Byte-for-byte equality of two images of equal size (padding excluded).
 bool SamePixels(const Image24& a, const Image24& b);
+
+// A component on fakes, placed at (0, 0) with the given size, that logs its
+// events by name ("Reset", "Begin", "End") and starts with an empty call log.
+struct FadeRig {
+  explicit FadeRig(int width = 75, int height = 75);
+
+  MemoryImageFactory images;
+  FakeSurface surface;
+  FakeHost host;
+  TMorfFade fade{images, surface, host};
+  std::vector<std::string> events;
+
+  int CountEvents(const std::string& name) const;
+};
 
 }  // namespace velmora::testing

@@ -2,7 +2,8 @@
 // frame size, its time per iteration divided by the time of BM_Memcpy (one
 // memcpy of a frame) at the same size in the same run. With
 // --benchmark_repetitions=N the best (smallest) repetition of each is used,
-// which keeps the ratios steady on a busy machine.
+// which keeps the ratios steady on a busy machine. Benchmarks of whole runs
+// carry a "steps" counter and get a per-step ratio as well.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -23,6 +24,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto slash = name.find('/');
       if (slash == std::string::npos) continue;
       const double seconds = run.real_accumulated_time / double(run.iterations);
+      const auto steps = run.counters.find("steps");
+      if (steps != run.counters.end() && double(steps->second) > 0) steps_[name] = double(steps->second);
       auto [it, added] = best_.emplace(name, seconds);
       if (added) order_.push_back(name);
       else if (seconds < it->second) it->second = seconds;
@@ -46,13 +49,20 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (third != std::string::npos) size.resize(third);
       const auto base = memcpy_.find(size);
       if (base == memcpy_.end() || base->second <= 0) continue;
-      std::printf("  %-52s %8.3f x memcpy\n", name.c_str(), seconds / base->second);
+      const auto steps = steps_.find(name);
+      if (steps == steps_.end()) {
+        std::printf("  %-44s %9.3f x memcpy\n", name.c_str(), seconds / base->second);
+      } else {
+        std::printf("  %-44s %9.3f x memcpy per run, %.3f x per step (%.0f steps)\n", name.c_str(),
+                    seconds / base->second, seconds / steps->second / base->second, steps->second);
+      }
     }
   }
 
  private:
   std::vector<std::string> order_;
   std::map<std::string, double> best_;
+  std::map<std::string, double> steps_;  // the "steps" counter of whole-run benchmarks
   std::map<std::string, double> memcpy_;
 };
 

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Shows the program working, from a fresh Debian machine: installs the
+# packages, builds both targets, then runs VELMORA.EXE under Wine on your
+# $DISPLAY (or, when none answers, on an Xvfb of its own) and saves a
+# screenshot under build/demo/.
+#
+# Environment:
+#   VELMORA_DEMO_SECONDS=n   how long the program runs before the screenshot
+#                            (default 6)
+#   VELMORA_WINE_DISPLAY     auto (default) | xvfb | :N (see cmake/wine-run.sh)
+#   VELMORA_JOBS=n           parallel build jobs
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+jobs=${VELMORA_JOBS:-$(nproc 2>/dev/null || echo 2)}
+seconds=${VELMORA_DEMO_SECONDS:-6}
+demo_dir=$root/build/demo
+native_dir=$root/build/native
+windows_dir=$root/build/windows
+
+# The demo has a Wine prefix of its own, apart from the tests' one, so what
+# it installs there never meets a test.
+export VELMORA_WINE_STATE=$demo_dir/wine-session
+export WINEPREFIX=$demo_dir/wineprefix
+wine_run=$root/cmake/wine-run.sh
+
+log() { printf '[demo] %s\n' "$*"; }
+
+prepare() {
+  bash tools/setup.sh
+  bash tools/build-windows-deps.sh -j "$jobs"
+}
+
+build_all() {
+  cmake --preset native -B "$native_dir" --log-level=WARNING
+  cmake --build "$native_dir" -j "$jobs"
+  cmake --preset windows -B "$windows_dir" --log-level=WARNING
+  cmake --build "$windows_dir" -j "$jobs"
+  velmora_exe=$windows_dir/app/VELMORA.EXE
+  [ -f "$velmora_exe" ] || { echo "VELMORA.EXE was not built" >&2; exit 1; }
+}
+
+session_started=0
+start_session() {
+  mkdir -p "$demo_dir"
+  "$wine_run" setup > /dev/null
+  session_started=1
+  # DISPLAY, WINEPREFIX and the rest, as the programs will see them.
+  eval "$("$wine_run" env)"
+  log "Wine prefix $WINEPREFIX on display $DISPLAY"
+}
+
+stop_session() {
+  if [ "$session_started" = 1 ]; then
+    "$wine_run" cleanup || true
+    session_started=0
+  fi
+}
+
+# screenshot NAME: saves the whole screen as build/demo/NAME.png.
+screenshot() {
+  local file=$demo_dir/$1.png
+  xwd -root -silent -display "$DISPLAY" | convert xwd:- "$file"
+  log "screenshot: $file"
+}
+
+# Starts VELMORA.EXE with the given arguments in the background; its PID in
+# $program_pid.
+start_program() {
+  "$wine_run" "$velmora_exe" "$@" > "$demo_dir/program.log" 2>&1 &
+  program_pid=$!
+}
+
+stop_program() {
+  if [ -n "${program_pid:-}" ] && kill -0 "$program_pid" 2>/dev/null; then
+    kill "$program_pid" 2>/dev/null || true
+    wait "$program_pid" 2>/dev/null || true
+  fi
+  program_pid=""
+}
+
+# The editor as it comes up.
+demo_editor() {
+  log "starting VELMORA.EXE (the editor) for ${seconds}s"
+  start_program
+  sleep "$seconds"
+  if ! kill -0 "$program_pid" 2>/dev/null; then
+    log "VELMORA.EXE ended early; its output:"
+    cat "$demo_dir/program.log"
+  fi
+  screenshot editor
+  stop_program
+}
+
+# Hook for the demo show: tools/demo-show.sh, when present, is sourced here
+# with the session running; it may use start_program, stop_program,
+# screenshot, $velmora_exe, $demo_dir, $wine_run, $DISPLAY and $WINEPREFIX.
+demo_show() {
+  if [ -f "$root/tools/demo-show.sh" ]; then
+    # shellcheck source=/dev/null
+    source "$root/tools/demo-show.sh"
+  fi
+}
+
+trap 'stop_program; stop_session' EXIT
+
+prepare
+build_all
+start_session
+demo_editor
+demo_show
+log "done; screenshots in $demo_dir"

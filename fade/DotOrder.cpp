@@ -26,20 +26,6 @@ bool ReadsFromEnd(TDirection direction) {
 
 std::int32_t CeilDiv(std::int32_t n, std::int32_t d) { return n <= 0 ? 0 : (n + d - 1) / d; }
 
-// Position j of the centre-out sequence m, m+1, m-1, m+2, m-2 ... over
-// 0 .. n-1 (m = n div 2), values outside skipped. The right side has
-// n - m - 1 places, the left side m, never fewer than the right.
-std::int32_t CentreOut(std::int64_t j, std::int32_t n) {
-  const std::int64_t m = n / 2;
-  const std::int64_t right = n - m - 1;
-  if (j == 0) return std::int32_t(m);
-  if (j <= 2 * right) {
-    const std::int64_t k = (j + 1) / 2;
-    return std::int32_t((j & 1) ? m + k : m - k);
-  }
-  return std::int32_t(m - (j - right));
-}
-
 // The generator's step applied n times at once (for shuffles that exchange
 // nothing but must still draw their numbers): seed := a*seed + c, composed.
 void AdvanceGenerator(std::uint64_t n) {
@@ -64,23 +50,6 @@ std::int32_t ClampToInt32(std::int64_t value) {
 }
 
 }  // namespace
-
-std::int32_t DotOrder::Interlaced(std::int64_t j, std::int32_t n, std::int32_t step) {
-  // Lines phase, phase + step, phase + 2*step ... for phase 0 .. step-1; the
-  // first n mod step phases have one line more than the others.
-  const std::int64_t q = n / step;
-  const std::int64_t rem = n % step;
-  std::int64_t phase, m;
-  if (j < rem * (q + 1)) {
-    phase = j / (q + 1);
-    m = j % (q + 1);
-  } else {
-    const std::int64_t rest = j - rem * (q + 1);
-    phase = rem + rest / q;
-    m = rest % q;
-  }
-  return std::int32_t(phase + m * step);
-}
 
 void DotOrder::Build(int width, int height, int dotSize, TDirection direction, TAction action,
                      int generalRate) {
@@ -157,7 +126,7 @@ void DotOrder::BuildSpiral() {
     clip(col, dCol, nc_);
     if (lo > hi) return;
     legs_.push_back(Leg{std::int32_t(row + dRow * lo), std::int32_t(col + dCol * lo), std::int8_t(dRow),
-                        std::int8_t(dCol), std::int32_t(hi - lo + 1), placed});
+                        std::int8_t(dCol), std::uint32_t(hi - lo + 1), std::uint32_t(placed)});
     placed += hi - lo + 1;
   };
   std::int32_t row = nr_ / 2, col = nc_ / 2;
@@ -175,33 +144,6 @@ void DotOrder::BuildSpiral() {
     ++k;
     up = !up;
   }
-}
-
-std::uint32_t DotOrder::UnshuffledAt(std::int64_t k) {
-  const std::int64_t nc = nc_, nr = nr_;
-  switch (kind_) {
-    case Kind::Rows:
-      return std::uint32_t(k);
-    case Kind::Columns:
-      return std::uint32_t((k % nr) * nc + k / nr);
-    case Kind::XCenter:
-      return std::uint32_t((k % nr) * nc + CentreOut(k / nr, nc_));
-    case Kind::YCenter:
-      return std::uint32_t(std::int64_t(CentreOut(k / nc, nr_)) * nc + k % nc);
-    case Kind::RowLines:
-      return std::uint32_t(std::int64_t(Interlaced(k / nc, nr_, interlace_)) * nc + k % nc);
-    case Kind::ColumnLines:
-      return std::uint32_t((k % nr) * nc + Interlaced(k / nr, nc_, interlace_));
-    case Kind::Spiral: {
-      while (legCursor_ > 0 && k < legs_[legCursor_].first) --legCursor_;
-      while (legCursor_ + 1 < legs_.size() && k >= legs_[legCursor_].first + legs_[legCursor_].length)
-        ++legCursor_;
-      const Leg& leg = legs_[legCursor_];
-      const std::int64_t o = k - leg.first;
-      return std::uint32_t((leg.row + leg.dRow * o) * nc + leg.col + leg.dCol * o);
-    }
-  }
-  return 0;
 }
 
 void DotOrder::Shuffle(TDirection direction, int generalRate) {
@@ -241,7 +183,11 @@ void DotOrder::Shuffle(TDirection direction, int generalRate) {
     return;
   }
   order_.resize(std::size_t(units_));
-  for (std::int64_t k = 0; k < units_; ++k) order_[std::size_t(k)] = UnshuffledAt(k);
+  for (std::int64_t k = 0; k < units_; ++k) {
+    std::uint32_t p, q;
+    BlockAt(std::uint32_t(k), p, q);
+    order_[std::size_t(k)] = p * std::uint32_t(nc_) + q;
+  }
   const std::int32_t n = std::int32_t(units_);
   if (direction == TDirection::None) {
     for (std::int32_t i = 0; i < n; ++i) {

@@ -86,26 +86,94 @@ class DotOrder {
   struct Leg {  // a straight piece of the spiral, already clipped to the grid
     std::int32_t row, col;
     std::int8_t dRow, dCol;
-    std::int32_t length;
-    std::int64_t first;  // order position of its first unit
+    std::uint32_t length;
+    std::uint32_t first;  // order position of its first unit
   };
   struct Unit {
     std::int32_t row, col;  // first pixel
     std::int32_t width, height;
   };
 
-  std::uint32_t UnshuffledAt(std::int64_t k);
   void BuildSpiral();
   void Shuffle(TDirection direction, int generalRate);
-  static std::int32_t Interlaced(std::int64_t j, std::int32_t n, std::int32_t step);
+
+  // Position j of the centre-out sequence m, m+1, m-1, m+2, m-2 ... over
+  // 0 .. n-1 (m = n div 2), values outside skipped. The right side has
+  // n - m - 1 places, the left side m, never fewer than the right.
+  static std::uint32_t CentreOut(std::uint32_t j, std::uint32_t n) {
+    const std::uint32_t m = n / 2;
+    const std::uint32_t right = n - m - 1;
+    if (j == 0) return m;
+    if (j <= 2 * right) {
+      const std::uint32_t k = (j + 1) / 2;
+      return (j & 1) ? m + k : m - k;
+    }
+    return m - (j - right);
+  }
+  // Lines phase, phase + step, phase + 2*step ... for phase 0 .. step-1;
+  // the first n mod step phases have one line more than the others.
+  static std::uint32_t Interlaced(std::uint32_t j, std::uint32_t n, std::uint32_t step) {
+    const std::uint32_t q = n / step;
+    const std::uint32_t rem = n % step;
+    if (j < rem * (q + 1)) return j / (q + 1) + (j % (q + 1)) * step;
+    const std::uint32_t rest = j - rem * (q + 1);
+    return rem + rest / q + (rest % q) * step;
+  }
+
+  // Unit (p, q) of the grid at position k of the order.
+  void BlockAt(std::uint32_t k, std::uint32_t& p, std::uint32_t& q) {
+    const std::uint32_t nr = std::uint32_t(nr_), nc = std::uint32_t(nc_);
+    if (shuffled_) {
+      const std::uint32_t index = order_[k];
+      p = index / nc;
+      q = index % nc;
+      return;
+    }
+    switch (kind_) {
+      case Kind::Rows:
+        p = k / nc;
+        q = k % nc;
+        return;
+      case Kind::Columns:
+        q = k / nr;
+        p = k % nr;
+        return;
+      case Kind::XCenter:
+        q = CentreOut(k / nr, nc);
+        p = k % nr;
+        return;
+      case Kind::YCenter:
+        p = CentreOut(k / nc, nr);
+        q = k % nc;
+        return;
+      case Kind::RowLines:
+        p = Interlaced(k / nc, nr, std::uint32_t(interlace_));
+        q = k % nc;
+        return;
+      case Kind::ColumnLines:
+        q = Interlaced(k / nr, nc, std::uint32_t(interlace_));
+        p = k % nr;
+        return;
+      case Kind::Spiral: {
+        while (legCursor_ > 0 && k < legs_[legCursor_].first) --legCursor_;
+        while (legCursor_ + 1 < legs_.size() && k >= legs_[legCursor_].first + legs_[legCursor_].length)
+          ++legCursor_;
+        const Leg& leg = legs_[legCursor_];
+        const std::int32_t o = std::int32_t(k - leg.first);
+        p = std::uint32_t(leg.row + leg.dRow * o);
+        q = std::uint32_t(leg.col + leg.dCol * o);
+        return;
+      }
+    }
+    p = q = 0;
+  }
 
   Unit UnitAt(std::int64_t k) {
-    const std::uint32_t index = shuffled_ ? order_[std::size_t(k)] : UnshuffledAt(k);
-    const std::int32_t p = std::int32_t(index / std::uint32_t(nc_));
-    const std::int32_t q = std::int32_t(index % std::uint32_t(nc_));
+    std::uint32_t p, q;
+    BlockAt(std::uint32_t(k), p, q);
     Unit u;
-    u.row = p * unitH_;
-    u.col = q * unitW_;
+    u.row = std::int32_t(p) * unitH_;
+    u.col = std::int32_t(q) * unitW_;
     u.width = std::min(unitW_, width_ - u.col);
     u.height = std::min(unitH_, height_ - u.row);
     return u;
@@ -135,6 +203,16 @@ class DotOrder {
 
 template <class Segment>
 void DotOrder::Take(std::int64_t pixels, Segment&& segment) {
+  if (unitW_ == 1 && unitH_ == 1) {
+    // Every unit is one pixel.
+    const std::int64_t step = fromEnd_ ? -1 : 1;
+    for (; pixels > 0 && pos_ >= 0 && pos_ < units_; --pixels, pos_ += step) {
+      std::uint32_t p, q;
+      BlockAt(std::uint32_t(pos_), p, q);
+      segment(std::int32_t(p), std::int32_t(q), 1);
+    }
+    return;
+  }
   while (pixels > 0 && pos_ >= 0 && pos_ < units_) {
     const Unit u = UnitAt(pos_);
     const std::int64_t total = std::int64_t(u.width) * u.height;

@@ -15,8 +15,8 @@
 
 namespace velmora {
 
-int ChooseJpegScale(int width, int height, int dstWidth, int dstHeight) {
-  for (int n = 1; n < 8; ++n) {
+int ChooseJpegScale(int width, int height, int dstWidth, int dstHeight, bool powersOfTwo) {
+  for (int n = 1; n < 8; n += (powersOfTwo ? n : 1)) {
     const long long w = (static_cast<long long>(width) * n + 7) / 8;
     const long long h = (static_cast<long long>(height) * n + 7) / 8;
     if (w >= dstWidth && h >= dstHeight) return n;
@@ -102,8 +102,11 @@ class Decoder {
   }
 
   // Starts decoding at scaleNum/8; output size in OutputWidth/Height.
-  bool Start(int scaleNum) {
+  // reduced: the output is only an intermediate that gets averaged down, so
+  // the faster, slightly less exact integer IDCT is good enough.
+  bool Start(int scaleNum, bool reduced) {
     if (!ok_) return false;
+    if (reduced) cinfo_.dct_method = JDCT_IFAST;
     cinfo_.scale_num = unsigned(scaleNum);
     cinfo_.scale_denom = 8;
     cinfo_.out_color_space = IsCmyk() ? JCS_CMYK : JCS_EXT_BGR;
@@ -171,10 +174,10 @@ struct DecodeOutcome {
 // Decodes at scaleNum/8 into sink. After a fatal error in the middle of the
 // picture the remaining rows are handed on black, so a sink that began always
 // sees a whole picture.
-DecodeOutcome Decode(const std::vector<std::uint8_t>& bytes, int scaleNum, RowSink& sink) {
+DecodeOutcome Decode(const std::vector<std::uint8_t>& bytes, int scaleNum, bool reduced, RowSink& sink) {
   DecodeOutcome outcome;
   Decoder decoder(bytes.data(), bytes.size());
-  if (!decoder.ReadHeader() || !decoder.HasSupportedColorSpace() || !decoder.Start(scaleNum))
+  if (!decoder.ReadHeader() || !decoder.HasSupportedColorSpace() || !decoder.Start(scaleNum, reduced))
     return outcome;
   jpeg_decompress_struct& info = decoder.Info();
   const int width = int(info.output_width);
@@ -398,7 +401,7 @@ void JpegGraphic::Draw(Image24& target, int x, int y) const {
   }
   if (x >= target.Width() || y >= target.Height() || x + width_ <= 0 || y + height_ <= 0) return;
   PlaceSink sink(target, x, y);
-  const DecodeOutcome outcome = Decode(bytes_, 8, sink);
+  const DecodeOutcome outcome = Decode(bytes_, 8, false, sink);
   lastWarnings_ = outcome.warnings;
   if (!outcome.started) target.FillRect(Rect{x, y, x + width_, y + height_}, kBlack);
 }
@@ -417,10 +420,11 @@ void JpegGraphic::StretchDraw(Image24& target, const Rect& rect) const {
     return;
   }
   const int scale = ChooseJpegScale(width_, height_, w, h);
+  const bool reduce = w < width_ && h < height_;
   if (static_cast<long long>(w) * h <= kMaxCachedPixels) {
     auto image = std::make_shared<MemoryImage24>(w, h);
     ResampleSink sink(*image, Rect{0, 0, w, h});
-    const DecodeOutcome outcome = Decode(bytes_, scale, sink);
+    const DecodeOutcome outcome = Decode(bytes_, scale, reduce, sink);
     lastWarnings_ = outcome.warnings;
     if (!outcome.started) image->Fill(kBlack);  // MemoryImage24 starts black; kept explicit
     target.Draw(*image, rect.left, rect.top);
@@ -429,7 +433,7 @@ void JpegGraphic::StretchDraw(Image24& target, const Rect& rect) const {
   }
   // Too large to keep: only the visible part is computed, straight into the target.
   ResampleSink sink(target, rect);
-  const DecodeOutcome outcome = Decode(bytes_, scale, sink);
+  const DecodeOutcome outcome = Decode(bytes_, scale, reduce, sink);
   lastWarnings_ = outcome.warnings;
   if (!outcome.started) target.FillRect(rect, kBlack);
 }

@@ -27,8 +27,12 @@ namespace velmora {
 // The numerator N of the N/8 decoder scale for drawing a width x height
 // picture into a dstWidth x dstHeight rectangle: the smallest N whose output,
 // ceil(width * N / 8) by ceil(height * N / 8), still covers the rectangle in
-// both directions; 8 when no reduction does (enlargement).
-int ChooseJpegScale(int width, int height, int dstWidth, int dstHeight);
+// both directions; 8 when no reduction does (enlargement). With
+// powersOfTwo, N is taken from 1, 2, 4 and 8 only: libjpeg-turbo has SIMD
+// code for those reductions and none for the others, which measure slower
+// than the next larger power of two (3/8 slower than 4/8, 5/8 to 7/8 slower
+// than a whole decode), so that is what drawing uses.
+int ChooseJpegScale(int width, int height, int dstWidth, int dstHeight, bool powersOfTwo = true);
 
 // Encodes image as a baseline (or progressive) JPEG of the given quality
 // (1..100); for tools, tests and benchmarks.

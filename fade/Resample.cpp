@@ -34,6 +34,7 @@ ResampleAxis::ResampleAxis(int srcSize, int dstSize, int clipBegin, int clipEnd)
     taps_ = 2;
   else
     taps_ = 1;
+  taps_ = std::min(taps_, srcSize);
   first_.resize(std::size_t(n));
   count_.resize(std::size_t(n));
   weights_.assign(std::size_t(n) * std::size_t(taps_), 0);
@@ -91,6 +92,21 @@ ResampleAxis::ResampleAxis(int srcSize, int dstSize, int clipBegin, int clipEnd)
         w[1] = int(frac);
       }
     }
+    // Every entry gets exactly Taps() weights (the extra ones zero), moved
+    // left where it would reach past the last source pixel, so the filter
+    // loops run a fixed count.
+    const int count = count_[std::size_t(i)];
+    if (count < taps_) {
+      int first = first_[std::size_t(i)];
+      const int shift = std::max(0, first + taps_ - srcSize);
+      if (shift > 0) {
+        for (int k = count - 1; k >= 0; --k) w[k + shift] = w[k];
+        for (int k = 0; k < shift; ++k) w[k] = 0;
+        first -= shift;
+      }
+      first_[std::size_t(i)] = first;
+      count_[std::size_t(i)] = taps_;
+    }
   }
 }
 
@@ -130,25 +146,36 @@ void RowResampler::PushRow(const std::uint8_t* bgr) {
   if (!NeedsRows() || j >= srcHeight_ || j < vertical_.First(nextOut_)) return;
 
   // Filter across into the ring slot of row j.
+  std::uint16_t* out = &ring_[std::size_t(j % ringRows_) * std::size_t(horizontal_.Size()) * 3];
+  switch (horizontal_.Taps()) {
+    case 1: FilterRow<1>(bgr, out); break;
+    case 2: FilterRow<2>(bgr, out); break;
+    case 3: FilterRow<3>(bgr, out); break;
+    case 4: FilterRow<4>(bgr, out); break;
+    default: FilterRow<0>(bgr, out); break;
+  }
+  EmitReadyRows();
+}
+
+template <int kTaps>
+void RowResampler::FilterRow(const std::uint8_t* bgr, std::uint16_t* out) const {
   const int n = horizontal_.Size();
-  std::uint16_t* out = &ring_[std::size_t(j % ringRows_) * std::size_t(n) * 3];
+  const int taps = kTaps ? kTaps : horizontal_.Taps();
   for (int i = 0; i < n; ++i) {
     const std::uint8_t* p = bgr + std::size_t(horizontal_.First(i)) * 3;
     const std::int32_t* w = horizontal_.Weights(i);
-    const int count = horizontal_.Count(i);
-    std::uint32_t b = 0, g = 0, r = 0;
-    for (int k = 0; k < count; ++k, p += 3) {
+    std::uint32_t b = 32, g = 32, r = 32;  // rounding of the shift below
+    for (int k = 0; k < taps; ++k, p += 3) {
       const std::uint32_t wk = std::uint32_t(w[k]);
       b += wk * p[0];
       g += wk * p[1];
       r += wk * p[2];
     }
-    out[0] = std::uint16_t((b + 32) >> 6);
-    out[1] = std::uint16_t((g + 32) >> 6);
-    out[2] = std::uint16_t((r + 32) >> 6);
+    out[0] = std::uint16_t(b >> 6);
+    out[1] = std::uint16_t(g >> 6);
+    out[2] = std::uint16_t(r >> 6);
     out += 3;
   }
-  EmitReadyRows();
 }
 
 void RowResampler::EmitReadyRows() {
@@ -169,6 +196,7 @@ void RowResampler::EmitReadyRows() {
       for (int k = 0; k < count; ++k) {
         const std::uint16_t* row = &ring_[std::size_t((first + k) % ringRows_) * values];
         const std::uint32_t wk = std::uint32_t(w[k]);
+        if (wk == 0) continue;
         for (std::size_t x = 0; x < values; ++x) sums[x] += wk * row[x];
       }
       for (std::size_t x = 0; x < values; ++x) dst[x] = std::uint8_t(sums[x] >> 22);

@@ -32,7 +32,7 @@ class ResampleAxis {
   int Count(int i) const { return count_[std::size_t(i)]; }
   int Weight(int i, int k) const { return weights_[std::size_t(i) * std::size_t(taps_) + std::size_t(k)]; }
   const std::int32_t* Weights(int i) const { return &weights_[std::size_t(i) * std::size_t(taps_)]; }
-  // The largest Count over all target pixels.
+  // The number of weights every target pixel has (some may be zero).
   int Taps() const { return taps_; }
 
  private:
@@ -57,6 +57,8 @@ class RowResampler {
   int RowsPushed() const { return rowsIn_; }
 
  private:
+  template <int kTaps>
+  void FilterRow(const std::uint8_t* bgr, std::uint16_t* out) const;
   void EmitReadyRows();
 
   int srcHeight_;

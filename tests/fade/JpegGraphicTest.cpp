@@ -122,15 +122,24 @@ void ExpectColourNear(TColor actual, TColor expected, int tolerance) {
 }
 
 TEST(ChooseJpegScaleTest, PicksTheLargestReductionThatStillCovers) {
-  EXPECT_EQ(ChooseJpegScale(6000, 4000, 1620, 1080), 3);  // 2250 x 1500
-  EXPECT_EQ(ChooseJpegScale(6000, 4000, 3240, 2160), 5);  // 3750 x 2500
+  // Any N/8.
+  EXPECT_EQ(ChooseJpegScale(6000, 4000, 1620, 1080, false), 3);  // 2250 x 1500
+  EXPECT_EQ(ChooseJpegScale(6000, 4000, 3240, 2160, false), 5);  // 3750 x 2500
+  EXPECT_EQ(ChooseJpegScale(800, 600, 100, 75, false), 1);
+  EXPECT_EQ(ChooseJpegScale(800, 600, 101, 75, false), 2);       // 1/8 gives 100 wide
+  EXPECT_EQ(ChooseJpegScale(800, 600, 100, 76, false), 2);
+  EXPECT_EQ(ChooseJpegScale(801, 600, 101, 75, false), 1);       // ceil(801/8) = 101
+  EXPECT_EQ(ChooseJpegScale(800, 600, 799, 10, false), 8);
+  EXPECT_EQ(ChooseJpegScale(100, 100, 400, 400, false), 8);      // enlargement decodes whole
+  EXPECT_EQ(ChooseJpegScale(8, 8, 1, 1, false), 1);
+  // Powers of two only, as drawing chooses.
+  EXPECT_EQ(ChooseJpegScale(6000, 4000, 1620, 1080), 4);
+  EXPECT_EQ(ChooseJpegScale(6000, 4000, 1500, 1000), 2);
+  EXPECT_EQ(ChooseJpegScale(6000, 4000, 3240, 2160), 8);
   EXPECT_EQ(ChooseJpegScale(800, 600, 100, 75), 1);
-  EXPECT_EQ(ChooseJpegScale(800, 600, 101, 75), 2);       // 1/8 gives 100 wide
-  EXPECT_EQ(ChooseJpegScale(800, 600, 100, 76), 2);
-  EXPECT_EQ(ChooseJpegScale(801, 600, 101, 75), 1);       // ceil(801/8) = 101
-  EXPECT_EQ(ChooseJpegScale(800, 600, 799, 10), 8);
-  EXPECT_EQ(ChooseJpegScale(100, 100, 400, 400), 8);      // enlargement decodes whole
-  EXPECT_EQ(ChooseJpegScale(8, 8, 1, 1), 1);
+  EXPECT_EQ(ChooseJpegScale(800, 600, 101, 75), 2);
+  EXPECT_EQ(ChooseJpegScale(800, 600, 201, 10), 4);
+  EXPECT_EQ(ChooseJpegScale(100, 100, 400, 400), 8);
 }
 
 TEST(JpegGraphicTest, ReadsTheHeaderOnLoad) {

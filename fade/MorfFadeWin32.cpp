@@ -24,6 +24,9 @@ Win32FadeHost::Win32FadeHost() {
   // Sleep(1) lasts a whole scheduler tick (about 15.6 ms) otherwise, which
   // would halve the pace of the timer-paced steps.
   timerPeriodSet_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+  // On screen every run is paced to the display (one step per refresh);
+  // components made from now on take this as their step interval.
+  TMorfFade::SetDefaultStepInterval(TMorfFade::kPacedStepMicros);
 }
 
 Win32FadeHost::~Win32FadeHost() {

@@ -21,7 +21,9 @@ namespace velmora {
 
 // The services of the user-interface thread: pending messages through the
 // application object, Sleep at one-millisecond resolution, the performance
-// counter, and DwmFlush as the vertical blank while composition is on.
+// counter, and DwmFlush as the vertical blank while composition is on. Its
+// creation (on first use) switches pacing on for every component made
+// afterwards (TMorfFade::SetDefaultStepInterval).
 class Win32FadeHost final : public FadeHost {
  public:
   static Win32FadeHost& Instance();

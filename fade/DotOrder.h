@@ -56,6 +56,9 @@ class DotOrder {
   // Frees the unit order (the count and the reverse flag stay).
   void Release();
 
+  // The picture size the order was built for.
+  int Width() const { return width_; }
+  int Height() const { return height_; }
   // Number of pixels: width * height.
   std::int64_t Count() const { return count_; }
   // Number of units.

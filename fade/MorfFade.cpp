@@ -470,6 +470,12 @@ void TMorfFade::Sweep() {
 // ---------------------------------------------------------------- Dissolve
 
 void TMorfFade::CopyDots(std::int64_t pixels) {
+  // A message handled between steps may have resized the pictures (which
+  // the owners must not do); the order no longer fits them, so nothing more
+  // is copied and the run goes on to its end.
+  if (fromImage_->Width() != dots_.Width() || fromImage_->Height() != dots_.Height() ||
+      toImage_->Width() != dots_.Width() || toImage_->Height() != dots_.Height())
+    return;
   std::uint8_t* const dst = fromImage_->Bits();
   const std::uint8_t* const src = toImage_->Bits();
   const std::size_t stride = std::size_t(fromImage_->Stride());
@@ -523,10 +529,13 @@ void TMorfFade::Dissolve() {
 // ---------------------------------------------------------------- Blend
 
 bool TMorfFade::BlendSteps(int rate) {
-  const std::size_t bytes = std::min(fromImage_->ByteSize(), toImage_->ByteSize());
   for (int i = 0; i <= rate; ++i) {
     const std::int64_t start = stepInterval_ > 0 ? host_.NowMicros() : 0;
     const int weight = int(std::int64_t(i) * 32 / rate);
+    // All three images have one size; should a message handled between
+    // steps have resized one, only the common memory is blended.
+    const std::size_t bytes =
+        std::min({fromImage_->ByteSize(), toImage_->ByteSize(), workImage_->ByteSize()});
     if (weight > 0) BlendBytes(workImage_->Bits(), toImage_->Bits(), fromImage_->Bits(), bytes, weight);
     Paint();
     if (FinishStep(start)) return false;

@@ -243,6 +243,19 @@ TEST_F(MorfFadeDissolveTest, WayBackOnAShrunkenRateStillEnds) {
   EXPECT_EQ(rig.events.back(), "End");
 }
 
+TEST_F(MorfFadeDissolveTest, ResizingDuringARunEndsItWithoutCopyingOutsideThePictures) {
+  FadeRig rig(40, 40);
+  rig.fade.SetAction(TAction::xDissolve);
+  rig.fade.SetDisolvRate(10);
+  rig.fade.SetProcessMsgs(true);
+  rig.host.onProcessMessages = [&] {
+    if (rig.host.processCalls == 2) rig.fade.SetBounds(0, 0, 5, 5);
+  };
+  rig.fade.Dissolve();
+  EXPECT_EQ(rig.events.back(), "End");
+  EXPECT_EQ(rig.surface.Count(SurfaceCall::Paint), 11);
+}
+
 TEST_F(MorfFadeDissolveTest, ShuffleReseedsTheGeneratorFromTheClock) {
   SetFixedRandomizeSeed(std::nullopt);
   SetRandomizeClock([] { return 777u; });

@@ -217,6 +217,8 @@ run("--size", "4x2", "--from", "#000000", "--to", "#FFFFFF", "--action", "Fade",
 run("--from", "#000000", "--to", "#FFFFFF", "--action", "xBlend", "--direction", "None", expect=2)
 run("--size", "4x2", "--from", "#000000", "--to", "#FFFFFF", "--action", "xBlend",
     "--direction", "None", "--at", "1", expect=2)
+run("--size", "16384x16384", "--from", "#000000", "--to", "#FFFFFF", "--action", "xBlend",
+    "--direction", "None", expect=2)
 run("--size", "0x2", "--from", "#000000", "--to", "#FFFFFF", "--action", "xBlend",
     "--direction", "None", expect=2)
 run("--size", "4x2", "--from", "#00000G", "--to", "#FFFFFF", "--action", "xBlend",

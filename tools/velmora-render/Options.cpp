@@ -18,7 +18,8 @@ const char* const kUsage =
     "Runs one transition of the real transition component off screen, unpaced, and\n"
     "writes what the screen shows after chosen steps as 24-bit bitmaps.\n"
     "\n"
-    "  --size WxH        the component's size in pixels (1 to 16384 each)\n"
+    "  --size WxH        the component's size in pixels (1 to 16384 each, at most\n"
+    "                    67108864 pixels)\n"
     "  --from, --to SRC  #RRGGBB for a colour, otherwise a picture file\n"
     "  --action NAME     Stretch, Push, Slide, xDissolve, xBlend or Discover\n"
     "  --direction NAME  FromLeft, FromRight, FromTop, FromBottom, FromTopLeft,\n"
@@ -61,6 +62,8 @@ const char* const kUsage =
     "run raised an error, or a step listed in --at was not reached; 2 bad arguments.\n";
 
 namespace {
+
+constexpr std::int64_t kMaxPixels = 64LL * 1024 * 1024;
 
 long long ParseInteger(const std::string& option, const std::string& text, long long min,
                        long long max) {
@@ -145,6 +148,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
       if (x == std::string::npos) throw UsageError("--size is WxH, not '" + value + "'");
       o.width = int(ParseInteger("--size", value.substr(0, x), 1, 16384));
       o.height = int(ParseInteger("--size", value.substr(x + 1), 1, 16384));
+      // Four images of this size are held (three working images and the
+      // screen): at most 64 Mi pixels, 768 MiB in all.
+      if (std::int64_t(o.width) * o.height > kMaxPixels)
+        throw UsageError("--size " + value + " is too large (at most 67108864 pixels)");
     } else if (arg == "--from") {
       o.from = ParseSource(arg, value);
       haveFrom = true;

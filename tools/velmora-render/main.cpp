@@ -19,6 +19,10 @@
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameSet.h"
 
+#ifdef _WIN32
+#include "platform/PictureLoaderWin32.h"
+#endif
+
 namespace velmora::render {
 namespace {
 
@@ -265,6 +269,9 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+#ifdef _WIN32
+  InstallWin32Graphics();  // .emf, .wmf and .ico pictures; system colours
+#endif
   try {
     if (!options.outDir.empty()) {
       std::error_code ec;

@@ -10,6 +10,7 @@
 #include "app/Startup.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/HandlesWin32.h"
+#include "platform/PictureLoaderWin32.h"
 #include "saver/ScrnWin32.h"
 
 namespace velmora {
@@ -109,6 +110,7 @@ int RunModes(HINSTANCE instance) {
   // 6. The application object.
   Application& application = Application::Instance();
   if (!application.Initialize(instance, kProgramTitle)) return 0;
+  InstallWin32Graphics();
 
   // 7. The preview host must be a window given in decimal, and visible.
   HWND host = nullptr;

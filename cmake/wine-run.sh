@@ -68,7 +68,7 @@ set_fonts() {
       printf '"%s"="WenQuanYi Micro Hei"\r\n' "$face"
     done
   } | iconv -f UTF-8 -t UTF-16 > "$reg"
-  DISPLAY='' "$wine_bin" regedit /S "$(to_winpath "$reg")" </dev/null >/dev/null 2>&1
+  "$wine_bin" regedit /S "$(to_winpath "$reg")" </dev/null >/dev/null 2>&1
 }
 
 to_winpath() {
@@ -173,9 +173,15 @@ run_program() {
 case ${1:-} in
   setup)
     make_prefix
+    choose_display
+    # Wine's desktop process keeps the display it was started with for the
+    # wineserver's life: end a session begun without one (gtest discovery
+    # runs before this fixture) so that the tests' session uses ours.
+    "$wineserver_bin" -k 2>/dev/null || true
+    "$wineserver_bin" -w 2>/dev/null || true
+    use_display
     start_wineserver
     set_fonts
-    choose_display
     echo "WINEPREFIX=$WINEPREFIX DISPLAY=$(cat "$display_file")"
     ;;
   cleanup)

@@ -2,13 +2,16 @@
 # Shows the program working, from a fresh Debian machine: installs the
 # packages, builds both targets, then runs VELMORA.EXE under Wine on your
 # $DISPLAY (or, when none answers, on an Xvfb of its own) and saves a
-# screenshot under build/demo/.
+# screenshot under build/demo/; then installs the demonstration show as a
+# saver and plays it, with screenshots under build/demo/show/.
 #
 # Environment:
 #   VELMORA_DEMO_SECONDS=n   how long the program runs before the screenshot
 #                            (default 6)
+#   VELMORA_DEMO_SHOW_SECONDS=n  how long the demo show plays (default 20)
 #   VELMORA_WINE_DISPLAY     auto (default) | xvfb | :N (see cmake/wine-run.sh)
 #   VELMORA_JOBS=n           parallel build jobs
+#   VELMORA_BUILD_TAG=x      build in build/native-x and build/windows-x
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,9 +19,11 @@ cd "$root"
 
 jobs=${VELMORA_JOBS:-$(nproc 2>/dev/null || echo 2)}
 seconds=${VELMORA_DEMO_SECONDS:-6}
+show_seconds=${VELMORA_DEMO_SHOW_SECONDS:-20}
 demo_dir=$root/build/demo
-native_dir=$root/build/native
-windows_dir=$root/build/windows
+tag=${VELMORA_BUILD_TAG:+-$VELMORA_BUILD_TAG}
+native_dir=$root/build/native$tag
+windows_dir=$root/build/windows$tag
 
 # The demo has a Wine prefix of its own, apart from the tests' one, so what
 # it installs there never meets a test.
@@ -94,14 +99,20 @@ demo_editor() {
   stop_program
 }
 
-# Hook for the demo show: tools/demo-show.sh, when present, is sourced here
-# with the session running; it may use start_program, stop_program,
-# screenshot, $velmora_exe, $demo_dir, $wine_run, $DISPLAY and $WINEPREFIX.
+# The demo show: tools/demo-show/play.sh installs the demonstration show as a
+# saver in the demo's Wine prefix and plays it full screen on the session's
+# display, with screenshots under build/demo/show. Skipped while that script
+# or its generator (built by the native preset) is missing.
 demo_show() {
-  if [ -f "$root/tools/demo-show.sh" ]; then
-    # shellcheck source=/dev/null
-    source "$root/tools/demo-show.sh"
+  local play=$root/tools/demo-show/play.sh
+  local generator=$native_dir/tools/demo-show/velmora-demo-show
+  if [ ! -f "$play" ] || [ ! -x "$generator" ]; then
+    log "no demo show yet (tools/demo-show/play.sh or velmora-demo-show missing)"
+    return 0
   fi
+  log "playing the demo show for ${show_seconds}s"
+  bash "$play" --exe "$velmora_exe" --prefix "$WINEPREFIX" --display "$DISPLAY" \
+    --generator "$generator" --shots "$demo_dir/show" --seconds "$show_seconds"
 }
 
 trap 'stop_program; stop_session' EXIT

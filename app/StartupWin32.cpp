@@ -11,6 +11,7 @@
 #include "platform/ApplicationWin32.h"
 #include "platform/HandlesWin32.h"
 #include "platform/PictureLoaderWin32.h"
+#include "saver/DpiAwarenessWin32.h"
 #include "saver/ScrnWin32.h"
 
 namespace velmora {
@@ -106,6 +107,10 @@ int RunModes(HINSTANCE instance) {
   // 5. One editor, saver or preview at a time.
   UniqueKernelHandle semaphore(::CreateSemaphoreA(nullptr, 0, 1, kInstanceSemaphoreName));
   if (semaphore && ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+  // The saver's windows work in physical pixels on every monitor; this must
+  // come before the first window (the application window) exists.
+  if (Mode == SaverMode::Run || Mode == SaverMode::Preview) DeclarePerMonitorDpiAwareness();
 
   // 6. The application object.
   Application& application = Application::Instance();

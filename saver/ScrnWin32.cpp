@@ -1,51 +1,223 @@
 #include "saver/ScrnWin32.h"
 
+#include <windows.h>
+
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/Random.h"
 #include "app/Startup.h"
+#include "fade/MorfFade.h"
+#include "fade/MorfFadeWin32.h"
+#include "frames/FrameList.h"
+#include "platform/ApplicationWin32.h"
 
 namespace velmora {
 
-TScrn::~TScrn() = default;
+namespace {
 
-HWND TScrn::CreateForm() {
+// A transition component placed on the saver window.
+class ScrnFadeSlot final : public FadeSlot {
+ public:
+  explicit ScrnFadeSlot(HWND parent) : control_(parent) {}
+  TMorfFade& Fade() override { return control_.Fade(); }
+  void SendToBack() override { control_.SendToBack(); }
+  void Hide() override { control_.Fade().SetVisible(false); }
+
+ private:
+  MorfFadeControl control_;
+};
+
+// The whole virtual screen (every monitor), in screen coordinates; the
+// primary screen where the system reports no virtual screen.
+RECT VirtualScreen() {
+  RECT r{::GetSystemMetrics(SM_XVIRTUALSCREEN), ::GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+  const int width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  const int height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (width <= 0 || height <= 0) {
+    r = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    return r;
+  }
+  r.right = r.left + width;
+  r.bottom = r.top + height;
+  return r;
+}
+
+std::string SystemDirectoryWithSlash() {
+  std::vector<char> buffer(MAX_PATH);
+  UINT length = ::GetSystemDirectoryA(buffer.data(), UINT(buffer.size()));
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = ::GetSystemDirectoryA(buffer.data(), UINT(buffer.size()));
+  }
+  std::string dir(buffer.data(), length < buffer.size() ? length : 0);
+  if (dir.empty() || dir.back() != '\\') dir += '\\';
+  return dir;
+}
+
+// The registry key, released on every path.
+class RegistryKey {
+ public:
+  RegistryKey(HKEY root, const char* path) {
+    if (::RegOpenKeyExA(root, path, 0, KEY_READ, &key_) != ERROR_SUCCESS) key_ = nullptr;
+  }
+  ~RegistryKey() {
+    if (key_) ::RegCloseKey(key_);
+  }
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  explicit operator bool() const { return key_ != nullptr; }
+  // The value as a 32-bit integer; false when missing or not an integer.
+  bool ReadInteger(const char* name, DWORD& value) const {
+    DWORD type = 0;
+    DWORD size = sizeof(value);
+    return ::RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+               ERROR_SUCCESS &&
+           type == REG_DWORD && size == sizeof(value);
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// True when the user gave the right password, or when no password is
+// asked for (key or value missing, value 0, library or entry missing).
+bool PasswordAccepted(HWND window) {
+  RegistryKey desktop(HKEY_CURRENT_USER, "Control Panel\\Desktop");
+  if (!desktop) return true;
+  DWORD usePassword = 0;
+  if (!desktop.ReadInteger("ScreenSaveUsePassword", usePassword) || usePassword == 0) return true;
+  HMODULE library = ::LoadLibraryA((SystemDirectoryWithSlash() + "PASSWORD.CPL").c_str());
+  if (!library) return true;
+  using Verify = BOOL(WINAPI*)(HWND);
+  auto verify = reinterpret_cast<Verify>(
+      reinterpret_cast<void*>(::GetProcAddress(library, "VerifyScreenSavePwd")));
+  const bool accepted = verify == nullptr || verify(window) != FALSE;
+  ::FreeLibrary(library);
+  return accepted;
+}
+
+}  // namespace
+
+TScrn::TScrn() = default;
+
+TScrn::~TScrn() {
+  RemoveIdleHandler();
+  FadeSlots[0].reset();
+  FadeSlots[1].reset();
+  if (GetPlayerHost() == this) SetPlayerHost(nullptr);
+  Uncapture();
+  ShowPointer();
+  if (saverRunningSet_) {
+    ::SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, nullptr, 0);
+    saverRunningSet_ = false;
+  }
+}
+
+HWND TScrn::CreateForm(HWND owner) {
   WindowClass windowClass;
   windowClass.name = L"VelmoraScrn";
-  windowClass.background = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+  windowClass.background = nullptr;  // OnPaint paints everything
+  const RECT screen = VirtualScreen();
   WindowCreateParams params;
   params.title = L"Scrn";
   params.style = WS_POPUP;
-  params.x = 0;
-  params.y = 0;
-  params.width = ::GetSystemMetrics(SM_CXSCREEN);
-  params.height = ::GetSystemMetrics(SM_CYSCREEN);
+  params.x = screen.left;
+  params.y = screen.top;
+  params.width = screen.right - screen.left;
+  params.height = screen.bottom - screen.top;
+  params.parent = owner;
   firstActivation_ = true;
-  return Create(windowClass, params);
+  lastMouseX_ = lastMouseY_ = -1;
+  CurrentSlot = 0;
+  SetPlayerHost(this);
+  HWND window = Create(windowClass, params);
+  if (window && Mode != SaverMode::Configure) CreateFirstComponent();
+  return window;
 }
 
-void TScrn::StartPreview(int, int) {
-  // With no show to play the timer still runs: it is what notices that the
-  // host has gone.
+void TScrn::CreateFirstComponent() {
+  FadeSlots[0] = CreateFadeSlot();
+  TMorfFade& fade = FadeSlots[0]->Fade();
+  fade.SetColorTo(kBlack);
+  fade.SetProcessMsgs(true);
+  CurrentSlot = 0;
+}
+
+void TScrn::StartPreview(int width, int height) {
+  showRect_ = RECT{0, 0, width, height};
+  if (TMorfFade* fade = CurrentFade()) fade->SetBounds(0, 0, width, height);
+  StartSlideshow();
+  // Also without a show to play: the timer is what notices that the host
+  // has been hidden or destroyed.
   StartTimer(kTimer1, kTimer1IntervalMs);
 }
 
 LRESULT TScrn::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case TickMessage:
+      OnTick();
       return 0;
     case ExitMessage:
-      Close();
+      OnExitMessage();
+      return 0;
+    case WM_SYSKEYDOWN:  // Alt and F10 are keys too
+      OnKeyDown(UINT(wParam), lParam);
+      return 0;
+    case WM_SYSCOMMAND:
+      // A running saver does not start another one.
+      if (Mode != SaverMode::Preview && (wParam & 0xFFF0) == SC_SCREENSAVE) return 0;
+      break;
+    case WM_MOUSELEAVE:
+      FadeControlsMouseLeave(Handle());
       return 0;
     default:
-      return Window::HandleMessage(message, wParam, lParam);
+      break;
   }
+  return Window::HandleMessage(message, wParam, lParam);
+}
+
+bool TScrn::OnEraseBackground(HDC) { return true; }
+
+bool TScrn::OnPaint(HDC dc, const RECT& area) {
+  PaintFadeControls(Handle(), dc, area, kBlack);
+  return true;
 }
 
 void TScrn::OnActivate(bool active) {
   if (!active || !firstActivation_ || Mode == SaverMode::Preview) return;
+  Randomize();
   firstActivation_ = false;
-  ::SetWindowPos(Handle(), Mode == SaverMode::Configure ? HWND_TOP : HWND_TOPMOST, 0, 0,
-                 ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), SWP_SHOWWINDOW);
-  ::SetCapture(Handle());
-  captured_ = true;
+
+  // Every monitor goes black; the show plays on the primary one.
+  const RECT screen = VirtualScreen();
+  ::SetWindowPos(Handle(), nullptr, screen.left, screen.top, screen.right - screen.left,
+                 screen.bottom - screen.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  showRect_ = RECT{-screen.left, -screen.top, -screen.left + ::GetSystemMetrics(SM_CXSCREEN),
+                   -screen.top + ::GetSystemMetrics(SM_CYSCREEN)};
+  if (Mode == SaverMode::Configure) CreateFirstComponent();
+  CurrentFade()->SetBounds(showRect_.left, showRect_.top, showRect_.right - showRect_.left,
+                           showRect_.bottom - showRect_.top);
+
+  startError_.clear();
+  StartSlideshow();
+  if (!startError_.empty()) {
+    FailVisibly(startError_);
+    return;
+  }
+  lastMouseX_ = lastMouseY_ = -1;
+  if (Playing) InstallIdleHandler();
+  if (Mode != SaverMode::Configure)
+    ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  if (!IsEditorExe) {
+    ::SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 1, nullptr, 0);
+    saverRunningSet_ = true;
+  }
+  HidePointer();
+  Show(SW_SHOW);
+  Capture();
 }
 
 bool TScrn::OnKeyDown(UINT, LPARAM) {
@@ -58,27 +230,240 @@ bool TScrn::OnMouseDown(MouseButton, int, int, WPARAM) {
   return true;
 }
 
+bool TScrn::OnMouseMove(int x, int y, WPARAM) {
+  FadeControlsMouseMove(Handle(), x, y);
+  if (Mode == SaverMode::Preview || !watchMouseMoves_) return true;
+  if (MouseMoveGrace > 0) {
+    --MouseMoveGrace;
+    return true;
+  }
+  if (lastMouseX_ == -1 && lastMouseY_ == -1) {
+    lastMouseX_ = x;
+    lastMouseY_ = y;
+    return true;
+  }
+  // Only a movement on both axes at once counts: jitter and a purely
+  // horizontal or vertical slide of the desk do not end the saver.
+  if (std::abs(x - lastMouseX_) < kMouseMoveThreshold ||
+      std::abs(y - lastMouseY_) < kMouseMoveThreshold)
+    return true;
+  lastMouseX_ = x;
+  lastMouseY_ = y;
+  watchMouseMoves_ = false;
+  LeaveRequest();
+  return true;
+}
+
 bool TScrn::OnTimer(UINT_PTR id) {
   if (id != kTimer1) return false;
-  if (!::IsWindowVisible(reinterpret_cast<HWND>(PreviewParent))) {
-    StopTimer(kTimer1);
-    LeaveRequest();
+  if (::IsWindowVisible(reinterpret_cast<HWND>(PreviewParent))) {
+    OnTick();
+    return true;
+  }
+  StopTimer(kTimer1);
+  if (TMorfFade* fade = CurrentFade()) fade->StopRequested = true;
+  ExitRequested = true;
+  if (!StepBusy) PostExitMessage();
+  return true;
+}
+
+void TScrn::OnTick() {
+  if (failing_) return;
+  try {
+    SlideshowStep();
+  } catch (const std::exception& error) {
+    FailVisibly(error.what());
+  }
+}
+
+void TScrn::OnExitMessage() {
+  exitPosted_ = false;
+  // A step that is still running posts ExitMessage again when it ends.
+  if (StepBusy || askingPassword_) return;
+  if (Mode == SaverMode::Preview) {
+    Close();
+    return;
+  }
+  if (Mode != SaverMode::Configure) Application::Instance().HideAppWindow();
+  RemoveIdleHandler();
+  StopSlideshow();
+  CheckPasswordAndClose();
+}
+
+void TScrn::LeaveRequest() {
+  if (askingPassword_) return;  // input meant for the password dialog
+  ExitRequested = true;
+  if (TMorfFade* fade = CurrentFade()) fade->StopRequested = true;
+  if (!StepBusy) PostExitMessage();
+}
+
+void TScrn::CheckPasswordAndClose() {
+  if (Mode != SaverMode::Run || EditorPreviewActive) {
+    Close();
+    return;
+  }
+  MouseMoveGrace = kMouseMoveGraceAfterPassword;
+  // The pointer is shown and free while the password dialog is up.
+  ShowPointer();
+  Uncapture();
+  askingPassword_ = true;
+  bool accepted = true;
+  try {
+    accepted = PasswordAccepted(Handle());
+  } catch (...) {
+    accepted = true;
+  }
+  askingPassword_ = false;
+  if (accepted) {
+    Close();
+    return;
+  }
+  // Refused: the last image stays; the next key, click or movement asks again.
+  HidePointer();
+  Capture();
+}
+
+void TScrn::FailVisibly(const std::string& message) {
+  if (failing_) return;
+  failing_ = true;
+  RemoveIdleHandler();
+  ExitRequested = true;
+  StopTimer(kTimer1);
+  Uncapture();
+  ShowPointer();
+  if (Mode == SaverMode::Preview) {
+    LogError(message);
+  } else {
+    ::SetWindowPos(Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Hide();
+    Application::Instance().ShowException(message);
+  }
+  if (!StepBusy) StopSlideshow();
+  Close();
+}
+
+bool TScrn::OnCloseQuery() {
+  if (Mode == SaverMode::Preview) StopTimer(kTimer1);
+  if (Mode == SaverMode::Preview || StepBusy) {
+    ExitRequested = true;
+    if (TMorfFade* fade = CurrentFade()) fade->StopRequested = true;
+  }
+  // Never in the middle of a step: the step posts ExitMessage when it ends,
+  // which closes again.
+  if (StepBusy) return false;
+  if (Mode == SaverMode::Preview) {
+    Application::Instance().HideAppWindow();
+    RemoveIdleHandler();
+    StopSlideshow();
   }
   return true;
 }
 
-void TScrn::LeaveRequest() {
-  ExitRequested = true;
-  Post(ExitMessage);
+CloseAction TScrn::OnClose() {
+  if (saverRunningSet_) {
+    ::SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, nullptr, 0);
+    saverRunningSet_ = false;
+  }
+  RemoveIdleHandler();
+  StopTimer(kTimer1);
+  FadeSlots[std::size_t(CurrentSlot)].reset();
+  Uncapture();
+  ShowPointer();
+  return Mode == SaverMode::Configure ? CloseAction::Hide : CloseAction::Destroy;
 }
 
-CloseAction TScrn::OnClose() {
-  StopTimer(kTimer1);
-  if (captured_) {
-    ::ReleaseCapture();
-    captured_ = false;
+// ---------------------------------------------------------------- PlayerHost
+
+void TScrn::ShowApplicationWindow(bool show) {
+  // Only ever hidden. Showing it, even without activation, takes the
+  // keyboard and the mouse away from the captured full-screen window until
+  // the first step hides it again: input during frame 1's still time would
+  // not end the saver.
+  if (!show) Application::Instance().ShowAppWindow(SW_HIDE);
+}
+
+void TScrn::RemovePendingTick() {
+  MSG message;
+  ::PeekMessageW(&message, Handle(), TickMessage, TickMessage, PM_REMOVE);
+}
+
+void TScrn::PostExitMessage() {
+  // One at a time: a held key must not queue one password question per repeat.
+  if (exitPosted_) return;
+  exitPosted_ = Post(ExitMessage);
+}
+
+std::unique_ptr<FadeSlot> TScrn::CreateFadeSlot() { return std::make_unique<ScrnFadeSlot>(Handle()); }
+
+void TScrn::ProcessMessages() { Application::Instance().ProcessMessages(); }
+
+void TScrn::LogError(const std::string& message) {
+  ::OutputDebugStringW((L"Velmora: " + WidenUtf8(message) + L"\n").c_str());
+}
+
+void TScrn::ShowStartError(const std::string& message) {
+  if (Mode == SaverMode::Preview) {
+    LogError(message);  // the preview stays black; its timer still ends it
+    return;
   }
-  return CloseAction::Destroy;
+  startError_ = message.empty() ? std::string("Unknown error") : message;
+}
+
+// ---------------------------------------------------------------- helpers
+
+void TScrn::InstallIdleHandler() {
+  Application::Instance().SetOnIdle([this] {
+    Post(TickMessage);
+    return false;
+  });
+  idleInstalled_ = true;
+}
+
+void TScrn::RemoveIdleHandler() {
+  if (!idleInstalled_) return;
+  Application::Instance().ClearOnIdle();
+  idleInstalled_ = false;
+}
+
+void TScrn::HidePointer() {
+  if (pointerHidden_) return;
+  ::ShowCursor(FALSE);
+  pointerHidden_ = true;
+}
+
+void TScrn::ShowPointer() {
+  if (!pointerHidden_) return;
+  ::ShowCursor(TRUE);
+  pointerHidden_ = false;
+}
+
+void TScrn::Capture() {
+  if (!Handle()) return;
+  ::SetCapture(Handle());
+  captured_ = true;
+}
+
+void TScrn::Uncapture() {
+  if (!captured_) return;
+  if (::GetCapture() == Handle()) ::ReleaseCapture();
+  captured_ = false;
+}
+
+// ---------------------------------------------------------------- editor
+
+void ShowWholeShowPreview(HWND focusAfter) {
+  Randomize();
+  EditorPreviewActive = true;
+  {
+    TScrn scrn;
+    ExitRequested = false;
+    FrameCount = TheFrameList && TheFrameList->Count() >= 2
+                     ? static_cast<std::int32_t>(TheFrameList->Count()) - 2
+                     : 0;
+    if (scrn.CreateForm(Application::Instance().Handle()) != nullptr) scrn.ShowModal();
+  }
+  if (focusAfter != nullptr && ::IsWindow(focusAfter)) ::SetFocus(focusAfter);
+  EditorPreviewActive = false;
 }
 
 }  // namespace velmora

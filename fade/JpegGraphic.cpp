@@ -56,8 +56,11 @@ constexpr int kRowBatch = 4;
 class RowSink {
  public:
   virtual ~RowSink() = default;
-  // Called once with the output size before the first row.
-  virtual void Begin(int width, int height) = 0;
+  // Whether rows of 4 bytes a pixel (blue, green, red, unused) suit the
+  // sink better than 3; it may still get 3 (CMYK pictures).
+  virtual bool PrefersFourBytes() const { return false; }
+  // Called once with the output size and bytes a pixel before the first row.
+  virtual void Begin(int width, int height, int pixelBytes) = 0;
   virtual std::uint8_t* Place(int y) = 0;
   virtual bool Done(int y) = 0;
 };
@@ -104,12 +107,12 @@ class Decoder {
   // Starts decoding at scaleNum/8; output size in OutputWidth/Height.
   // reduced: the output is only an intermediate that gets averaged down, so
   // the faster, slightly less exact integer IDCT is good enough.
-  bool Start(int scaleNum, bool reduced) {
+  bool Start(int scaleNum, bool reduced, bool fourBytes) {
     if (!ok_) return false;
     if (reduced) cinfo_.dct_method = JDCT_IFAST;
     cinfo_.scale_num = unsigned(scaleNum);
     cinfo_.scale_denom = 8;
-    cinfo_.out_color_space = IsCmyk() ? JCS_CMYK : JCS_EXT_BGR;
+    cinfo_.out_color_space = IsCmyk() ? JCS_CMYK : fourBytes ? JCS_EXT_BGRX : JCS_EXT_BGR;
     if (setjmp(err_.jump)) return Fail();
     jpeg_start_decompress(&cinfo_);
     return true;
@@ -177,15 +180,16 @@ struct DecodeOutcome {
 DecodeOutcome Decode(const std::vector<std::uint8_t>& bytes, int scaleNum, bool reduced, RowSink& sink) {
   DecodeOutcome outcome;
   Decoder decoder(bytes.data(), bytes.size());
-  if (!decoder.ReadHeader() || !decoder.HasSupportedColorSpace() || !decoder.Start(scaleNum, reduced))
+  if (!decoder.ReadHeader() || !decoder.HasSupportedColorSpace() || !decoder.Start(scaleNum, reduced, sink.PrefersFourBytes()))
     return outcome;
   jpeg_decompress_struct& info = decoder.Info();
   const int width = int(info.output_width);
   const int height = int(info.output_height);
   const bool cmyk = decoder.IsCmyk();
   const bool inverted = info.saw_Adobe_marker != 0;
+  const int pixelBytes = !cmyk && sink.PrefersFourBytes() ? 4 : 3;
   outcome.started = true;
-  sink.Begin(width, height);
+  sink.Begin(width, height, pixelBytes);
 
   constexpr int kBatch = kRowBatch;
   std::vector<std::uint8_t> cmykRows;
@@ -211,7 +215,7 @@ DecodeOutcome Decode(const std::vector<std::uint8_t>& bytes, int scaleNum, bool 
   }
   // Whatever a fatal error left undecoded is black.
   while (more && y < height) {
-    std::memset(sink.Place(y), 0, std::size_t(width) * 3);
+    std::memset(sink.Place(y), 0, std::size_t(width) * std::size_t(pixelBytes));
     more = sink.Done(y);
     ++y;
   }
@@ -225,7 +229,7 @@ class PlaceSink final : public RowSink {
  public:
   PlaceSink(Image24& target, int x, int y) : target_(target), x_(x), y_(y) {}
 
-  void Begin(int width, int height) override {
+  void Begin(int width, int height, int) override {
     width_ = width;
     visibleLeft_ = std::max(0, -x_);
     visibleRight_ = std::min(width, target_.Width() - x_);
@@ -270,9 +274,10 @@ class ResampleSink final : public RowSink {
  public:
   ResampleSink(Image24& target, const Rect& rect) : target_(target), rect_(rect) {}
 
-  void Begin(int width, int height) override {
-    resampler_.emplace(width, height, target_, rect_);
-    rowBytes_ = std::size_t(width) * 3;
+  bool PrefersFourBytes() const override { return true; }
+  void Begin(int width, int height, int pixelBytes) override {
+    resampler_.emplace(width, height, target_, rect_, pixelBytes);
+    rowBytes_ = std::size_t(width) * std::size_t(pixelBytes);
     rows_.resize(rowBytes_ * kRowBatch);
   }
   std::uint8_t* Place(int y) override { return rows_.data() + std::size_t(y % kRowBatch) * rowBytes_; }

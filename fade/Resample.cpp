@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace velmora {
 namespace {
 
@@ -124,8 +128,10 @@ ResampleAxis VerticalAxis(int srcHeight, const Image24& target, const Rect& rect
 
 }  // namespace
 
-RowResampler::RowResampler(int srcWidth, int srcHeight, Image24& target, const Rect& rect)
+RowResampler::RowResampler(int srcWidth, int srcHeight, Image24& target, const Rect& rect,
+                           int srcPixelBytes)
     : srcHeight_(srcHeight),
+      pixelBytes_(srcPixelBytes == 4 ? 4 : 3),
       target_(target),
       horizontal_(HorizontalAxis(srcWidth, target, rect)),
       vertical_(VerticalAxis(srcHeight, target, rect)) {
@@ -135,73 +141,171 @@ RowResampler::RowResampler(int srcWidth, int srcHeight, Image24& target, const R
   }
   outLeft_ = std::max(rect.left, 0);
   outTop_ = std::max(rect.top, 0);
+
+  // Across: pad every pixel's taps to an even count, moving the window left
+  // where it would pass the last column. A source narrower than that keeps
+  // the odd count (plain code only).
+  const int n = horizontal_.Size();
+  taps_ = horizontal_.Taps() + (horizontal_.Taps() & 1);
+  if (taps_ > srcWidth) taps_ = horizontal_.Taps();
+  first_.resize(std::size_t(n));
+  weights_.assign(std::size_t(n) * std::size_t(taps_), 0);
+  for (int i = 0; i < n; ++i) {
+    int first = horizontal_.First(i);
+    int shift = 0;
+    if (first + taps_ > srcWidth) {
+      shift = first + taps_ - srcWidth;
+      first -= shift;
+    }
+    first_[std::size_t(i)] = first;
+    for (int k = 0; k < horizontal_.Count(i); ++k)
+      weights_[std::size_t(i) * std::size_t(taps_) + std::size_t(k + shift)] =
+          std::int16_t(horizontal_.Weight(i, k));
+  }
+  columnBegin_ = *std::min_element(first_.begin(), first_.end());
+  columnEnd_ = *std::max_element(first_.begin(), first_.end()) + taps_;
+
   ringRows_ = vertical_.Taps();
-  const std::size_t rowValues = std::size_t(horizontal_.Size()) * 3;
-  ring_.assign(rowValues * std::size_t(ringRows_), 0);
-  sums_.assign(rowValues, 0);
+  const std::size_t columns = std::size_t(columnEnd_ - columnBegin_);
+  ring_.assign(columns * std::size_t(pixelBytes_) * std::size_t(ringRows_), 0);
+  sums_.assign(columns * std::size_t(pixelBytes_), 0);
+  column_.assign(columns * 4, 0);
+#if defined(__SSE2__)
+  simd_ = (taps_ & 1) == 0;
+#endif
 }
 
-void RowResampler::PushRow(const std::uint8_t* bgr) {
+void RowResampler::PushRow(const std::uint8_t* row) {
   const int j = rowsIn_++;
   if (!NeedsRows() || j >= srcHeight_ || j < vertical_.First(nextOut_)) return;
-
-  // Filter across into the ring slot of row j.
-  std::uint16_t* out = &ring_[std::size_t(j % ringRows_) * std::size_t(horizontal_.Size()) * 3];
-  switch (horizontal_.Taps()) {
-    case 1: FilterRow<1>(bgr, out); break;
-    case 2: FilterRow<2>(bgr, out); break;
-    case 3: FilterRow<3>(bgr, out); break;
-    case 4: FilterRow<4>(bgr, out); break;
-    default: FilterRow<0>(bgr, out); break;
-  }
+  const std::size_t bytes = sums_.size();
+  std::memcpy(&ring_[std::size_t(j % ringRows_) * bytes], row + std::size_t(columnBegin_) * std::size_t(pixelBytes_),
+              bytes);
   EmitReadyRows();
 }
 
-template <int kTaps>
-void RowResampler::FilterRow(const std::uint8_t* bgr, std::uint16_t* out) const {
-  const int n = horizontal_.Size();
-  const int taps = kTaps ? kTaps : horizontal_.Taps();
-  for (int i = 0; i < n; ++i) {
-    const std::uint8_t* p = bgr + std::size_t(horizontal_.First(i)) * 3;
-    const std::int32_t* w = horizontal_.Weights(i);
-    std::uint32_t b = 32, g = 32, r = 32;  // rounding of the shift below
-    for (int k = 0; k < taps; ++k, p += 3) {
-      const std::uint32_t wk = std::uint32_t(w[k]);
-      b += wk * p[0];
-      g += wk * p[1];
-      r += wk * p[2];
-    }
-    out[0] = std::uint16_t(b >> 6);
-    out[1] = std::uint16_t(g >> 6);
-    out[2] = std::uint16_t(r >> 6);
-    out += 3;
-  }
-}
-
+// Rows are combined down first: that pass runs over contiguous bytes and
+// vectorises, and leaves the pass across only the target's rows to do, not
+// all the source's.
 void RowResampler::EmitReadyRows() {
   const int lastIn = rowsIn_ - 1;
-  const std::size_t values = std::size_t(horizontal_.Size()) * 3;
+  const std::size_t bytes = sums_.size();
   while (nextOut_ < vertical_.Size() &&
          vertical_.First(nextOut_) + vertical_.Count(nextOut_) - 1 <= lastIn) {
     const int first = vertical_.First(nextOut_);
     const int count = vertical_.Count(nextOut_);
     const std::int32_t* w = vertical_.Weights(nextOut_);
-    std::uint8_t* dst = target_.Row(outTop_ + nextOut_) + std::size_t(outLeft_) * 3;
-    if (count == 1) {
-      const std::uint16_t* row = &ring_[std::size_t(first % ringRows_) * values];
-      for (std::size_t x = 0; x < values; ++x) dst[x] = std::uint8_t((row[x] + 128u) >> 8);
-    } else {
-      std::uint32_t* sums = sums_.data();
-      std::fill(sums_.begin(), sums_.end(), (1u << 21));  // rounding of the final shift
+    std::uint16_t* column = column_.data();
+    std::size_t done = 0;
+#if defined(__SSE2__)
+    const int weighted = int(count - std::count(w, w + count, 0));
+    if (simd_ && pixelBytes_ == 4 && weighted <= 62) {
+      // Two rows at a time: their bytes interleaved, one multiply-add gives
+      // both rows' share of four values.
+      const std::uint8_t* rows[64];
+      std::int32_t pairs[32] = {};
+      int used = 0;
       for (int k = 0; k < count; ++k) {
-        const std::uint16_t* row = &ring_[std::size_t((first + k) % ringRows_) * values];
-        const std::uint32_t wk = std::uint32_t(w[k]);
-        if (wk == 0) continue;
-        for (std::size_t x = 0; x < values; ++x) sums[x] += wk * row[x];
+        if (w[k] == 0) continue;
+        rows[used] = &ring_[std::size_t((first + k) % ringRows_) * bytes];
+        pairs[used / 2] = (used & 1) ? (pairs[used / 2] | std::int32_t(w[k] << 16)) : std::int32_t(w[k]);
+        ++used;
       }
-      for (std::size_t x = 0; x < values; ++x) dst[x] = std::uint8_t(sums[x] >> 22);
+      if (used & 1) rows[used++] = rows[0];  // its partner weighs 0
+      {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i round = _mm_set1_epi32(64);
+        for (; done + 16 <= bytes; done += 16) {
+          __m128i a0 = round, a1 = round, a2 = round, a3 = round;
+          for (int k = 0; k < used; k += 2) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + done));
+            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k + 1] + done));
+            const __m128i wv = _mm_set1_epi32(pairs[k / 2]);
+            const __m128i lo = _mm_unpacklo_epi8(x, y);
+            const __m128i hi = _mm_unpackhi_epi8(x, y);
+            a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), wv));
+            a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), wv));
+            a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), wv));
+            a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), wv));
+          }
+          // At most 255 * 16384 + 64 before the shift: fits the signed packs.
+          const __m128i v0 = _mm_packs_epi32(_mm_srli_epi32(a0, 7), _mm_srli_epi32(a1, 7));
+          const __m128i v1 = _mm_packs_epi32(_mm_srli_epi32(a2, 7), _mm_srli_epi32(a3, 7));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(column + done), v0);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(column + done + 8), v1);
+        }
+      }
     }
+#endif
+    if (done < bytes) {
+      std::uint32_t* sums = sums_.data();
+      std::fill(sums_.begin() + std::ptrdiff_t(done), sums_.end(), 64u);  // rounding of the shift by 7
+      for (int k = 0; k < count; ++k) {
+        if (w[k] == 0) continue;
+        const std::uint32_t wk = std::uint32_t(w[k]);
+        const std::uint8_t* row = &ring_[std::size_t((first + k) % ringRows_) * bytes];
+        for (std::size_t x = done; x < bytes; ++x) sums[x] += wk * row[x];
+      }
+      if (pixelBytes_ == 4) {
+        for (std::size_t x = done; x < bytes; ++x) column[x] = std::uint16_t(sums[x] >> 7);
+      } else {
+        for (std::size_t p = 0; p < bytes / 3; ++p) {
+          column[p * 4] = std::uint16_t(sums[p * 3] >> 7);
+          column[p * 4 + 1] = std::uint16_t(sums[p * 3 + 1] >> 7);
+          column[p * 4 + 2] = std::uint16_t(sums[p * 3 + 2] >> 7);
+          column[p * 4 + 3] = 0;
+        }
+      }
+    }
+    FilterAcross(target_.Row(outTop_ + nextOut_) + std::size_t(outLeft_) * 3);
     ++nextOut_;
+  }
+}
+
+// Combines the row made by EmitReadyRows across into the target's pixels:
+// each channel is sum(weight * value) over the taps, with 14 + 7 fractional
+// bits, rounded.
+void RowResampler::FilterAcross(std::uint8_t* dst) const {
+  const int n = horizontal_.Size();
+  const std::uint16_t* column = column_.data() - std::size_t(columnBegin_) * 4;
+  const std::int16_t* w = weights_.data();
+  int i = 0;
+#if defined(__SSE2__)
+  if (simd_) {
+    const __m128i round = _mm_set1_epi32(1 << 20);
+    for (; i < n; ++i, w += taps_, dst += 3) {
+      const std::uint16_t* p = column + std::size_t(first_[std::size_t(i)]) * 4;
+      __m128i acc = round;
+      for (int k = 0; k < taps_; k += 2, p += 8) {
+        // Two pixels b0 g0 r0 x0 b1 g1 r1 x1 become b0 b1 g0 g1 r0 r1 x0 x1,
+        // so one multiply-add takes both taps of all channels.
+        const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i paired = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));
+        std::int32_t pair;
+        std::memcpy(&pair, w + k, sizeof pair);
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(paired, _mm_set1_epi32(pair)));
+      }
+      acc = _mm_srai_epi32(acc, 21);
+      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(acc, acc), acc);
+      const std::uint32_t bgrx = std::uint32_t(_mm_cvtsi128_si32(bytes));
+      dst[0] = std::uint8_t(bgrx);
+      dst[1] = std::uint8_t(bgrx >> 8);
+      dst[2] = std::uint8_t(bgrx >> 16);
+    }
+    return;
+  }
+#endif
+  for (; i < n; ++i, w += taps_, dst += 3) {
+    const std::uint16_t* p = column + std::size_t(first_[std::size_t(i)]) * 4;
+    std::int32_t b = 1 << 20, g = 1 << 20, r = 1 << 20;
+    for (int k = 0; k < taps_; ++k, p += 4) {
+      b += std::int32_t(w[k]) * p[0];
+      g += std::int32_t(w[k]) * p[1];
+      r += std::int32_t(w[k]) * p[2];
+    }
+    dst[0] = std::uint8_t(b >> 21);
+    dst[1] = std::uint8_t(g >> 21);
+    dst[2] = std::uint8_t(r >> 21);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace velmora {
 namespace {
@@ -165,6 +166,52 @@ TEST(ResampleTest, StopsWantingRowsBelowTheVisiblePart) {
   EXPECT_GE(pushed, 25);
   EXPECT_LE(pushed, 27);
   EXPECT_EQ(target.PixelAt(9, 9), 0xC8C8C8u);
+}
+
+TEST(ResampleTest, VectorAndPlainCodeGiveTheSameBytes) {
+  const Rect rects[] = {{0, 0, 37, 23}, {-7, 3, 90, 41}, {2, -5, 31, 200}, {0, 0, 300, 2}, {1, 1, 4, 4}};
+  for (int pixelBytes : {3, 4})
+    for (const auto& [w, h] : {std::pair{97, 61}, std::pair{5, 300}, std::pair{1, 1}, std::pair{640, 3}})
+      for (const Rect& rect : rects) {
+        const MemoryImage24 noise = Noise(w * pixelBytes, h, unsigned(w * 7 + h));
+        MemoryImage24 fast(80, 60), plain(80, 60);
+        RowResampler a(w, h, fast, rect, pixelBytes);
+        RowResampler b(w, h, plain, rect, pixelBytes);
+        b.UsePlainCode();
+        for (int y = 0; y < h; ++y) {
+          a.PushRow(noise.Row(y));
+          b.PushRow(noise.Row(y));
+        }
+        for (int y = 0; y < 60; ++y)
+          ASSERT_EQ(std::memcmp(fast.Row(y), plain.Row(y), std::size_t(fast.Stride())), 0)
+              << pixelBytes << " bytes, " << w << "x" << h << " into " << rect.left << "," << rect.top << " "
+              << rect.Width() << "x" << rect.Height() << " row " << y;
+      }
+}
+
+TEST(ResampleTest, FourBytePixelsIgnoreTheirFourthByte) {
+  MemoryImage24 three(8, 4), four(8, 4);
+  std::vector<std::uint8_t> row3(30 * 3), row4(30 * 4);
+  for (int x = 0; x < 30; ++x)
+    for (int c = 0; c < 3; ++c) row3[std::size_t(x * 3 + c)] = row4[std::size_t(x * 4 + c)] = std::uint8_t(x * 8 + c * 50);
+  for (int x = 0; x < 30; ++x) row4[std::size_t(x * 4 + 3)] = 0xFF;
+  RowResampler a(30, 9, three, Rect{0, 0, 8, 4}, 3);
+  RowResampler b(30, 9, four, Rect{0, 0, 8, 4}, 4);
+  for (int y = 0; y < 9; ++y) {
+    a.PushRow(row3.data());
+    b.PushRow(row4.data());
+  }
+  for (int y = 0; y < 4; ++y) ASSERT_EQ(std::memcmp(three.Row(y), four.Row(y), 24), 0);
+}
+
+TEST(ResampleTest, LargeReductionsAverageEveryRow) {
+  // 200 rows onto 2: 100 taps a target row, more than the vector code pairs.
+  MemoryImage24 src(4, 200);
+  for (int y = 0; y < 200; ++y) std::fill(src.Row(y), src.Row(y) + 12, std::uint8_t(y < 100 ? 0 : 200));
+  MemoryImage24 target(4, 2);
+  Resample(src, target, Rect{0, 0, 4, 2});
+  EXPECT_EQ(target.PixelAt(0, 0), 0u);
+  EXPECT_EQ(target.PixelAt(3, 1), 0xC8C8C8u);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ApplicationWin32.h"
+#include "platform/DibImageWin32.h"
 
 namespace velmora {
 
@@ -59,92 +60,23 @@ bool Win32FadeHost::WaitForVerticalBlank() {
 
 namespace {
 
-// A 24-bit top-down DIB section selected into its own memory DC: the pixel
-// runs write its rows, BitBlt copies it to the screen.
-class DibSectionImage final : public Image24 {
- public:
-  DibSectionImage() : dc_(::CreateCompatibleDC(nullptr)) {}
-  ~DibSectionImage() override {
-    Release();
-    if (dc_) ::DeleteDC(dc_);
-  }
-  DibSectionImage(const DibSectionImage&) = delete;
-  DibSectionImage& operator=(const DibSectionImage&) = delete;
-
-  void SetSize(int width, int height) override {
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    if (width == width_ && height == height_ && (bits_ || width == 0 || height == 0)) return;
-    Release();
-    width_ = width;
-    height_ = height;
-    if (width == 0 || height == 0) return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down: row 0 first in memory
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_ = ::CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap_ || !bits) {
-      bitmap_ = nullptr;
-      width_ = height_ = 0;
-      throw std::bad_alloc();
-    }
-    bits_ = static_cast<std::uint8_t*>(bits);
-    oldBitmap_ = ::SelectObject(dc_, bitmap_);
-  }
-  int Width() const override { return width_; }
-  int Height() const override { return height_; }
-  std::uint8_t* Bits() override { return bits_; }
-  const std::uint8_t* Bits() const override { return bits_; }
-
-  HDC DC() const { return bits_ ? dc_ : nullptr; }
-
- private:
-  void Release() {
-    if (bitmap_) {
-      ::SelectObject(dc_, oldBitmap_);
-      ::DeleteObject(bitmap_);
-    }
-    bitmap_ = nullptr;
-    oldBitmap_ = nullptr;
-    bits_ = nullptr;
-  }
-
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ oldBitmap_ = nullptr;
-  std::uint8_t* bits_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
-};
-
-class DibSectionImageFactory final : public ImageFactory {
- public:
-  std::unique_ptr<Image24> CreateImage() override { return std::make_unique<DibSectionImage>(); }
-};
-
 // A DC to copy `image` from: the image's own when it is a DIB section, else
 // a temporary DIB section holding a copy of its pixels.
 class SourceDC {
  public:
   explicit SourceDC(const Image24& image) {
-    if (auto* dib = dynamic_cast<const DibSectionImage*>(&image)) {
-      dc_ = dib->DC();
+    if (auto* dib = dynamic_cast<const DibImage*>(&image)) {
+      dc_ = dib->Dc();
       return;
     }
-    copy_ = std::make_unique<DibSectionImage>();
-    copy_->SetSize(image.Width(), image.Height());
+    copy_ = std::make_unique<DibImage>(image.Width(), image.Height());
     if (image.ByteSize() > 0) std::memcpy(copy_->Bits(), image.Bits(), image.ByteSize());
-    dc_ = copy_->DC();
+    dc_ = copy_->Dc();
   }
   HDC Get() const { return dc_; }
 
  private:
-  std::unique_ptr<DibSectionImage> copy_;
+  std::unique_ptr<DibImage> copy_;
   HDC dc_ = nullptr;
 };
 
@@ -165,7 +97,7 @@ bool StillThere(const MorfFadeControl* control) {
 }  // namespace
 
 ImageFactory& Win32FadeImages() {
-  static DibSectionImageFactory factory;
+  static DibImageFactory factory;
   return factory;
 }
 

@@ -44,8 +44,8 @@ class Win32FadeHost final : public FadeHost {
   bool timerPeriodSet_ = false;
 };
 
-// The images of the component as DIB sections (DibImage where the platform
-// layer has it), so that they can be copied to the screen with BitBlt.
+// The images of the component as DIB sections (DibImage), so that they can
+// be copied to the screen with BitBlt and GDI can draw pictures into them.
 ImageFactory& Win32FadeImages();
 
 // A TMorfFade placed on a parent window. The control keeps its own bounds

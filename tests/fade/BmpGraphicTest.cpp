@@ -271,6 +271,27 @@ TEST(BmpGraphicTest, DamagedFilesAreRefusedClearly) {
   EXPECT_EQ(Pixels(Decode(many)), (Rows{{0x123456}}));
 }
 
+// Bitmaps written by an image editor, beside the pixels it reads back from
+// them (raw red, green, blue): 1 bit, RLE8, the OS/2 core header, 24 bits and
+// 32 bits with bit fields in a version 5 header.
+TEST(BmpGraphicTest, ReadsWhatAnImageEditorWrites) {
+  for (const char* name : {"im-mono", "im-rle8", "im-os2", "im-rgb24", "im-v5-32"}) {
+    const std::string base = std::string(VELMORA_TEST_DATA_DIR) + "/pictures/" + name;
+    const auto graphic = BmpGraphic::FromFile(base + ".bmp");
+    const std::vector<std::uint8_t> expected = ReadPictureFile(base + ".rgb");
+    const MemoryImage24& image = graphic->Image();
+    ASSERT_EQ(std::size_t(image.Width() * image.Height() * 3), expected.size()) << name;
+    for (int y = 0; y < image.Height(); ++y)
+      for (int x = 0; x < image.Width(); ++x) {
+        const std::uint8_t* p = image.Row(y) + x * 3;
+        const std::uint8_t* e = &expected[std::size_t(y * image.Width() + x) * 3];
+        ASSERT_EQ(p[2], e[0]) << name << " at " << x << "," << y;
+        ASSERT_EQ(p[1], e[1]) << name << " at " << x << "," << y;
+        ASSERT_EQ(p[0], e[2]) << name << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST(BmpGraphicTest, RandomDamageNeverCrashes) {
   BmpFile rle{.width = 9, .height = 7, .bitCount = 8, .compression = 1, .colorsUsed = 4,
               .palette = {1, 2, 3, 4}};

@@ -20,6 +20,16 @@ std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
   return std::uint32_t(U16(b, at)) | std::uint32_t(U16(b, at + 2)) << 16;
 }
 
+// Wraps a new metafile handle, which is deleted if the wrapping fails.
+std::shared_ptr<const MetafileGraphic> Wrap(HENHMETAFILE emf, int width, int height) {
+  try {
+    return std::make_shared<const MetafileGraphic>(emf, width, height);
+  } catch (...) {
+    ::DeleteEnhMetaFile(emf);
+    throw;
+  }
+}
+
 int ScreenDpi() {
   HDC screen = ::GetDC(nullptr);
   const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
@@ -82,22 +92,17 @@ std::shared_ptr<const MetafileGraphic> MetafileGraphic::FromBytes(const std::vec
     ENHMETAHEADER header{};
     ::GetEnhMetaFileHeader(emf, sizeof header, &header);
     const RECTL& frame = header.rclFrame;
-    int width = 0, height = 0;
-    if (header.szlMillimeters.cx > 0 && header.szlMillimeters.cy > 0 && header.szlDevice.cx > 0 &&
-        header.szlDevice.cy > 0) {
-      width = ::MulDiv(frame.right - frame.left, header.szlDevice.cx, header.szlMillimeters.cx * 100);
-      height = ::MulDiv(frame.bottom - frame.top, header.szlDevice.cy, header.szlMillimeters.cy * 100);
-    } else {
-      const int dpi = ScreenDpi();
-      width = ::MulDiv(frame.right - frame.left, dpi, 2540);
-      height = ::MulDiv(frame.bottom - frame.top, dpi, 2540);
-    }
+    // The frame is in hundredths of a millimetre; shown at the screen's
+    // resolution, whatever device the metafile was recorded for.
+    const int dpi = ScreenDpi();
+    int width = ::MulDiv(frame.right - frame.left, dpi, 2540);
+    int height = ::MulDiv(frame.bottom - frame.top, dpi, 2540);
     if (width <= 0 || height <= 0) {
       width = header.rclBounds.right - header.rclBounds.left + 1;
       height = header.rclBounds.bottom - header.rclBounds.top + 1;
     }
     ClampSize(width, height);
-    return std::make_shared<const MetafileGraphic>(emf, width, height);
+    return Wrap(emf, width, height);
   }
 
   // Old-style metafile, with or without the placeable header in front.
@@ -126,7 +131,7 @@ std::shared_ptr<const MetafileGraphic> MetafileGraphic::FromBytes(const std::vec
   picture.yExt = ::MulDiv(height, 2540, dpi);
   HENHMETAFILE emf = ::SetWinMetaFileBits(UINT(bytes.size() - start), bytes.data() + start, nullptr, &picture);
   if (!emf) throw fail("damaged metafile");
-  return std::make_shared<const MetafileGraphic>(emf, width, height);
+  return Wrap(emf, width, height);
 }
 
 std::shared_ptr<const MetafileGraphic> MetafileGraphic::FromFile(const std::string& path) {

@@ -1,8 +1,8 @@
 // Enhanced metafiles (.emf) and old-style metafiles (.wmf, placeable or
 // not), held as one enhanced metafile and played with GDI.
 //
-// Natural size: an EMF's frame (hundredths of a millimetre) in pixels of the
-// device it was recorded on (its header's device size and millimetres). A
+// Natural size: an EMF's frame (hundredths of a millimetre) at the screen's
+// resolution (its bounds in device pixels when the frame is empty). A
 // placeable WMF's bounding box in its units-per-inch, at the screen's
 // resolution. A WMF without the placeable header carries no size: it takes
 // the proportions of its window extent, 512 pixels on the longer side (512 x

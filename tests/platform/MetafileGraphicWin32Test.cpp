@@ -15,14 +15,11 @@ int ScreenDpi() {
 }
 
 // An EMF recorded on the screen: a red rectangle over the middle half of a
-// frame of 100 x 50 screen pixels.
+// frame of 100 x 50 pixels at the screen's resolution.
 std::vector<std::uint8_t> RecordEmf() {
   WindowDc screen(nullptr);
   const int dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
-  const int mmX = ::GetDeviceCaps(screen.get(), HORZSIZE), pxX = ::GetDeviceCaps(screen.get(), HORZRES);
-  const int mmY = ::GetDeviceCaps(screen.get(), VERTSIZE), pxY = ::GetDeviceCaps(screen.get(), VERTRES);
-  (void)dpi;
-  const RECT frame{0, 0, ::MulDiv(100, mmX * 100, pxX), ::MulDiv(50, mmY * 100, pxY)};
+  const RECT frame{0, 0, ::MulDiv(100, 2540, dpi), ::MulDiv(50, 2540, dpi)};  // hundredths of a mm
   HDC dc = ::CreateEnhMetaFileW(screen.get(), nullptr, &frame, nullptr);
   UniqueBrush brush(::CreateSolidBrush(RGB(255, 0, 0)));
   const RECT r{25, 12, 75, 37};

@@ -168,7 +168,8 @@ class PlayerTest : public ::testing::Test {
     dir_ = fs::temp_directory_path() /
            ("velmora-player-" +
             std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            std::to_string(counter++));
+            std::to_string(counter++) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     savedMode_ = Mode;

@@ -467,6 +467,12 @@ def model_frame(frames, images, index, seed):
     else:
         action, direction = e - 1, leaving["direction"]
         speed, dotpos = leaving["speed"], leaving["dot"]
+        # Records the editor cannot write: a direction the effect does not
+        # offer plays as its first offered one; a position outside 0 to 10
+        # (-1 for a hidden slider) as the nearest of 0 and 10.
+        if direction not in ALLOWED[action]:
+            direction = ALLOWED[action][0]
+        speed, dotpos = min(max(speed, 0), 10), min(max(dotpos, 0), 10)
     rmin, rmax, dmin, dmax = rates(action, direction)
     desc = f"{ACTIONS[action]} {DIRECTIONS[direction]} speed {speed} dot {dotpos}"
     if action <= 2:
@@ -541,11 +547,11 @@ class Sources:
             self.made[path] = img
         return path, self.made[path]
 
-    def get(self, spec, w, h):
-        """spec: ('c', rgb) or ('p', tag). Returns (argument, image)."""
-        if spec[0] == "c":
-            return hexcolour(spec[1]), Img.fill(w, h, spec[1])
-        path, img = self.pic(w, h, spec[1])
+    def get(self, source, w, h):
+        """source: ('c', rgb) or ('p', tag). Returns (argument, image)."""
+        if source[0] == "c":
+            return hexcolour(source[1]), Img.fill(w, h, source[1])
+        path, img = self.pic(w, h, source[1])
         assert fit_rect(w, h, w, h) == (0, 0, w, h), f"{w}x{h} is not drawn 1:1"
         return path, img
 
@@ -558,13 +564,13 @@ def build_cases(src, quick):
         counter[0] += 1
         return seq[counter[0] % len(seq)]
 
-    def sweep_case(action, direction, steps, size, fspec, tspec, extra=()):
+    def sweep_case(action, direction, steps, size, fsrc, tsrc, extra=()):
         w, h = size
-        farg, fimg = src.get(fspec, w, h)
-        targ, timg = src.get(tspec, w, h)
+        farg, fimg = src.get(fsrc, w, h)
+        targ, timg = src.get(tsrc, w, h)
         args = ["--size", f"{w}x{h}", "--from", farg, "--to", targ, "--action", action,
                 "--direction", direction, "--steps", str(steps), *extra]
-        name = f"{action} {direction} steps={steps} {w}x{h} {fspec[0]}->{tspec[0]}"
+        name = f"{action} {direction} steps={steps} {w}x{h} {fsrc[0]}->{tsrc[0]}"
         model = (lambda: None) if steps == 0 else \
             (lambda: model_sweep(A[action], D[direction], steps, fimg, timg))
         cases.append(Case(name, args, model, size))
@@ -602,10 +608,10 @@ def build_cases(src, quick):
     # the matching run), so they are left out.
 
     # Dissolve and Discover.
-    def dissolve_case(action, direction, size, rate, dot, general, seed, fspec, tspec):
+    def dissolve_case(action, direction, size, rate, dot, general, seed, fsrc, tsrc):
         w, h = size
-        farg, fimg = src.get(fspec, w, h)
-        targ, timg = src.get(tspec, w, h)
+        farg, fimg = src.get(fsrc, w, h)
+        targ, timg = src.get(tsrc, w, h)
         args = ["--size", f"{w}x{h}", "--from", farg, "--to", targ, "--action", action,
                 "--direction", direction, "--disolv-rate", str(rate), "--dot-size", str(dot),
                 "--general-rate", str(general), "--seed", str(seed)]
@@ -631,13 +637,13 @@ def build_cases(src, quick):
     dissolve_case("xDissolve", "ZoomOut", (100, 60), 125, 21, 5, 8, pics[0], pics[1])
 
     # Blend.
-    def blend_case(rate, size, fspec, tspec):
+    def blend_case(rate, size, fsrc, tsrc):
         w, h = size
-        farg, fimg = src.get(fspec, w, h)
-        targ, timg = src.get(tspec, w, h)
+        farg, fimg = src.get(fsrc, w, h)
+        targ, timg = src.get(tsrc, w, h)
         args = ["--size", f"{w}x{h}", "--from", farg, "--to", targ, "--action", "xBlend",
                 "--direction", "None", "--blend-rate", str(rate)]
-        name = f"xBlend rate={rate} {w}x{h} {fspec[0]}->{tspec[0]}"
+        name = f"xBlend rate={rate} {w}x{h} {fsrc[0]}->{tsrc[0]}"
         cases.append(Case(name, args, lambda: model_blend(rate, fimg, timg), size))
 
     for rate in (1, 2, 16, 32, 33, 64):
@@ -689,12 +695,20 @@ def build_cases(src, quick):
             fr(0, 0, 0, rgb=COLOURS[1]), fr(7, 0, -1, -1, COLOURS[0])]
     for index in range(1, len(show) + 1):
         frame_case(show, index, 1234 + index, pick([(33, 17), (40, 25), (101, 37)]))
-    for seed in (0, 1, 5, 99, 31337, 4000000000, 123456789, 2, 3, 4, 6, 7):
+    for seed in (0, 1, 5, 99, 31337, 4000000000, 123456789, 2, 3, 4, 6, 7, 16, 18, 83, 84):
         frame_case(show, len(show), seed, pick([(33, 17), (40, 25), (7, 5)]))
     frame_case([fr(4, D["None"], 10, 0, COLOURS[1]), fr(4, D["ZoomOut"], 4, 10, COLOURS[2])],
                1, 42, (101, 37))
     frame_case([fr(4, D["None"], 10, 0, COLOURS[1]), fr(4, D["ZoomOut"], 4, 10, COLOURS[2])],
                2, 43, (101, 37))
+
+    # Records the editor does not write: directions the effect does not
+    # offer, positions -1 and above 10.
+    odd = [fr(5, D["FromLeft"], 7, rgb=COLOURS[0]), fr(6, D["None"], 4, rgb=COLOURS[1]),
+           fr(1, D["ZoomIn"], 1, rgb=COLOURS[2]), fr(2, D["XcenterOut"], 3, rgb=COLOURS[3]),
+           fr(4, D["FromTopLeft"], -1, -1, COLOURS[4]), fr(4, D["ZoomIn"], 12, 11, COLOURS[5])]
+    for index in range(1, len(odd) + 1):
+        frame_case(odd, index, 70 + index, (13, 11))
 
     # Picture frames (fit mode, 1:1), a picture that cannot be loaded, the
     # last frame going back to frame 1.
@@ -742,20 +756,20 @@ def build_cases(src, quick):
     fit_case((30, 31), (60, 20))
 
     # Natural-size mode: the component takes the picture's size.
-    def natural_case(action, direction, size, fspec, tspec, amounts):
+    def natural_case(action, direction, size, fsrc, tsrc, amounts):
         w, h = size
-        farg, fimg = src.get(fspec, *(fspec[2] if fspec[0] == "p" else size))
-        targ, timg = src.get(tspec, *(tspec[2] if tspec[0] == "p" else size))
-        nw, nh = (fimg.w, fimg.h) if fspec[0] == "p" else (timg.w, timg.h)
-        if fspec[0] == "c":
-            fimg = Img.fill(nw, nh, fspec[1])
-        if tspec[0] == "c":
-            timg = Img.fill(nw, nh, tspec[1])
+        farg, fimg = src.get(fsrc, *(fsrc[2] if fsrc[0] == "p" else size))
+        targ, timg = src.get(tsrc, *(tsrc[2] if tsrc[0] == "p" else size))
+        nw, nh = (fimg.w, fimg.h) if fsrc[0] == "p" else (timg.w, timg.h)
+        if fsrc[0] == "c":
+            fimg = Img.fill(nw, nh, fsrc[1])
+        if tsrc[0] == "c":
+            timg = Img.fill(nw, nh, tsrc[1])
         args = ["--size", f"{w}x{h}", "--from", farg, "--to", targ, "--action", action,
                 "--direction", direction, "--stretch-to-fit", "0", "--seed", "7"]
         for k, v in amounts.items():
             args += [f"--{k}", str(v)]
-        name = f"natural {action} {direction} {w}x{h} -> {nw}x{nh} {fspec[0]}->{tspec[0]}"
+        name = f"natural {action} {direction} {w}x{h} -> {nw}x{nh} {fsrc[0]}->{tsrc[0]}"
         act = A[action]
         if act <= 2:
             model = lambda: model_sweep(act, D[direction], amounts["steps"], fimg, timg)
@@ -793,19 +807,19 @@ def build_cases(src, quick):
     def big(name, args, model, size, at):
         cases.append(Case(name, args, model, size, at=set(at)))
 
-    def big_sweep(action, direction, steps, size, fspec, tspec, at):
+    def big_sweep(action, direction, steps, size, fsrc, tsrc, at):
         w, h = size
-        farg, fimg = src.get(fspec, w, h)
-        targ, timg = src.get(tspec, w, h)
-        big(f"{action} {direction} steps={steps} {w}x{h} {fspec[0]}->{tspec[0]}",
+        farg, fimg = src.get(fsrc, w, h)
+        targ, timg = src.get(tsrc, w, h)
+        big(f"{action} {direction} steps={steps} {w}x{h} {fsrc[0]}->{tsrc[0]}",
             ["--size", f"{w}x{h}", "--from", farg, "--to", targ, "--action", action,
              "--direction", direction, "--steps", str(steps)],
             lambda: model_sweep(A[action], D[direction], steps, fimg, timg), size, at)
 
-    def big_dissolve(action, direction, size, rate, dot, general, seed, fspec, tspec, at):
+    def big_dissolve(action, direction, size, rate, dot, general, seed, fsrc, tsrc, at):
         w, h = size
-        farg, fimg = src.get(fspec, w, h)
-        targ, timg = src.get(tspec, w, h)
+        farg, fimg = src.get(fsrc, w, h)
+        targ, timg = src.get(tsrc, w, h)
         big(f"{action} {direction} {w}x{h} rate={rate} dot={dot} general={general} seed={seed}",
             ["--size", f"{w}x{h}", "--from", farg, "--to", targ, "--action", action,
              "--direction", direction, "--disolv-rate", str(rate), "--dot-size", str(dot),

@@ -9,8 +9,11 @@ and remainder step, the blend weights, the frame-set mapping with its
 random "Any" draws). Colours and uniquely coloured pictures (one colour per
 pixel, so a wrong source position shows) are used as sources.
 
-usage: render_formula_test.py --render PATH [--quick] [--jobs N] [--keep DIR]
-                              [--only SUBSTRING] [--verbose]
+usage: render_formula_test.py --render PATH [--runner CMD] [--quick] [--jobs N]
+                              [--keep DIR] [--only SUBSTRING] [--verbose]
+
+--runner puts a command before the tool (for example "wine" for the Windows
+build; paths are then given as Z: paths).
 
 Exit status 0 when every case matches, 1 otherwise.
 """
@@ -22,6 +25,7 @@ import threading
 import math
 import os
 import re
+import shlex
 import shutil
 import struct
 import subprocess
@@ -667,7 +671,7 @@ def build_cases(src, quick):
                 else:
                     path, img = src.pic(w, h, f["pic"])
                 body += frame_record(f["effect"], f["direction"], f["dot"], f["speed"],
-                                     path=path.encode())
+                                     path=win(path).encode())
             else:
                 img = Img.fill(w, h, f["rgb"])
                 body += frame_record(f["effect"], f["direction"], f["dot"], f["speed"],
@@ -900,6 +904,18 @@ def first_difference(expected, actual, w):
     return f"length {len(actual)} instead of {len(expected)}"
 
 
+_wine_paths = False
+
+
+def win(arg):
+    """Under Wine, absolute paths as the Z: drive shows them."""
+    if isinstance(arg, list):
+        return [win(a) for a in arg]
+    if _wine_paths and arg.startswith("/"):
+        return "Z:" + arg.replace("/", "\\")
+    return arg
+
+
 def run_case(render, case, workdir):
     outdir = os.path.join(workdir, re.sub(r"[^A-Za-z0-9=.-]+", "_", case.name))
     shutil.rmtree(outdir, ignore_errors=True)
@@ -909,7 +925,7 @@ def run_case(render, case, workdir):
             f.write(data)
     args = [a.replace("{DIR}", outdir) for a in case.args]
     if case.custom:
-        cmd = [render, *args, "--out", outdir]
+        cmd = [*render, *win(args), "--out", win(outdir)]
         proc = subprocess.run(cmd, capture_output=True, text=True)
         if proc.returncode != 0:
             return [f"status {proc.returncode}: {proc.stderr.strip()}"], " ".join(cmd)
@@ -917,13 +933,13 @@ def run_case(render, case, workdir):
     w, h = case.size
     # Keep every screen of small runs; digests only for large ones.
     expected = run_model(case.model, None if w * h <= 20000 else set())
-    cmd = [render, *args]
+    cmd = [*render, *win(args)]
     wanted = None
     if expected is not None and len(expected[0]):
         wanted = [k for k in range(1, len(expected[0]) + 1) if case.at is None or k in case.at
                   or k == len(expected[0])]
         cmd += ["--at", ",".join(str(k) for k in wanted)]
-    cmd += ["--out", outdir]
+    cmd += ["--out", win(outdir)]
     proc = subprocess.run(cmd, capture_output=True, text=True)
     shown = " ".join(("'%s'" % a if "#" in a else a) for a in cmd)
     if expected is None:
@@ -969,12 +985,18 @@ def run_case(render, case, workdir):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--render", required=True, help="path of velmora-render")
+    parser.add_argument("--runner", default="", help="command to run the tool with (wine)")
     parser.add_argument("--quick", action="store_true", help="a sixth of the cases")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--keep", help="write the bitmaps here and keep them")
     parser.add_argument("--only", help="run only cases whose name contains this")
     parser.add_argument("--verbose", action="store_true")
     opts = parser.parse_args()
+    global _wine_paths
+    _wine_paths = "wine" in opts.runner
+    if not os.path.isfile(opts.render):
+        print(f"render_formula_test: no program {opts.render}", file=sys.stderr)
+        return 2
 
     start = time.monotonic()
     workdir = opts.keep or tempfile.mkdtemp(prefix="render-formula-")
@@ -987,7 +1009,8 @@ def main():
             cases = [c for c in cases if opts.only in c.name]
         failed = 0
         with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, opts.jobs)) as pool:
-            futures = [pool.submit(run_case, opts.render, c, workdir) for c in cases]
+            render = shlex.split(opts.runner) + [opts.render]
+            futures = [pool.submit(run_case, render, c, workdir) for c in cases]
             for case, future in zip(cases, futures):
                 try:
                     problems, shown = future.result()

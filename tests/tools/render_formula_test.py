@@ -597,6 +597,13 @@ def build_cases(src, quick):
     sweep_case("Stretch", "FromTopLeft", 13, (1, 1), pics[0], pics[1])
     sweep_case("Stretch", "FromBottomRight", 5, (64, 48), pics[0], pics[1],
                ("--stretch-to-fit", "0"))
+    # Step sizes that single precision rounds up: the last step's i * dx
+    # passes W, so W - i * dx is a little below 0.
+    sweep_case("Stretch", "ZoomOut", 3, (2, 5), pics[0], pics[1])
+    sweep_case("Stretch", "FromBottomRight", 7, (3, 10), pics[0], pics[1])
+    sweep_case("Stretch", "ZoomOut", 30, (800, 3), ("c", COLOURS[0]), ("c", COLOURS[1]))
+    sweep_case("Slide", "FromTopRight", 3, (2, 5), pics[0], pics[1])
+    sweep_case("Push", "FromLeft", 3, (2, 5), pics[0], pics[1])
     sweep_case("Stretch", "FromLeft", -1, (7, 5), ("c", COLOURS[2]), ("c", COLOURS[3]))
     sweep_case("Stretch", "FromLeft", 0, (7, 5), ("c", COLOURS[2]), ("c", COLOURS[3]))
     # Push: the four edges and directions that draw nothing.

@@ -23,7 +23,7 @@ fi
 
 packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
-  mingw-w64 g++-mingw-w64-x86-64-posix nasm
+  g++-mingw-w64-x86-64-posix nasm
   googletest libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev
   wine wine64 xvfb x11-utils x11-apps xdotool imagemagick
   fonts-wqy-microhei

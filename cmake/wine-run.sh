@@ -21,6 +21,7 @@ set -euo pipefail
 state=${VELMORA_WINE_STATE:?VELMORA_WINE_STATE must name the session directory}
 mkdir -p "$state"
 state=$(cd "$state" && pwd)
+export VELMORA_WINE_STATE=$state
 export WINEPREFIX=${WINEPREFIX:-$(dirname "$state")/wineprefix}
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -88,7 +89,10 @@ start_xvfb() {
   # -displayfd: Xvfb takes the first free display number and writes it once
   # it accepts connections. setsid keeps it out of ctest's process group;
   # its output goes to a file so ctest does not wait on it.
-  setsid Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp \
+  # -terminate 300: should a run be interrupted before its cleanup, the
+  # server ends by itself five minutes after its last client (Wine's desktop
+  # process, which lasts as long as wineserver) has gone.
+  setsid Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp -terminate 300 \
     3>"$numfile" </dev/null >"$state/xvfb.log" 2>&1 &
   local pid=$!
   local i
@@ -103,37 +107,46 @@ start_xvfb() {
   log "started Xvfb $(cat "$display_file") ($geometry), pid $pid"
 }
 
+# Whether the PID in xvfb.pid is an Xvfb this session started (PIDs are
+# reused; the environment tells our server from anyone else's).
+our_xvfb() {
+  local pid
+  [ -s "$xvfb_pid_file" ] || return 1
+  pid=$(cat "$xvfb_pid_file")
+  [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] || return 1
+  local environment
+  environment=$(tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null) || return 1
+  grep -qxF "VELMORA_WINE_STATE=$state" <<< "$environment"
+}
+
 choose_display() {
   local want=${VELMORA_WINE_DISPLAY:-auto}
-  if [ -s "$display_file" ] && display_answers "$(cat "$display_file")"; then
-    return 0  # still set from an earlier setup
+  if [ "$want" = auto ] && display_answers "${DISPLAY:-}"; then
+    want=$DISPLAY
   fi
-  stop_xvfb
   case $want in
-    auto)
-      if display_answers "${DISPLAY:-}"; then
-        printf '%s\n' "$DISPLAY" > "$display_file"
-        log "using display $DISPLAY"
-      else
-        start_xvfb
-      fi ;;
-    xvfb) start_xvfb ;;
+    auto|xvfb)
+      if our_xvfb && [ -s "$display_file" ] && display_answers "$(cat "$display_file")"; then
+        return 0  # our Xvfb from an earlier setup is still there
+      fi
+      stop_xvfb
+      start_xvfb ;;
     *)
       display_answers "$want" || { log "display $want does not answer"; return 1; }
-      printf '%s\n' "$want" > "$display_file" ;;
+      stop_xvfb
+      printf '%s\n' "$want" > "$display_file"
+      log "using display $want" ;;
   esac
 }
 
 stop_xvfb() {
-  if [ -s "$xvfb_pid_file" ]; then
+  if our_xvfb; then
     local pid
     pid=$(cat "$xvfb_pid_file")
-    if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
-      kill "$pid" 2>/dev/null || true
-      local i
-      for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-      log "stopped Xvfb pid $pid"
-    fi
+    kill "$pid" 2>/dev/null || true
+    local i
+    for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    log "stopped Xvfb pid $pid"
   fi
   rm -f "$xvfb_pid_file" "$display_file"
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,7 +92,10 @@ class TestPlayerHost final : public PlayerHost {
     ++slotsCreated;
     return std::make_unique<TestSlot>(images, surface, fadeHost, runs);
   }
-  void ProcessMessages() override { ++swapPumps; }
+  void ProcessMessages() override {
+    ++swapPumps;
+    if (swapPump) swapPump();
+  }
   void LogError(const std::string& message) override { logged.push_back(message); }
   void ShowStartError(const std::string& message) override {
     startErrors.push_back(message);
@@ -107,6 +111,7 @@ class TestPlayerHost final : public PlayerHost {
   int exitsPosted = 0;
   int slotsCreated = 0;
   int swapPumps = 0;
+  std::function<void()> swapPump;  // what the window's handlers do meanwhile
   std::vector<std::string> logged;
   std::vector<std::string> startErrors;
   bool startErrorWhileBusy = false;
@@ -535,6 +540,71 @@ TEST_F(PlayerTest, FailingTransitionIsLoggedAndTheShowGoesOn) {
   EXPECT_FALSE(StepBusy);
   EXPECT_EQ(PlayCounter, 3);
   EXPECT_EQ(Fade().ColorFrom(), kRed);
+}
+
+// A damaged file's effect code above 7 runs nothing: the next frame still
+// comes on screen and keeps its own still time.
+TEST_F(PlayerTest, EffectCodeAboveSevenRunsNoTransitionButTheNextFrameComes) {
+  WriteShow({ColourFrame(kRed, 9, 0, 1), ColourFrame(kBlue, EffectStretch, DirectionFromLeft, 4)});
+  StartSlideshow();
+  Advance(1);
+  SlideshowStep();
+  EXPECT_TRUE(host_.runs.empty());
+  EXPECT_EQ(Shown(), kBlue);
+  EXPECT_EQ(PlayCounter, 2);
+  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(4));
+}
+
+// The picture of the previous frame goes at the start of the next step, also
+// when that step brings a colour; the shown image no longer needs it.
+TEST_F(PlayerTest, LoadedPictureIsReleasedByTheNextStep) {
+  WritePicture("a.bmp", kRed);
+  WriteShow({PictureFrame("a.bmp", EffectNone, 0, 0), ColourFrame(kBlue, EffectNone, 0, 0)});
+  StartSlideshow();
+  ASSERT_TRUE(LoadedPictureHeld);
+  const std::weak_ptr<const Graphic> first = LoadedPicture;
+  SlideshowStep();
+  EXPECT_FALSE(LoadedPictureHeld);
+  EXPECT_EQ(LoadedPicture, nullptr);
+  EXPECT_EQ(Shown(), kBlue);
+  SlideshowStep();
+  EXPECT_TRUE(LoadedPictureHeld);
+  EXPECT_EQ(Shown(), kRed);
+  StopSlideshow();
+  EXPECT_FALSE(LoadedPictureHeld);
+  EXPECT_EQ(LoadedPicture, nullptr);
+  EXPECT_TRUE(first.expired());
+}
+
+// Input and ticks handled while the components are swapped: the finished
+// component stays the current one (it gets the stop request) until it has
+// been hidden and freed, a nested step does nothing, and the exit request is
+// posted once, when the step has ended.
+TEST_F(PlayerTest, InputAndTicksDuringTheSwapWaitForTheStepToEnd) {
+  WriteShow({ColourFrame(kRed, EffectNone, 0, 1), ColourFrame(kBlue, EffectNone, 0, 3)});
+  StartSlideshow();
+  TMorfFade* finished = CurrentFade();
+  int nested = 0;
+  host_.swapPump = [&] {
+    ++nested;
+    EXPECT_TRUE(StepBusy);
+    EXPECT_EQ(CurrentFade(), finished);
+    ExitRequested = true;
+    CurrentFade()->StopRequested = true;
+    if (!StepBusy) host_.PostExitMessage();
+    SlideshowStep();
+    EXPECT_EQ(host_.exitsPosted, 0);
+  };
+  Advance(1);
+  SlideshowStep();
+  EXPECT_EQ(nested, 2);
+  EXPECT_EQ(PlayCounter, 2);
+  EXPECT_EQ(CurrentSlot, 1);
+  EXPECT_EQ(FadeSlots[0], nullptr);
+  EXPECT_FALSE(Fade().StopRequested);  // the fresh component has not run yet
+  EXPECT_EQ(Shown(), kBlue);
+  EXPECT_EQ(host_.exitsPosted, 1);
+  EXPECT_FALSE(StepBusy);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "fade/Graphics.h"
 
@@ -20,6 +22,19 @@ inline std::size_t FrameBytes(int width, int height) {
 // "/3840/2160", which BenchMain matches against the memcpy benchmark.
 inline void FrameSizes(benchmark::internal::Benchmark* b) {
   b->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMicrosecond);
+}
+
+// The reference every ratio is taken against: one memcpy of a frame of the
+// given width and height.
+inline void BM_Memcpy(benchmark::State& state) {
+  const std::size_t bytes = FrameBytes(int(state.range(0)), int(state.range(1)));
+  std::vector<std::uint8_t> src(bytes, 0x40), dst(bytes, 0);
+  for (auto _ : state) {
+    std::memcpy(dst.data(), src.data(), bytes);
+    benchmark::DoNotOptimize(dst.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
 }
 
 }  // namespace velmora::bench

@@ -12,16 +12,6 @@
 namespace velmora::bench {
 namespace {
 
-void BM_Memcpy(benchmark::State& state) {
-  const std::size_t bytes = FrameBytes(int(state.range(0)), int(state.range(1)));
-  std::vector<std::uint8_t> src(bytes, 0x40), dst(bytes, 0);
-  for (auto _ : state) {
-    std::memcpy(dst.data(), src.data(), bytes);
-    benchmark::DoNotOptimize(dst.data());
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
-}
 BENCHMARK(BM_Memcpy)->Apply(FrameSizes);
 
 template <void (*Blend)(const std::uint8_t*, const std::uint8_t*, std::uint8_t*, std::size_t, int)>

@@ -55,6 +55,18 @@ class StartupTest : public ::testing::Test {
     return process.WaitForWindow(CoversScreen, kStartMs);
   }
 
+  // Starts the program with the arguments and expects it to end normally
+  // without ever showing a window.
+  static void ExpectEndsWithoutWindow(const std::wstring& path, const wchar_t* arguments) {
+    LaunchedProcess process;
+    ASSERT_TRUE(process.Start(path, arguments));
+    bool sawWindow = false;
+    DWORD exitCode = 1;
+    ASSERT_TRUE(process.WaitForExitWatchingWindows(kStartMs, sawWindow, &exitCode)) << arguments;
+    EXPECT_EQ(exitCode, 0u) << arguments;
+    EXPECT_FALSE(sawWindow) << arguments;
+  }
+
   TempDirectory directory_;
   std::vector<std::unique_ptr<ProgramCopy>> copies_;
 };
@@ -121,13 +133,7 @@ class PreviewHost {
 TEST_F(StartupTest, ChangePasswordModeEndsWithoutWindows) {
   const std::wstring saver = Copy(L"StartupPassword.scr");
   for (const wchar_t* arguments : {L"/a", L"/A 0", L"-a", L"APPLE"}) {
-    LaunchedProcess process;
-    ASSERT_TRUE(process.Start(saver, arguments));
-    bool sawWindow = false;
-    DWORD exitCode = 1;
-    ASSERT_TRUE(process.WaitForExitWatchingWindows(kStartMs, sawWindow, &exitCode)) << arguments;
-    EXPECT_EQ(exitCode, 0u) << arguments;
-    EXPECT_FALSE(sawWindow) << arguments;
+    ASSERT_NO_FATAL_FAILURE(ExpectEndsWithoutWindow(saver, arguments));
   }
 }
 
@@ -183,13 +189,7 @@ TEST_F(StartupTest, SecondInstanceEndsSilentlyWhileTheFirstRuns) {
 
   // Whichever mode the newcomer asks for, it gives way.
   for (const wchar_t* arguments : {L"/S", L"/c", L""}) {
-    LaunchedProcess newcomer;
-    ASSERT_TRUE(newcomer.Start(second, arguments));
-    bool sawWindow = false;
-    DWORD exitCode = 1;
-    ASSERT_TRUE(newcomer.WaitForExitWatchingWindows(kStartMs, sawWindow, &exitCode)) << arguments;
-    EXPECT_EQ(exitCode, 0u) << arguments;
-    EXPECT_FALSE(sawWindow) << arguments;
+    ASSERT_NO_FATAL_FAILURE(ExpectEndsWithoutWindow(second, arguments));
     EXPECT_TRUE(running.IsRunning());
   }
 }
@@ -325,13 +325,7 @@ TEST_F(StartupTest, PreviewWithoutAUsableHandleEndsWithoutWindows) {
   // Not a number, a number glued to the switch (the handle is read from the
   // second argument only), no handle, and a number that names no window.
   for (const wchar_t* arguments : {L"/p abc", L"/p:1234", L"/p", L"/p 12x", L"/p 4294967295"}) {
-    LaunchedProcess process;
-    ASSERT_TRUE(process.Start(saver, arguments));
-    bool sawWindow = false;
-    DWORD exitCode = 1;
-    ASSERT_TRUE(process.WaitForExitWatchingWindows(kStartMs, sawWindow, &exitCode)) << arguments;
-    EXPECT_EQ(exitCode, 0u) << arguments;
-    EXPECT_FALSE(sawWindow) << arguments;
+    ASSERT_NO_FATAL_FAILURE(ExpectEndsWithoutWindow(saver, arguments));
   }
 }
 

@@ -177,6 +177,9 @@ class Control : public Window {
   // Sets the colours on a DC for WM_CTLCOLOR* of this control and returns
   // the brush: the control's colour, else `fallback`.
   HBRUSH PrepareColours(HDC dc, HBRUSH fallback);
+  // Where this control's coordinates start in its window parent: the
+  // group box's place for a control inside a group box, else (0, 0).
+  POINT ParentOffset() const;
 
  private:
   friend class Form;
@@ -295,6 +298,8 @@ class PictureBox : public Control {
   const wchar_t* StandardClass() const override;
   bool OnPaint(HDC dc, const RECT& area) override;
   bool OnEraseBackground(HDC dc) override;
+  bool OnMouseDown(MouseButton button, int x, int y, WPARAM keys) override;
+  bool OnMouseUp(MouseButton button, int x, int y, WPARAM keys) override;
 
  private:
   enum class Content { None, Colour, Picture };
@@ -481,6 +486,7 @@ class SpeedButton : public Button {
   int GroupIndex() const noexcept { return groupIndex_; }
 
  protected:
+  DWORD StyleFor(const ControlSpec& spec) const override;
   void Setup(const ControlSpec& spec) override;
   void DoClick() override;
   void DrawFace(const DRAWITEMSTRUCT& item) override;

@@ -231,6 +231,10 @@ class Form : public Control {
 
   // The tool-tip window shared by the form's controls (created on first use).
   HWND ToolTips();
+  // The form's font as its description gives it (controls start from it).
+  const FontSpec& FontDescription() const noexcept { return fontSpec_; }
+  // A child-window id not used yet on this form.
+  int NewControlId() noexcept { return nextId_++; }
 
  protected:
   // Called after the controls exist (the place for run-time captions).
@@ -270,6 +274,9 @@ class Form : public Control {
   std::map<UINT, std::function<void()>> messageHandlers_;
   Menu menu_;
   HWND toolTips_ = nullptr;  // a child of the desktop owned by the form; destroyed with it
+  FontSpec fontSpec_{};
+  std::string faceStorage_;
+  int nextId_ = 1000;
   int maxWidth_ = 0;
   int maxHeight_ = 0;
   int designWidth_ = 0;

@@ -15,6 +15,9 @@ namespace velmora {
 
 class ProgressWindow : public Form {
  public:
+  ProgressWindow() = default;
+  ~ProgressWindow() override;
+
   // Creates and shows the window centred over `owner` (not owned), which is
   // disabled until Finish. `textUtf8` is put before the count.
   bool Start(HWND owner, std::string_view textUtf8, int total);

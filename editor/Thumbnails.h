@@ -58,7 +58,7 @@ enum class ThumbnailRoute {
 // threads at once for JPEG and BMP files.
 MemoryImage24 RenderThumbnail(const std::string& path, ThumbnailRoute* route = nullptr);
 // The same for JPEG data in memory; name is used in error messages.
-MemoryImage24 RenderJpegThumbnail(const std::vector<std::uint8_t>& bytes, const std::string& name,
+MemoryImage24 RenderJpegThumbnail(std::vector<std::uint8_t> bytes, const std::string& name,
                                   ThumbnailRoute* route = nullptr);
 
 // One picture of a batch: its path and the thumbnail number it gets.
@@ -67,9 +67,9 @@ struct ThumbnailJob {
   std::int32_t number = 0;
 };
 
-// Called on the thread that runs MakeMany after each finished picture and at
+// Called on the thread that runs MakeMany when pictures have finished and at
 // least every 50 ms while pictures are being made (so a window can pump its
-// messages there and show progress): done pictures of total.
+// messages and show progress there), and once at the end: done of total.
 using ThumbnailProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 class ThumbnailStore {

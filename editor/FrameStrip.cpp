@@ -78,12 +78,15 @@ void FrameStrip::Load(FrameList& list, bool makeThumbnails) {
     std::vector<std::string> paths;
     for (std::int32_t i = 1; i < Count() - 1; ++i)
       if (list[i].Kind() == FrameKind::Picture) paths.push_back(list[i].Path());
-    thumbnails_.Expect(paths, nextThumbNumber_);
+    const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, nextThumbNumber_);
+    std::size_t k = 0;
     for (std::int32_t i = 1; i < Count() - 1; ++i) {
       FrameRecord& frame = list[i];
       if (frame.Kind() != FrameKind::Picture) continue;
-      frame.HasThumbnail = thumbnails_.MakeThumbnail(frame.Path(), nextThumbNumber_) ? 1 : 0;
+      // A picture whose thumbnail was not made (or not tried) loads itself.
+      frame.HasThumbnail = k < made.size() && made[k] ? 1 : 0;
       frame.ThumbnailNumber = TakeThumbNumber();
+      ++k;
     }
   }
   shown_.fill(0);
@@ -304,25 +307,22 @@ void FrameStrip::ImageDragDrop(int targetSlot, int sourceSlot) {
   UpdateMenus();
 }
 
-int FrameStrip::AddPictureFrames(const std::vector<std::string>& paths, AddProgress* progress) {
+int FrameStrip::AddPictureFrames(const std::vector<std::string>& paths) {
   if (list_ == nullptr || paths.empty()) return 0;
   const std::int32_t at = CurrentFrameIndex();
-  thumbnails_.Expect(paths, nextThumbNumber_);
-  int added = 0;
-  for (const std::string& path : paths) {
-    const bool ok = thumbnails_.MakeThumbnail(path, nextThumbNumber_);
+  const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, nextThumbNumber_);
+  const std::size_t added = std::min(made.size(), paths.size());
+  for (std::size_t k = 0; k < added; ++k) {
     std::unique_ptr<FrameRecord> record = NewFrameRecord();
     if (randomEffect_) record->Effect = kEffectAny;
-    record->SetPath(path);
-    record->HasThumbnail = ok ? 1 : 0;
+    record->SetPath(paths[k]);
+    record->HasThumbnail = made[k] ? 1 : 0;
     record->ThumbnailNumber = TakeThumbNumber();
-    list_->Insert(static_cast<std::size_t>(at + added), std::move(record));
-    ++added;
+    list_->Insert(static_cast<std::size_t>(at) + k, std::move(record));
     showModified_ = true;
-    if (progress != nullptr && !progress->PictureAdded(added, static_cast<int>(paths.size()))) break;
   }
   FinishChange();
-  return added;
+  return static_cast<int>(added);
 }
 
 void FrameStrip::AddEmptyFrame() {

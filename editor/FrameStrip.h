@@ -106,23 +106,12 @@ class StripView {
 class ThumbnailMaker {
  public:
   virtual ~ThumbnailMaker() = default;
-  // The pictures about to be made, in order, numbered from `firstNumber`:
-  // a maker may work on them ahead (in parallel); the MakeThumbnail calls
-  // follow in the same order.
-  virtual void Expect(const std::vector<std::string>& paths, std::int32_t firstNumber) {
-    (void)paths;
-    (void)firstNumber;
-  }
-  // Makes (or finishes) the thumbnail of `path` under `number`; false when
-  // the picture cannot be read or the bitmap not written.
-  virtual bool MakeThumbnail(const std::string& path, std::int32_t number) = 0;
-};
-
-// Told after each picture added; false stops the adding there.
-class AddProgress {
- public:
-  virtual ~AddProgress() = default;
-  virtual bool PictureAdded(int done, int total) = 0;
+  // Makes the thumbnails of the pictures at `paths` (8-bit) under the
+  // numbers firstNumber, firstNumber + 1, ... in order. Returns one result
+  // per picture tried, in order: true when its thumbnail was made, false
+  // when the picture cannot be read. Fewer results than paths when the user
+  // stopped the work; the results then belong to the first pictures.
+  virtual std::vector<bool> MakeThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) = 0;
 };
 
 // Scroll codes the range indicators care about.
@@ -191,10 +180,10 @@ class FrameStrip {
   void ImageDragDrop(int targetSlot, int sourceSlot);
 
   // ---- frame commands ----
-  // Adds the pictures in their order in front of the current frame. Stops
-  // early when `progress` says so, keeping the pictures already added.
-  // Returns how many were added.
-  int AddPictureFrames(const std::vector<std::string>& paths, AddProgress* progress = nullptr);
+  // Adds the pictures (8-bit paths that fit a record) in their order in
+  // front of the current frame. When the user stops the thumbnails being
+  // made, only the pictures before that are added. Returns how many were.
+  int AddPictureFrames(const std::vector<std::string>& paths);
   void AddEmptyFrame();
   void ClearEmptyFrames();
   void RemoveCurrentFrame();

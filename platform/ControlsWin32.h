@@ -173,6 +173,9 @@ class Control : public Window {
   bool OnMouseDown(MouseButton button, int x, int y, WPARAM keys) override;
   bool OnMouseUp(MouseButton button, int x, int y, WPARAM keys) override;
   bool OnMouseMove(int x, int y, WPARAM keys) override;
+  // A second press soon after the first is a press like any other (the
+  // classes ask for double clicks only so that the press is not lost).
+  bool OnDoubleClick(MouseButton button, int x, int y, WPARAM keys) override;
 
   // Sets the colours on a DC for WM_CTLCOLOR* of this control and returns
   // the brush: the control's colour, else `fallback`.
@@ -265,6 +268,7 @@ class Bevel : public Control {
  protected:
   const wchar_t* StandardClass() const override;
   DWORD StyleFor(const ControlSpec& spec) const override;
+  void Setup(const ControlSpec& spec) override;
 };
 
 // A picture control of our own class: empty (the parent's background), a

@@ -62,6 +62,7 @@ using ControlFactory = std::unique_ptr<Control> (*)();
 
 // One control of a form. Coordinates are pixels in the client area of the
 // parent control (the form when parent is nullptr); they are not scaled.
+// Designated initializers must name the fields in the order declared here.
 struct ControlSpec {
   const char* name = nullptr;
   ControlKind kind = ControlKind::Label;

@@ -801,6 +801,16 @@ bool ScrollBar::OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 const wchar_t* GroupBox::StandardClass() const { return L"BUTTON"; }
 DWORD GroupBox::StyleFor(const ControlSpec&) const { return BS_GROUPBOX; }
 
+void GroupBox::Setup(const ControlSpec& spec) {
+  if (spec.fontColour != kDefaultColour) DropTheme(Handle());
+}
+
+void GroupBox::SendToBack() {
+  // Below the controls inside it, which are its siblings: the frame must not
+  // paint over them.
+  ::SetWindowPos(Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 LRESULT GroupBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   // Clicks go to the controls inside the frame, which lie below it.
   if (message == WM_NCHITTEST) return HTTRANSPARENT;

@@ -356,9 +356,15 @@ class ScrollBar : public Control {
 // the box, so their notifications reach our own windows; the form keeps
 // them in table order as the group's children.
 class GroupBox : public Control {
+ public:
+  // Puts the frame below its siblings (done by the form once the controls
+  // inside it exist, which a window manager may stack below it).
+  void SendToBack();
+
  protected:
   const wchar_t* StandardClass() const override;
   DWORD StyleFor(const ControlSpec& spec) const override;
+  void Setup(const ControlSpec& spec) override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 

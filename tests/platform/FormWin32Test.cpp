@@ -180,6 +180,17 @@ TEST_F(FormTest, EveryControlIsAChildWindowAtItsPlaceWithItsTextReadable) {
     EXPECT_EQ(place.bottom, c.place.bottom);
     EXPECT_EQ(test::TextOf(window), c.text);
   }
+  // The group box frame lies below the controls inside it, so it does not
+  // paint over them.
+  HWND box = form.Get<GroupBox>("GroupBox1").Handle();
+  for (const char* name : {"RadioButton1", "RadioButton2", "RadioButton20"}) {
+    bool above = false;
+    for (HWND next = ::GetWindow(form.Get<Control>(name).Handle(), GW_HWNDNEXT); next != nullptr;
+         next = ::GetWindow(next, GW_HWNDNEXT)) {
+      above = above || next == box;
+    }
+    EXPECT_TRUE(above) << name;
+  }
   // Controls inside a group box report their place relative to the box.
   EXPECT_EQ(form.Get<RadioButton>("RadioButton1").Left(), 60);
   EXPECT_EQ(form.Get<RadioButton>("RadioButton1").Top(), 17);
@@ -364,6 +375,116 @@ TEST_F(FormTest, ToggleButtonStaysDownUntilClickedAgain) {
   EXPECT_TRUE(form.KeepOnTop());
   form.SetKeepOnTop(false);
   EXPECT_FALSE(form.KeepOnTop());
+}
+
+TEST_F(FormTest, PicturesShowColoursAndStretchedPicturesAndClearToTheirParentsColour) {
+  PictureBox& picture = form.Get<PictureBox>("Image1");
+  Panel& inner = form.Get<Panel>("Panel13");
+  inner.SetColour(0x404040);
+  DibImage checker(20, 20);  // left half red, right half blue
+  checker.Fill(0x0000FF);
+  checker.FillRect(Rect{10, 0, 20, 20}, 0xFF0000);
+  struct Case {
+    const char* what;
+    std::function<void()> show;
+    COLORREF left;   // at (10, 55)
+    COLORREF right;  // at (100, 55)
+  };
+  const Case cases[] = {
+      {"a colour", [&] { picture.FillColour(0x00FF00); }, RGB(0, 255, 0), RGB(0, 255, 0)},
+      {"a picture stretched over the whole control", [&] { picture.SetImage(checker); }, RGB(255, 0, 0),
+       RGB(0, 0, 255)},
+      {"cleared: the parent's colour", [&] { picture.Clear(); }, RGB(0x40, 0x40, 0x40), RGB(0x40, 0x40, 0x40)},
+      {"a system colour", [&] { picture.FillColour(kButtonShadow); }, ::GetSysColor(COLOR_BTNSHADOW),
+       ::GetSysColor(COLOR_BTNSHADOW)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.show();
+    // Painted at once, without the message loop.
+    picture.Refresh();
+    const POINT left = ScreenOf(picture, 10, 55);
+    const POINT right = ScreenOf(picture, 100, 55);
+    EXPECT_EQ(test::ScreenPixel(left.x, left.y), c.left);
+    EXPECT_EQ(test::ScreenPixel(right.x, right.y), c.right);
+  }
+  EXPECT_TRUE(picture.Empty() == false);
+  picture.Clear();
+  EXPECT_TRUE(picture.Empty());
+  EXPECT_EQ(picture.Picture(), nullptr);
+}
+
+// An edit field class of another module, made by the table's factory: it
+// takes digits only, keeps Enter for itself and reports leaving.
+class DigitsEdit : public Edit {
+ public:
+  static std::unique_ptr<Control> Make() { return std::make_unique<DigitsEdit>(); }
+  bool WantsKey(UINT key) const override { return key == VK_RETURN; }
+  int exits = 0;
+  int enters = 0;
+
+ protected:
+  bool OnChar(wchar_t character, LPARAM flags) override {
+    if (character == L'\r') {
+      ++enters;
+      return true;
+    }
+    if (character >= L' ' && (character < L'0' || character > L'9')) return true;  // swallowed
+    return Edit::OnChar(character, flags);
+  }
+  void DoExit() override {
+    ++exits;
+    Edit::DoExit();
+  }
+};
+
+TEST_F(FormTest, ADerivedEditFiltersKeysKeepsEnterAndSeesFocusLoss) {
+  const ControlSpec controls[] = {
+      {.name = "RFilterEdit3", .kind = ControlKind::Edit, .x = 4, .y = 4, .width = 60, .height = 22,
+       .onExit = "RFilterEdit3Exit", .create = &DigitsEdit::Make},
+      {.name = "Other", .kind = ControlKind::Edit, .x = 4, .y = 30, .width = 60, .height = 22},
+      {.name = "OK", .kind = ControlKind::Button, .x = 4, .y = 60, .width = 60, .height = 22, .caption = "OK",
+       .modalResult = IDOK, .isDefault = true},
+  };
+  Form editForm;
+  int exitEvents = 0;
+  editForm.HandleExit("RFilterEdit3Exit", [&](Control&) { ++exitEvents; });
+  ASSERT_TRUE(editForm.CreateForm(kFormSpec, controls));
+  editForm.Show();
+  auto* field = editForm.Find<DigitsEdit>("RFilterEdit3");
+  ASSERT_NE(field, nullptr);
+  field->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return field->Focused(); }, kWaitMs));
+  for (WORD key : {WORD('1'), WORD('A'), WORD('2'), WORD(VK_RETURN)}) test::PressKey(key);
+  EXPECT_TRUE(PumpUntil([&] { return field->enters == 1; }, kWaitMs));
+  EXPECT_EQ(field->Text(), L"12");
+  EXPECT_EQ(editForm.ModalResult(), 0) << "Enter stayed with the field";
+  editForm.Get<Edit>("Other").SetFocus();
+  EXPECT_EQ(field->exits, 1);
+  EXPECT_EQ(exitEvents, 1);
+}
+
+TEST_F(FormTest, ShowHideEventsPinnedSizeAndNextControl) {
+  int shown = 0;
+  int hidden = 0;
+  form.onShow = [&] { ++shown; };
+  form.onHide = [&] { ++hidden; };
+  form.Hide();
+  form.Show();
+  EXPECT_EQ(hidden, 1);
+  EXPECT_EQ(shown, 1);
+  form.PinMaximumSize();
+  const RECT before = form.Bounds();
+  MINMAXINFO info{};
+  form.Send(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMaxTrackSize.x, before.right - before.left);
+  EXPECT_EQ(info.ptMaxTrackSize.y, before.bottom - before.top);
+  // WM_NEXTDLGCTL, as a field asks for the next control.
+  form.Get<Edit>("RFilterEdit3").SetFocus();
+  form.Send(WM_NEXTDLGCTL, 0, 0);
+  EXPECT_NE(form.FocusedControl(), form.FindControl("RFilterEdit3"));
+  form.Send(WM_NEXTDLGCTL, 1, 0);
+  EXPECT_EQ(form.FocusedControl(), form.FindControl("RFilterEdit3"));
 }
 
 // ---- Drag and drop ---------------------------------------------------------

@@ -170,7 +170,7 @@ void ThumbnailStore::Keep(std::int32_t n, MemoryImage24 image) {
 bool ThumbnailStore::Make(const std::string& path, std::int32_t n) {
   const std::filesystem::path file = FileName(n);
   std::error_code ignored;
-  std::filesystem::remove(file, ignored);
+  if (!folder_.empty()) std::filesystem::remove(file, ignored);
   {
     std::lock_guard lock(memoryMutex_);
     inMemory_.erase(n);
@@ -184,19 +184,19 @@ bool ThumbnailStore::Make(const std::string& path, std::int32_t n) {
     return false;
   }
   bool written = false;
-  try {
-    const std::vector<std::uint8_t> bmp = EncodeBmp(image);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
-    out.close();
-    written = !out.fail();
-  } catch (const std::exception&) {
-    written = false;
+  if (!folder_.empty()) {
+    try {
+      const std::vector<std::uint8_t> bmp = EncodeBmp(image);
+      std::ofstream out(file, std::ios::binary | std::ios::trunc);
+      out.write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
+      out.close();
+      written = !out.fail();
+    } catch (const std::exception&) {
+      written = false;
+    }
+    if (!written) std::filesystem::remove(file, ignored);  // no half-written file is left to be read
   }
-  if (!written) {
-    std::filesystem::remove(file, ignored);  // no half-written file is left to be read
-    Keep(n, std::move(image));
-  }
+  if (!written) Keep(n, std::move(image));
   return true;
 }
 
@@ -257,6 +257,7 @@ std::shared_ptr<const MemoryImage24> ThumbnailStore::Load(std::int32_t n) const 
     std::lock_guard lock(memoryMutex_);
     if (const auto it = inMemory_.find(n); it != inMemory_.end()) return it->second;
   }
+  if (folder_.empty()) return nullptr;
   std::ifstream in(FileName(n), std::ios::binary);
   if (!in) return nullptr;
   const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -274,7 +275,8 @@ bool ThumbnailStore::InMemory(std::int32_t n) const {
 
 void ThumbnailStore::DeleteAll(std::int32_t below) {
   std::error_code ignored;
-  for (std::int32_t n = 1; n < below; ++n) std::filesystem::remove(FileName(n), ignored);
+  if (!folder_.empty())
+    for (std::int32_t n = 1; n < below; ++n) std::filesystem::remove(FileName(n), ignored);
   std::lock_guard lock(memoryMutex_);
   inMemory_.erase(inMemory_.begin(), inMemory_.lower_bound(below));
 }

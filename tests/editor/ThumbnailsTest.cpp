@@ -227,6 +227,13 @@ TEST(ThumbnailsTest, StoreFilesAndFallback) {
   lost.Make(good, 6);
   lost.DeleteAll(7);
   EXPECT_EQ(lost.Load(6), nullptr);
+
+  // No folder at all: memory only, nothing written anywhere.
+  ThumbnailStore memoryOnly{fs::path()};
+  ASSERT_TRUE(memoryOnly.Make(good, 8));
+  EXPECT_TRUE(memoryOnly.InMemory(8));
+  EXPECT_FALSE(fs::exists(memoryOnly.FileName(8)));
+  EXPECT_NE(memoryOnly.Load(8), nullptr);
 }
 
 // A picture kind whose loading sets the batch's cancel flag, so a test

@@ -432,7 +432,7 @@ void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
   }
   controls.fileName->SetCaption(LabelText(AnsiToUtf8(picture.fileName)));
   if (picture.source == SlotPictureSource::Thumbnail) {
-    if (std::shared_ptr<const Image24> thumbnail = thumbnails_.Load(picture.thumbnailNumber)) {
+    if (std::shared_ptr<const MemoryImage24> thumbnail = thumbnails_.Load(picture.thumbnailNumber)) {
       box.SetImage(*thumbnail);
       return;
     }

@@ -5,6 +5,7 @@
 
 #include "controls/RFilterEditWin32.h"
 #include "editor/EditFrame.h"
+#include "editor/RecordPathWin32.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
 #include "platform/ApplicationWin32.h"
@@ -118,19 +119,7 @@ std::optional<std::string> PrepareRecordPath(const std::wstring& typed) {
   const DWORD length = ::GetFullPathNameW(typed.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (length == 0 || length >= full.size()) return std::nullopt;
   full.resize(length);
-  auto fits = [](const std::wstring& path, std::string& ansi) {
-    ansi = NarrowToAnsi(path);
-    return ansi.size() <= MaxFramePathLength && WidenAnsi(ansi) == path;
-  };
-  std::string ansi;
-  if (fits(full, ansi)) return ansi;
-  // The short form names the same file in fewer (and plain) characters.
-  std::wstring shortPath(32768, L'\0');
-  const DWORD shortLength = ::GetShortPathNameW(full.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
-  if (shortLength == 0 || shortLength >= shortPath.size()) return std::nullopt;
-  shortPath.resize(shortLength);
-  if (fits(shortPath, ansi)) return ansi;
-  return std::nullopt;
+  return PathForRecord(full);
 }
 
 TPMain1::TPMain1(MainWindowLink& main) : main_(main) {

@@ -62,9 +62,8 @@ class TPMain1 : public Form {
 };
 
 // A path as typed or chosen, made ready for a frame record: absolute (the
-// saver runs with another current directory), in the system code page, and
-// at most 200 characters (the short form of a longer path). Nothing when no
-// such form exists.
+// saver runs with another current directory), then PathForRecord. Nothing
+// when the record cannot hold it.
 std::optional<std::string> PrepareRecordPath(const std::wstring& typed);
 
 }  // namespace velmora

@@ -162,6 +162,11 @@ void TPMain1::FormCreate() {
   Get<Control>("Label7").SetCaption("（小 - 大）");
   for (std::size_t i = 0; i < kEffectButtons.size(); ++i)
     Get<Control>(kEffectButtons[i]).SetCaption(EffectNames[i]);
+  // The group boxes' buttons and sliders are their siblings: the frames go
+  // beneath them so that they do not paint over them.
+  for (const char* box : {"GroupBox1", "GroupBox3", "GroupBox2"})
+    ::SetWindowPos(Get<Control>(box).Handle(), HWND_BOTTOM, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // Called when the window is shown: the View menu's tick follows, and the

@@ -425,6 +425,23 @@ TEST_F(EditorWindowsTest, SavingNamesTheShowWritesBothFilesAndRefusesBadNames) {
   EXPECT_NE(question.find(L"OCEAN"), std::wstring::npos);
   EXPECT_EQ(Read(L"Ocean.scr"), "old");
 
+  // A file that cannot be put in place (a folder holds the staged name):
+  // the error, the old files unchanged, the show still marked as changed.
+  ASSERT_TRUE(::CreateDirectoryW(InDir(L"Lake.fms.new").c_str(), nullptr));
+  const std::string before = Read(L"Lake.fms");
+  Write(L"Lake.scr", "lake");
+  std::wstring failure;
+  {
+    Script script({NameDialog(L"Lake"), AnswerBox(IDOK, &failure)});
+    windows.Save();
+    EXPECT_EQ(script.FailedStep(), 0u);
+  }
+  ::RemoveDirectoryW(InDir(L"Lake.fms.new").c_str());
+  EXPECT_TRUE(failure.find(L"權限") != std::wstring::npos || failure.find(L"存檔失敗") != std::wstring::npos);
+  EXPECT_EQ(Read(L"Lake.fms"), before);
+  EXPECT_EQ(Read(L"Lake.scr"), "lake");
+  EXPECT_TRUE(main_.modified);
+
   // A saver's settings dialog: its own name, no dialog, no copy; the blank
   // frame question comes first.
   IsEditorExe = false;

@@ -11,14 +11,19 @@ namespace velmora {
 
 namespace {
 
+// The Chinese captions need a font that has their characters: the dialogs'
+// MS Sans Serif has none (and no fallback on every system).
+constexpr FontSpec kMing9{.face = "細明體", .points = 9};
+constexpr FontSpec kMing12{.face = "細明體", .points = 12};
+
 const ControlSpec kForm3Controls[] = {
     {.name = "RFilterEdit1", .kind = ControlKind::Edit, .x = 44, .y = 12, .width = 309, .height = 28,
-     .tabStop = true, .maxLength = static_cast<int>(MaxFramePathLength),
+     .font = kMing12, .tabStop = true, .maxLength = static_cast<int>(MaxFramePathLength),
      .create = &TRFilterEdit::Make},
     {.name = "BitBtn1", .kind = ControlKind::Button, .x = 184, .y = 48, .width = 81, .height = 25,
-     .caption = "OK", .tabStop = true, .isDefault = true, .onClick = "BitBtn1Click"},
+     .caption = "OK", .font = kMing9, .tabStop = true, .isDefault = true, .onClick = "BitBtn1Click"},
     {.name = "BitBtn2", .kind = ControlKind::Button, .x = 268, .y = 48, .width = 81, .height = 25,
-     .caption = "Cancel", .tabStop = true, .modalResult = IDCANCEL, .isCancel = true},
+     .caption = "Cancel", .font = kMing9, .tabStop = true, .modalResult = IDCANCEL, .isCancel = true},
 };
 
 constexpr FormSpec kForm3{.name = "Form3", .caption = "Form3", .clientWidth = 400,
@@ -28,13 +33,13 @@ constexpr FormSpec kForm3{.name = "Form3", .caption = "Form3", .clientWidth = 40
 
 const ControlSpec kClearControls[] = {
     {.name = "ListBox1", .kind = ControlKind::ListBox, .x = 12, .y = 8, .width = 261, .height = 193,
-     .tabStop = true, .multiSelect = true, .itemHeight = 13},
+     .font = kMing9, .tabStop = true, .multiSelect = true, .itemHeight = 13},
     {.name = "BitBtn1", .kind = ControlKind::Button, .x = 68, .y = 208, .width = 75, .height = 25,
-     .caption = "Clear", .tabStop = true, .onClick = "BitBtn1Click"},
+     .caption = "Clear", .font = kMing9, .tabStop = true, .onClick = "BitBtn1Click"},
     {.name = "BitBtn2", .kind = ControlKind::Button, .x = 152, .y = 208, .width = 75, .height = 25,
-     .caption = "Close", .tabStop = true, .modalResult = IDABORT, .isCancel = true},
+     .caption = "Close", .font = kMing9, .tabStop = true, .modalResult = IDABORT, .isCancel = true},
     {.name = "Label1", .kind = ControlKind::Label, .x = 12, .y = 240, .width = 270, .height = 13,
-     .caption = "( Press Shift or Control Key to Multi-Select )", .autoSize = true},
+     .caption = "( Press Shift or Control Key to Multi-Select )", .font = kMing9, .autoSize = true},
 };
 
 constexpr FormSpec kClear{.name = "FormClear", .caption = "FormClear", .clientWidth = 288,

@@ -73,17 +73,20 @@ std::optional<PeekedSize> PeekTiff(const std::uint8_t* d, std::size_t n) {
   if (ifd > n - 2) return std::nullopt;
   const std::size_t count = u16(ifd);
   std::uint32_t width = 0, height = 0;
+  int orientation = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t entry = ifd + 2 + i * 12;
     if (entry + 12 > n) break;
     const std::uint32_t tag = u16(entry);
     const std::uint32_t type = u16(entry + 2);
-    if (tag != 256 && tag != 257) continue;
     const std::uint32_t value = type == 3 ? u16(entry + 8) : type == 4 ? u32(entry + 8) : 0;
-    (tag == 256 ? width : height) = value;
+    if (tag == 256 || tag == 257) (tag == 256 ? width : height) = value;
+    if (tag == 274 && type == 3 && u32(entry + 4) == 1 && value >= 1 && value <= 8) orientation = int(value);
   }
   if (width == 0 || height == 0) return std::nullopt;
-  return Sized(width, height);
+  PeekedSize size = Sized(width, height);
+  size.orientation = orientation;
+  return size;
 }
 
 std::optional<PeekedSize> PeekWebp(const std::uint8_t* d, std::size_t n) {

@@ -36,10 +36,13 @@ struct PeekedSize {
   // The largest area, in pixels, any part of the file asks a decoder to
   // hold: the picture, or a GIF frame larger than its logical screen.
   std::uint64_t largestPixels = 0;
+  // A TIFF's orientation tag (1..8) on its first page; 0 when there is none
+  // or it is damaged, and for the other kinds.
+  int orientation = 0;
 };
 
 // Reads the size from the header of PNG, GIF (every frame's descriptor is
-// looked at), TIFF (the first page) and WebP data. nullopt for another kind,
+// looked at), TIFF (the first page, with its orientation) and WebP data. nullopt for another kind,
 // or when the header is cut short or damaged before the size.
 std::optional<PeekedSize> PeekPictureSize(const std::uint8_t* data, std::size_t size);
 

@@ -139,8 +139,9 @@ std::optional<unsigned> ReadNumber(IWICMetadataQueryReader* reader, const wchar_
   return number;
 }
 
+// peekedOrientation: the orientation tag the header probe found (TIFF).
 WicGraphic::Layout ReadLayout(OpenedPicture& picture, const std::vector<std::uint8_t>& bytes,
-                              const std::string& name) {
+                              const std::string& name, int peekedOrientation) {
   WicGraphic::Layout layout;
   UINT width = 0, height = 0;
   const HRESULT hr = picture.frame->GetSize(&width, &height);
@@ -150,9 +151,17 @@ WicGraphic::Layout ReadLayout(OpenedPicture& picture, const std::vector<std::uin
   layout.frameWidth = layout.canvasWidth = int(width);
   layout.frameHeight = layout.canvasHeight = int(height);
 
+  GUID container{};
+  if (FAILED(picture.decoder->GetContainerFormat(&container))) container = GUID_NULL;
   ComRef<IWICMetadataQueryReader> frameReader;
-  if (SUCCEEDED(picture.frame->GetMetadataQueryReader(frameReader.Put()))) {
-    for (const wchar_t* query : {L"/ifd/{ushort=274}", L"/app1/ifd/{ushort=274}", L"System.Photo.Orientation"}) {
+  const bool hasReader = SUCCEEDED(picture.frame->GetMetadataQueryReader(frameReader.Put())) && frameReader;
+  if (container == GUID_ContainerFormatTiff) {
+    // From the header: a damaged orientation entry crashes some imaging
+    // components' TIFF metadata readers (Wine 8's).
+    if (peekedOrientation >= 1 && peekedOrientation <= 8) layout.orientation = peekedOrientation;
+  } else if (hasReader && container != GUID_ContainerFormatPng && container != GUID_ContainerFormatGif) {
+    // HEIF and the other containers that carry an orientation.
+    for (const wchar_t* query : {L"System.Photo.Orientation", L"/ifd/{ushort=274}"}) {
       const auto orientation = ReadNumber(frameReader.get(), query);
       if (orientation && *orientation >= 1 && *orientation <= 8) {
         layout.orientation = int(*orientation);
@@ -162,14 +171,13 @@ WicGraphic::Layout ReadLayout(OpenedPicture& picture, const std::vector<std::uin
   }
 
   // A GIF's first frame lies at its place on the logical screen.
-  GUID container{};
   ComRef<IWICMetadataQueryReader> decoderReader;
-  if (SUCCEEDED(picture.decoder->GetContainerFormat(&container)) && container == GUID_ContainerFormatGif &&
-      SUCCEEDED(picture.decoder->GetMetadataQueryReader(decoderReader.Put()))) {
+  if (container == GUID_ContainerFormatGif && SUCCEEDED(picture.decoder->GetMetadataQueryReader(decoderReader.Put())) &&
+      decoderReader) {
     const auto screenWidth = ReadNumber(decoderReader.get(), L"/logscrdesc/Width");
     const auto screenHeight = ReadNumber(decoderReader.get(), L"/logscrdesc/Height");
-    const auto left = frameReader ? ReadNumber(frameReader.get(), L"/imgdesc/Left") : std::nullopt;
-    const auto top = frameReader ? ReadNumber(frameReader.get(), L"/imgdesc/Top") : std::nullopt;
+    const auto left = hasReader ? ReadNumber(frameReader.get(), L"/imgdesc/Left") : std::nullopt;
+    const auto top = hasReader ? ReadNumber(frameReader.get(), L"/imgdesc/Top") : std::nullopt;
     if (screenWidth && screenHeight && *screenWidth > 0 && *screenHeight > 0) {
       layout.frameLeft = int(std::min(left.value_or(0), 65535u));
       layout.frameTop = int(std::min(top.value_or(0), 65535u));
@@ -284,7 +292,8 @@ std::shared_ptr<const WicGraphic> WicGraphic::FromBytes(std::vector<std::uint8_t
   if (bytes.empty()) throw EPictureError(name + ": the file is empty");
   if (bytes.size() > 0xFFFFFFFFu) throw EPictureError(name + ": the file is too large");
   // The header first: some decoders allocate the whole picture as they open.
-  if (const auto peeked = PeekPictureSize(bytes.data(), bytes.size())) {
+  const auto peeked = PeekPictureSize(bytes.data(), bytes.size());
+  if (peeked) {
     if (peeked->largestPixels > kMaxSystemDecodedPixels) {
       if (peeked->largestPixels == std::uint64_t(peeked->width) * peeked->height)
         throw TooLarge(name, peeked->width, peeked->height);
@@ -296,7 +305,7 @@ std::shared_ptr<const WicGraphic> WicGraphic::FromBytes(std::vector<std::uint8_t
   {
     OpenedPicture picture;
     Open(bytes, name, picture);
-    layout = ReadLayout(picture, bytes, name);
+    layout = ReadLayout(picture, bytes, name, peeked ? peeked->orientation : 0);
   }
   return std::make_shared<const WicGraphic>(std::move(bytes), name, layout);
 }

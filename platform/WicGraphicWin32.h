@@ -13,8 +13,9 @@
 // kept for drawing the same size again.
 //
 // Transparent pixels are composited over black. An animated GIF shows its
-// first frame, placed on its logical screen. TIFF and HEIC pictures are
-// turned upright by their orientation tag. COM is initialised (apartment
+// first frame, placed on its logical screen. Pictures are turned upright by
+// their orientation tag: a TIFF's read from its header, HEIC's and the other
+// containers' through the imaging component's metadata. COM is initialised (apartment
 // threaded) on each thread that loads or draws such a picture, and stays so
 // for the thread's life.
 #pragma once

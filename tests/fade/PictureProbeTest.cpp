@@ -43,13 +43,16 @@ TEST(PictureProbeTest, PeeksTheSizeEachHeaderClaims) {
     bool found;
     std::uint32_t width = 0, height = 0;
     std::uint64_t largest = 0;
+    int orientation = 0;
   };
-  const Bytes tiffLe = Text("II") + Of({42, 0, 8, 0, 0, 0}) + Of({2, 0}) +
+  const Bytes tiffLe = Text("II") + Of({42, 0, 8, 0, 0, 0}) + Of({3, 0}) +
                        Of({0x00, 0x01, 3, 0, 1, 0, 0, 0, 0x10, 0x27, 0, 0}) +  // width 10000, SHORT
-                       Of({0x01, 0x01, 4, 0, 1, 0, 0, 0, 0x20, 0x4E, 0, 0});   // height 20000, LONG
-  const Bytes tiffBe = Text("MM") + Of({0, 42, 0, 0, 0, 8}) + Of({0, 2}) +
+                       Of({0x01, 0x01, 4, 0, 1, 0, 0, 0, 0x20, 0x4E, 0, 0}) +  // height 20000, LONG
+                       Of({0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0});         // orientation 6
+  const Bytes tiffBe = Text("MM") + Of({0, 42, 0, 0, 0, 8}) + Of({0, 3}) +
                        Of({0x01, 0x00, 0, 4, 0, 0, 0, 1, 0, 1, 0x86, 0xA0}) +  // width 100000, LONG
-                       Of({0x01, 0x01, 0, 3, 0, 0, 0, 1, 0x00, 0x05, 0, 0});   // height 5, SHORT
+                       Of({0x01, 0x01, 0, 3, 0, 0, 0, 1, 0x00, 0x05, 0, 0}) +  // height 5, SHORT
+                       Of({0x01, 0x12, 0, 3, 0x7F, 0xFF, 0, 1, 0, 6, 0, 0});   // orientation, damaged count
   const std::vector<Case> cases = {
       {"png", Png(0, 0, 0x27, 0x10, 0, 0, 0x27, 0x10), true, 10000, 10000, 100'000'000},
       {"png cut before the height", Bytes(kPngSignature) + Of({0, 0, 0, 13}) + Text("IHDR") + Zeros(3), false},
@@ -59,10 +62,10 @@ TEST(PictureProbeTest, PeeksTheSizeEachHeaderClaims) {
        GifHead() + Of({0x21, 0xF9, 4, 0, 0, 0, 0, 0}) + GifFrame(2, 2) + GifFrame(0x4000, 0x4000, 0x81), true, 16, 8,
        0x4000ull * 0x4000},
       {"gif frame descriptor cut short", GifHead() + Of({0x2C, 0, 0, 0, 0, 0xFF, 0xFF}), true, 16, 8, 128},
-      {"tiff little-endian", tiffLe, true, 10000, 20000, 200'000'000},
-      {"tiff big-endian", tiffBe, true, 100000, 5, 500'000},
+      {"tiff little-endian", tiffLe, true, 10000, 20000, 200'000'000, 6},
+      {"tiff big-endian, its orientation damaged", tiffBe, true, 100000, 5, 500'000, 0},
       {"tiff whose directory lies past the end", Text("II") + Of({42, 0, 0xFF, 0, 0, 0}) + Zeros(4), false},
-      {"tiff without a height", Bytes(tiffLe.begin(), tiffLe.end() - 12), false},
+      {"tiff without a height", Bytes(tiffLe.begin(), tiffLe.end() - 24), false},
       {"webp extended", Text("RIFF") + Zeros(4) + Text("WEBPVP8X") + Zeros(8) + Of({0xFF, 0x0F, 0, 0x01, 0, 0}),
        true, 4096, 2, 8192},
       {"webp lossless", Text("RIFF") + Zeros(4) + Text("WEBPVP8L") + Zeros(4) + Of({0x2F, 0x63, 0xC0, 0x18, 0}) +
@@ -80,6 +83,7 @@ TEST(PictureProbeTest, PeeksTheSizeEachHeaderClaims) {
     EXPECT_EQ(size->width, c.width);
     EXPECT_EQ(size->height, c.height);
     EXPECT_EQ(size->largestPixels, c.largest);
+    EXPECT_EQ(size->orientation, c.orientation);
   }
 }
 

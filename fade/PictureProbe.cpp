@@ -143,37 +143,4 @@ void ComposeRowOverBlack(const std::uint8_t* bgra, int width, std::uint8_t* bgr)
   }
 }
 
-void OrientedSize(int orientation, int width, int height, int& outWidth, int& outHeight) {
-  const bool turned = orientation >= 5 && orientation <= 8;
-  outWidth = turned ? height : width;
-  outHeight = turned ? width : height;
-}
-
-MemoryImage24 OrientImage(MemoryImage24 image, int orientation) {
-  if (orientation < 2 || orientation > 8) return image;
-  const int w = image.Width();
-  const int h = image.Height();
-  int ow = 0, oh = 0;
-  OrientedSize(orientation, w, h, ow, oh);
-  MemoryImage24 out(ow, oh);
-  for (int y = 0; y < oh; ++y) {
-    std::uint8_t* row = out.Row(y);
-    for (int x = 0; x < ow; ++x) {
-      // The stored pixel (sx, sy) that shows at (x, y).
-      int sx = x, sy = y;
-      switch (orientation) {
-        case 2: sx = w - 1 - x; break;
-        case 3: sx = w - 1 - x; sy = h - 1 - y; break;
-        case 4: sy = h - 1 - y; break;
-        case 5: sx = y; sy = x; break;
-        case 6: sx = y; sy = h - 1 - x; break;
-        case 7: sx = w - 1 - y; sy = h - 1 - x; break;
-        case 8: sx = w - 1 - y; sy = x; break;
-      }
-      std::memcpy(row + std::size_t(x) * 3, image.Row(sy) + std::size_t(sx) * 3, 3);
-    }
-  }
-  return out;
-}
-
 }  // namespace velmora

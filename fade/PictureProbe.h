@@ -1,8 +1,8 @@
 // What can be said about a picture kind the system's imaging component
 // decodes (PNG, GIF, TIFF, WebP and others) without decoding it: the size
 // its header claims, so that an oversized picture is refused before a
-// decoder allocates anything; and the pixel rules applied to what the
-// decoder gives (transparency over black, turning a picture upright).
+// decoder allocates anything; and how transparency is shown (over black).
+// Turning a picture upright is fade/Exif.h's OrientImage.
 #pragma once
 
 #include <cstddef>
@@ -53,16 +53,5 @@ std::string_view PictureKindName(const std::uint8_t* data, std::size_t size);
 // One row of width pixels of straight (not premultiplied) blue, green, red,
 // alpha, composited over black into blue, green, red.
 void ComposeRowOverBlack(const std::uint8_t* bgra, int width, std::uint8_t* bgr);
-
-// The size of a width x height picture shown upright under an EXIF
-// orientation: 5 to 8 exchange the sides; any other value changes nothing.
-void OrientedSize(int orientation, int width, int height, int& outWidth, int& outHeight);
-
-// Turns image upright for an EXIF orientation 1 to 8 (1 and any value
-// outside 1..8 leave it as it is): 2 mirrors it left to right, 3 turns it
-// half round, 4 mirrors it top to bottom, 5 mirrors it along the main
-// diagonal, 6 turns it a quarter clockwise, 7 mirrors it along the other
-// diagonal, 8 turns it a quarter anticlockwise.
-MemoryImage24 OrientImage(MemoryImage24 image, int orientation);
 
 }  // namespace velmora

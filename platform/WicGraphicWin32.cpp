@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 
+#include "fade/Exif.h"
 #include "fade/PictureLoader.h"
 #include "fade/PictureProbe.h"
 #include "fade/Resample.h"
@@ -316,13 +317,17 @@ std::shared_ptr<const WicGraphic> WicGraphic::FromFile(const std::string& path) 
 
 WicGraphic::WicGraphic(std::vector<std::uint8_t> bytes, std::string name, const Layout& layout)
     : bytes_(std::move(bytes)), name_(std::move(name)), layout_(layout) {
-  OrientedSize(layout_.orientation, layout_.canvasWidth, layout_.canvasHeight, width_, height_);
+  const PictureSize upright = OrientedSize(layout_.orientation, layout_.canvasWidth, layout_.canvasHeight);
+  width_ = upright.width;
+  height_ = upright.height;
 }
 
 MemoryImage24 WicGraphic::Decode(int wantedWidth, int wantedHeight) const {
   const Layout& l = layout_;
-  int storedWantedWidth = 0, storedWantedHeight = 0;  // in the stored picture's axes
-  OrientedSize(l.orientation, wantedWidth, wantedHeight, storedWantedWidth, storedWantedHeight);
+  // In the stored picture's axes.
+  const PictureSize storedWanted = OrientedSize(l.orientation, wantedWidth, wantedHeight);
+  const int storedWantedWidth = storedWanted.width;
+  const int storedWantedHeight = storedWanted.height;
   MemoryImage24 stored;
   Route route = Route::Whole;
   {
@@ -345,7 +350,8 @@ MemoryImage24 WicGraphic::Decode(int wantedWidth, int wantedHeight) const {
     }
   }  // decoder and frame released here
   lastRoute_ = route;
-  return OrientImage(std::move(stored), l.orientation);
+  MakeUpright(stored, l.orientation);
+  return stored;
 }
 
 WicGraphic::Route WicGraphic::LastRoute() const {

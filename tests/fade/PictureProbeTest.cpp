@@ -122,28 +122,5 @@ TEST(PictureProbeTest, ComposesTransparencyOverBlack) {
   }
 }
 
-// Stored rows "ABC" over "DEF" shown under each orientation.
-TEST(PictureProbeTest, TurnsAPictureUprightForEachOrientation) {
-  const std::vector<std::pair<int, std::vector<std::string>>> cases = {
-      {1, {"ABC", "DEF"}}, {2, {"CBA", "FED"}}, {3, {"FED", "CBA"}}, {4, {"DEF", "ABC"}},
-      {5, {"AD", "BE", "CF"}}, {6, {"DA", "EB", "FC"}}, {7, {"FC", "EB", "DA"}}, {8, {"CF", "BE", "AD"}},
-      {0, {"ABC", "DEF"}}, {9, {"ABC", "DEF"}},
-  };
-  MemoryImage24 stored(3, 2);
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x) stored.Row(y)[x * 3] = std::uint8_t('A' + y * 3 + x);
-  for (const auto& [orientation, rows] : cases) {
-    const MemoryImage24 shown = OrientImage(stored, orientation);
-    int w = 0, h = 0;
-    OrientedSize(orientation, 3, 2, w, h);
-    EXPECT_EQ(shown.Width(), w);
-    EXPECT_EQ(shown.Height(), h);
-    std::vector<std::string> got(std::size_t(shown.Height()));
-    for (int y = 0; y < shown.Height(); ++y)
-      for (int x = 0; x < shown.Width(); ++x) got[std::size_t(y)] += char(shown.Row(y)[x * 3]);
-    EXPECT_EQ(got, rows) << "orientation " << orientation;
-  }
-}
-
 }  // namespace
 }  // namespace velmora

@@ -112,6 +112,26 @@ bool IsSystemDecodedExtension(std::string_view extension) {
          std::end(kSystemDecodedExtensions);
 }
 
+std::string WithSystemDecodedKinds(std::string_view filter) {
+  static constexpr std::string_view kPairs[][2] = {
+      {"PNG", "*.png"}, {"GIF", "*.gif"}, {"TIFF", "*.tif;*.tiff"}, {"HEIC", "*.heic;*.heif"}};
+  std::string added;  // ";*.png;*.gif..."
+  std::string pairs;  // "|PNG (*.png)|*.png..."
+  for (const auto& [name, patterns] : kPairs) {
+    added += ";" + std::string(patterns);
+    pairs += "|" + std::string(name) + " (" + std::string(patterns) + ")|" + std::string(patterns);
+  }
+  std::string out(filter);
+  const std::size_t bar = out.find('|');
+  if (out.rfind("All (", 0) == 0 && bar != std::string::npos && bar > 0 && out[bar - 1] == ')') {
+    const std::size_t patternsEnd = std::min(out.find('|', bar + 1), out.size());
+    out.insert(patternsEnd, added);
+    out.insert(bar - 1, added);
+  }
+  if (out.empty()) return pairs.substr(1);
+  return out + pairs;
+}
+
 std::optional<PeekedSize> PeekPictureSize(const std::uint8_t* data, std::size_t size) {
   if (!data) return std::nullopt;
   for (auto peek : {&PeekPng, &PeekGif, &PeekTiff, &PeekWebp})

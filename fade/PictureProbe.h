@@ -29,6 +29,13 @@ inline constexpr std::string_view kSystemDecodedExtensions[] = {
 // True when extension (as PictureExtension gives it) is one of those kinds.
 bool IsSystemDecodedExtension(std::string_view extension);
 
+// A picture dialog's filter ("description|patterns|description|patterns...")
+// offering the kinds above as well: every pair stays as it is, "PNG (*.png)",
+// "GIF (*.gif)", "TIFF (*.tif;*.tiff)" and "HEIC (*.heic;*.heif)" pairs
+// follow, and their patterns are added to the first pair when it is the
+// "All (...)" one (to its description and to its patterns).
+std::string WithSystemDecodedKinds(std::string_view filter);
+
 // The size a picture's header claims.
 struct PeekedSize {
   std::uint32_t width = 0;   // of the picture (a GIF's logical screen)

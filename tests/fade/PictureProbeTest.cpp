@@ -104,6 +104,24 @@ TEST(PictureProbeTest, NamesTheKindFromTheFirstBytes) {
   for (const auto& [bytes, kind] : cases) EXPECT_EQ(PictureKindName(bytes.data(), bytes.size()), kind) << kind;
 }
 
+TEST(PictureProbeTest, PictureDialogFiltersOfferTheSystemDecodedKinds) {
+  const std::string added = ";*.png;*.gif;*.tif;*.tiff;*.heic;*.heif";
+  const std::string pairs = "|PNG (*.png)|*.png|GIF (*.gif)|*.gif|TIFF (*.tif;*.tiff)|*.tif;*.tiff"
+                            "|HEIC (*.heic;*.heif)|*.heic;*.heif";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"All (*.jpg;*.jpeg;*.bmp;*.emf;*.wmf)|*.jpg;*.jpeg;*.bmp;*.emf;*.wmf|JPEG Image File (*.jpg)|*.jpg|"
+       "Metafiles (*.wmf)|*.wmf",
+       "All (*.jpg;*.jpeg;*.bmp;*.emf;*.wmf" + added + ")|*.jpg;*.jpeg;*.bmp;*.emf;*.wmf" + added +
+           "|JPEG Image File (*.jpg)|*.jpg|Metafiles (*.wmf)|*.wmf" + pairs},
+      {"All (*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp",
+       "All (*.jpg;*.jpeg;*.bmp" + added + ")|*.jpg;*.jpeg;*.bmp" + added + pairs},
+      // Without an "All" pair first, the pairs are only appended.
+      {"Bitmaps (*.bmp)|*.bmp", "Bitmaps (*.bmp)|*.bmp" + pairs},
+      {"", pairs.substr(1)},
+  };
+  for (const auto& [filter, expected] : cases) EXPECT_EQ(WithSystemDecodedKinds(filter), expected) << filter;
+}
+
 TEST(PictureProbeTest, ComposesTransparencyOverBlack) {
   struct Case {
     std::uint8_t bgra[4];

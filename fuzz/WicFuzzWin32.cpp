@@ -3,8 +3,9 @@
 //
 //   fuzz_wic_win [INPUTS [SEED]]      default 2000 inputs, seed 1
 //
-// Seeds are made in the process with the system's encoders (PNG with alpha,
-// a two-frame GIF, TIFF with an orientation tag); each input is a seed with
+// Seeds are made in the process (PNG with alpha, a two-frame GIF, a GIF whose
+// first frame lies inside its screen with a transparent colour, TIFF with an
+// orientation tag); each input is a seed with
 // a few mutations: bytes flipped or set to edge values, 16/32-bit fields set
 // to large values, the data cut short, a stretch repeated. Every input must
 // load or be refused with EPictureError; a loaded picture is drawn at natural
@@ -60,7 +61,9 @@ std::vector<Bytes> Seeds() {
     a.pixels.insert(a.pixels.end(), {std::uint8_t(i % 3 * 100), 0, 200, 255});
     b.pixels.insert(b.pixels.end(), {0, std::uint8_t(i % 2 * 255), 0, 255});
   }
-  return {EncodePng(Pattern(9, 7, 0)), EncodeGif({a, b}), MakeTiff(Pattern(5, 4, 3), 6)};
+  static constexpr std::uint32_t kPalette[4] = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
+  const Bytes placed = MakeGif(6, 5, kPalette, {{2, 1, 3, 2, {1, 2, 3, 0, 1, 2}, 0}, {0, 0, 2, 2, {3, 3, 3, 3}, -1}});
+  return {EncodePng(Pattern(9, 7, 0)), EncodeGif({a, b}), placed, MakeTiff(Pattern(5, 4, 3), 6)};
 }
 
 void Mutate(Bytes& data, Random& random) {

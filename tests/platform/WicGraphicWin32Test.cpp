@@ -49,6 +49,10 @@ std::vector<std::vector<TColor>> Pixels(const Graphic& graphic) {
 constexpr TColor kA = 0x0000FF, kB = 0x00FF00, kC = 0xFF0000, kD = 0x00FFFF, kE = 0xFF00FF, kF = 0xFFFF00;
 const BgraFrame kSix = Frame(3, 2, {kA, kB, kC, kD, kE, kF});
 
+// A GIF palette, 0xRRGGBB: white, red, green, blue.
+constexpr std::uint32_t kGifPalette[4] = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
+constexpr TColor kGifRed = 0x0000FF;
+
 TEST(WicGraphicWin32Test, DecodesEachKindToItsUprightPixels) {
   struct Case {
     const char* name;
@@ -63,6 +67,12 @@ TEST(WicGraphicWin32Test, DecodesEachKindToItsUprightPixels) {
       {"animated gif",
        testing::EncodeGif({Frame(2, 2, {kRed, kGreen, kBlue, kRed}), Frame(2, 2, {kBlue, kBlue, kBlue, kBlue})}),
        {{kRed, kGreen}, {kBlue, kRed}}},
+      // The first frame at its place on the logical screen, its transparent
+      // pixel and the rest of the screen black; the second frame not shown.
+      {"gif frame placed on its screen",
+       testing::MakeGif(4, 3, kGifPalette,
+                        {{1, 1, 2, 1, {1, 3}, 3}, {0, 0, 4, 3, std::vector<std::uint8_t>(12, 2), -1}}),
+       {{0, 0, 0, 0}, {0, kGifRed, 0, 0}, {0, 0, 0, 0}}},
       {"tiff without orientation", testing::MakeTiff(kSix, 0), {{kA, kB, kC}, {kD, kE, kF}}},
       {"tiff turned half round", testing::MakeTiff(kSix, 3), {{kF, kE, kD}, {kC, kB, kA}}},
       {"tiff turned a quarter clockwise", testing::MakeTiff(kSix, 6), {{kD, kA}, {kE, kB}, {kF, kC}}},

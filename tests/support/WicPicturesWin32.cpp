@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
@@ -114,6 +115,55 @@ std::vector<std::uint8_t> EncodeGif(const std::vector<BgraFrame>& frames) {
                   Check(frame->WritePixels(UINT(f.height), UINT(f.width), UINT(indices.size()), indices.data()),
                         "WritePixels");
                 });
+}
+
+std::vector<std::uint8_t> MakeGif(int screenWidth, int screenHeight, const std::uint32_t (&palette)[4],
+                                  const std::vector<GifFrame>& frames) {
+  std::vector<std::uint8_t> b = {'G', 'I', 'F', '8', '9', 'a'};
+  Put16(b, unsigned(screenWidth));
+  Put16(b, unsigned(screenHeight));
+  b.insert(b.end(), {0x81, 0, 0});  // global table of 2^(1+1) colours
+  for (std::uint32_t c : palette) b.insert(b.end(), {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c)});
+  for (const GifFrame& f : frames) {
+    // Graphic control: no disposal, the transparent index if any.
+    b.insert(b.end(), {0x21, 0xF9, 4, std::uint8_t(f.transparent >= 0 ? 1 : 0), 10, 0,
+                       std::uint8_t(f.transparent >= 0 ? f.transparent : 0), 0});
+    b.push_back(0x2C);
+    Put16(b, unsigned(f.left));
+    Put16(b, unsigned(f.top));
+    Put16(b, unsigned(f.width));
+    Put16(b, unsigned(f.height));
+    b.push_back(0);
+    // LZW with 2-bit pixels: 3-bit codes, a clear code before every two
+    // pixels so that the code width never grows.
+    b.push_back(2);
+    std::vector<std::uint8_t> data;
+    std::uint32_t bits = 0;
+    int count = 0;
+    auto emit = [&](unsigned code) {
+      bits |= code << count;
+      count += 3;
+      while (count >= 8) {
+        data.push_back(std::uint8_t(bits));
+        bits >>= 8;
+        count -= 8;
+      }
+    };
+    for (std::size_t i = 0; i < f.indices.size(); ++i) {
+      if (i % 2 == 0) emit(4);
+      emit(f.indices[i] & 3);
+    }
+    emit(5);
+    if (count > 0) data.push_back(std::uint8_t(bits));
+    for (std::size_t at = 0; at < data.size(); at += 255) {
+      const std::size_t n = std::min<std::size_t>(255, data.size() - at);
+      b.push_back(std::uint8_t(n));
+      b.insert(b.end(), data.begin() + std::ptrdiff_t(at), data.begin() + std::ptrdiff_t(at + n));
+    }
+    b.push_back(0);
+  }
+  b.push_back(0x3B);
+  return b;
 }
 
 std::vector<std::uint8_t> MakeTiff(const BgraFrame& f, int orientation) {

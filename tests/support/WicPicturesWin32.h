@@ -25,6 +25,24 @@ std::vector<std::uint8_t> EncodePng(const BgraFrame& frame);
 // the distinct colours it uses (at most 256; alpha is ignored).
 std::vector<std::uint8_t> EncodeGif(const std::vector<BgraFrame>& frames);
 
+// A GIF frame by hand: its place on the logical screen, its size, its pixels
+// as indices into the global palette, and the index shown transparent (-1:
+// none).
+struct GifFrame {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> indices;
+  int transparent = -1;
+};
+
+// A GIF89a written by hand (the system's encoder places every frame at the
+// top-left corner and writes no transparency): a screenWidth x screenHeight
+// logical screen, a global palette of 4 colours (0xRRGGBB each), the frames.
+std::vector<std::uint8_t> MakeGif(int screenWidth, int screenHeight, const std::uint32_t (&palette)[4],
+                                  const std::vector<GifFrame>& frames);
+
 // An uncompressed little-endian RGB TIFF of frame (alpha ignored) with the
 // given EXIF orientation tag (none when 0).
 std::vector<std::uint8_t> MakeTiff(const BgraFrame& frame, int orientation);

@@ -305,6 +305,7 @@ bool Control::Focused() const { return Handle() != nullptr && ::GetFocus() == Ha
 void Control::BeginDrag() { DragTracker::Begin(*this); }
 bool Control::Dragging() const { return DragTracker::IsSource(*this); }
 void Control::CancelDrag() { DragTracker::End(); }
+bool Control::DragInProgress() { return g_drag.source != nullptr; }
 
 bool Control::WantsKey(UINT) const { return false; }
 

@@ -133,6 +133,8 @@ class Control : public Window {
   bool Dragging() const;
   // Ends a running drag without a drop.
   static void CancelDrag();
+  // True while any control is being dragged.
+  static bool DragInProgress();
 
   // Events (run by the control; empty ones are skipped).
   NotifyHandler onClick;

@@ -333,6 +333,11 @@ bool Form::PreTranslateMessage(MSG& message) {
   const UINT key = static_cast<UINT>(message.wParam);
   if (key != VK_TAB && key != VK_RETURN && key != VK_ESCAPE) return false;
   if ((::GetKeyState(VK_CONTROL) & 0x8000) != 0 || (::GetKeyState(VK_MENU) & 0x8000) != 0) return false;
+  if (key == VK_ESCAPE && Control::DragInProgress()) {
+    // Escape ends a drag before it can press the cancel button.
+    Control::CancelDrag();
+    return true;
+  }
   Control* focused = FocusedControl();
   if (focused != nullptr && focused->WantsKey(key)) return false;
   switch (key) {

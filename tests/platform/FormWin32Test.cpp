@@ -312,6 +312,9 @@ TEST_F(FormTest, SlidersAndUpDownReportPositionsAndChanges) {
   TrackBar& speed = form.Get<TrackBar>("TrackBar1");
   EXPECT_EQ(speed.Position(), 3);
   EXPECT_EQ(speed.Hint(), "Speed = 81");
+  EXPECT_EQ(::SendMessageW(form.ToolTips(), TTM_GETTOOLCOUNT, 0, 0), 1);
+  speed.SetHint("Speed = 63");
+  EXPECT_EQ(::SendMessageW(form.ToolTips(), TTM_GETTOOLCOUNT, 0, 0), 1) << "the tip is updated, not added again";
   speed.SetPosition(3);
   EXPECT_EQ(trackChanges, 0);
   speed.SetPosition(7);
@@ -599,6 +602,11 @@ TEST_F(DragTest, SyntheticMessagesDropAndEscapeOrLostCaptureCancel) {
   const Case cases[] = {
       {"release over the target", [&] { source.Send(WM_LBUTTONUP, 0, at); }, {"drop Image2 on Image1"}},
       {"Escape", [&] { source.Send(WM_KEYDOWN, VK_ESCAPE, 0); source.Send(WM_LBUTTONUP, 0, at); }, {}},
+      {"Escape pressed, with a cancel button on the form", [&] {
+         test::PressKey(VK_ESCAPE);
+         PumpUntil([&] { return !source.Dragging(); }, kWaitMs);
+         source.Send(WM_LBUTTONUP, 0, at);
+       }, {}},
       {"capture taken away", [&] { ::ReleaseCapture(); source.Send(WM_LBUTTONUP, 0, at); }, {}},
   };
   for (const Case& c : cases) {
@@ -614,6 +622,7 @@ TEST_F(DragTest, SyntheticMessagesDropAndEscapeOrLostCaptureCancel) {
     c.end();
     EXPECT_FALSE(source.Dragging());
     EXPECT_EQ(events, c.events);
+    EXPECT_EQ(form.ModalResult(), 0) << "Escape did not reach the cancel button";
   }
 }
 

@@ -187,6 +187,8 @@ TEST(MessageBoxTest, ShowsItsTextAndReturnsTheButtonPressed) {
       HWND box = PollFor(FileDialog);
       if (box == nullptr) return;
       HWND button = PollFor([&] { return ::GetDlgItem(box, c.press); });
+      // The text may be set after the box appears: wait for it.
+      PollFor([&] { return MessageText(box).empty() ? nullptr : box; });
       shown = MessageText(box);
       title = test::TextOf(box);
       if (button != nullptr) ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(c.press, BN_CLICKED), reinterpret_cast<LPARAM>(button));

@@ -422,6 +422,11 @@ void Panel::Setup(const ControlSpec& spec) { bevel_ = spec.bevel; }
 
 void Panel::SetColour(TColor colour) { Control::SetColour(colour); }
 
+HBRUSH Panel::BackgroundBrush() const {
+  if (Colour() != kDefaultColour) return Control::BackgroundBrush();
+  return ::GetSysColorBrush(COLOR_BTNFACE);
+}
+
 void Panel::SetBevel(BevelStyle outer) {
   bevel_ = outer;
   Invalidate(true);

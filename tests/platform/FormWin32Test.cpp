@@ -400,6 +400,11 @@ TEST_F(FormTest, PicturesShowColoursAndStretchedPicturesAndClearToTheirParentsCo
       {"cleared: the parent's colour", [&] { picture.Clear(); }, RGB(0x40, 0x40, 0x40), RGB(0x40, 0x40, 0x40)},
       {"a system colour", [&] { picture.FillColour(kButtonShadow); }, ::GetSysColor(COLOR_BTNSHADOW),
        ::GetSysColor(COLOR_BTNSHADOW)},
+      {"cleared inside a panel of no colour of its own: button face, not the outer panel's colour", [&] {
+         form.Get<Panel>("Panel5").SetColour(kButtonShadow);
+         inner.SetColour(kDefaultColour);
+         picture.Clear();
+       }, ::GetSysColor(COLOR_BTNFACE), ::GetSysColor(COLOR_BTNFACE)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -411,7 +416,8 @@ TEST_F(FormTest, PicturesShowColoursAndStretchedPicturesAndClearToTheirParentsCo
     EXPECT_EQ(test::ScreenPixel(left.x, left.y), c.left);
     EXPECT_EQ(test::ScreenPixel(right.x, right.y), c.right);
   }
-  EXPECT_TRUE(picture.Empty() == false);
+  picture.FillColour(kBlack);
+  EXPECT_FALSE(picture.Empty());
   picture.Clear();
   EXPECT_TRUE(picture.Empty());
   EXPECT_EQ(picture.Picture(), nullptr);

@@ -59,6 +59,8 @@ const ControlSpec kControls[] = {
      .onChange = "TrackBar1Change"},
     {.name = "RFilterEdit3", .kind = ControlKind::Edit, .x = 404, .y = 6, .width = 29, .height = 22,
      .caption = "3", .font = {.face = "Arial", .pixels = 13}, .fontColour = kNavy, .tabStop = true},
+    {.name = "Label4", .kind = ControlKind::Label, .x = 375, .y = 12, .width = 26, .height = 13, .caption = "靜滯",
+     .alignment = TextAlign::Right, .autoSize = true},
     {.name = "UpDown2", .kind = ControlKind::UpDown, .x = 433, .y = 6, .width = 16, .height = 22, .min = 0,
      .max = 120, .position = 3, .associate = "RFilterEdit3"},
     {.name = "Shape1", .kind = ControlKind::Shape, .x = 300, .y = 180, .width = 60, .height = 21,
@@ -202,6 +204,13 @@ TEST_F(FormTest, EveryControlIsAChildWindowAtItsPlaceWithItsTextReadable) {
   number.SetCaption("1");
   EXPECT_LT(number.Width(), twoDigits);
   EXPECT_EQ(test::TextOf(number.Handle()), L"1");
+  // A right-aligned one keeps its right edge.
+  Label& still = form.Get<Label>("Label4");
+  EXPECT_EQ(still.Left() + still.Width(), 401);
+  const int shortWidth = still.Width();
+  still.SetCaption("靜滯時間");
+  EXPECT_GT(still.Width(), shortWidth);
+  EXPECT_EQ(still.Left() + still.Width(), 401);
   // The form's children and a group's children in table order.
   std::vector<std::string> slot;
   for (Control* child : form.ChildrenOf(form.FindControl("Panel5"))) slot.push_back(child->Name());

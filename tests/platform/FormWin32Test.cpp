@@ -306,6 +306,17 @@ TEST_F(FormTest, RadioButtonsSelectOnePerGroupAndSilentSelectionRunsNoHandler) {
       {"a click on the control", [&] {
          form.Send(WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(none.Handle()));
        }, {"RadioButton1"}, &none},
+      {"the down arrow selects the next button of the group", [&] {
+         none.SetFocus();
+         MSG key{none.Handle(), WM_KEYDOWN, VK_DOWN, 0, 0, {}};
+         EXPECT_TRUE(form.PreTranslateMessage(key));
+       }, {"RadioButton2"}, &stretch},
+      {"the up arrow goes round to the last one", [&] {
+         none.SelectSilently();
+         none.SetFocus();
+         MSG key{none.Handle(), WM_KEYDOWN, VK_UP, 0, 0, {}};
+         EXPECT_TRUE(form.PreTranslateMessage(key));
+       }, {"RadioButton20"}, &any},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -305,6 +305,7 @@ bool Control::Focused() const { return Handle() != nullptr && ::GetFocus() == Ha
 void Control::BeginDrag() { DragTracker::Begin(*this); }
 bool Control::Dragging() const { return DragTracker::IsSource(*this); }
 void Control::CancelDrag() { DragTracker::End(); }
+bool Control::DragInProgress() { return g_drag.source != nullptr; }
 
 bool Control::WantsKey(UINT) const { return false; }
 
@@ -420,6 +421,11 @@ DWORD Panel::ExStyleFor(const ControlSpec&) const { return WS_EX_CONTROLPARENT; 
 void Panel::Setup(const ControlSpec& spec) { bevel_ = spec.bevel; }
 
 void Panel::SetColour(TColor colour) { Control::SetColour(colour); }
+
+HBRUSH Panel::BackgroundBrush() const {
+  if (Colour() != kDefaultColour) return Control::BackgroundBrush();
+  return ::GetSysColorBrush(COLOR_BTNFACE);
+}
 
 void Panel::SetBevel(BevelStyle outer) {
   bevel_ = outer;

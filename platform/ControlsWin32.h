@@ -112,8 +112,9 @@ class Control : public Window {
   virtual void SetColour(TColor colour);
   TColor Colour() const noexcept { return colour_; }
   // The brush that paints this control's background, for children that
-  // draw transparently on it. Not owned.
-  HBRUSH BackgroundBrush() const;
+  // draw transparently on it: its own colour's, else (for controls without
+  // a background of their own, such as labels) the parent's. Not owned.
+  virtual HBRUSH BackgroundBrush() const;
 
   // The tool tip shown when the pointer rests on the control.
   void SetHint(std::string_view utf8);
@@ -133,6 +134,8 @@ class Control : public Window {
   bool Dragging() const;
   // Ends a running drag without a drop.
   static void CancelDrag();
+  // True while any control is being dragged.
+  static bool DragInProgress();
 
   // Events (run by the control; empty ones are skipped).
   NotifyHandler onClick;
@@ -205,6 +208,8 @@ class Control : public Window {
 class Panel : public Control {
  public:
   void SetColour(TColor colour) override;
+  // A panel without a colour of its own is button face, whatever its parent.
+  HBRUSH BackgroundBrush() const override;
   void SetBevel(BevelStyle outer);
   BevelStyle Bevel() const noexcept { return bevel_; }
   // Etched lines along the top and bottom edges (a tool bar's edges).

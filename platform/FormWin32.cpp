@@ -331,8 +331,32 @@ HWND Form::ToolTips() {
 bool Form::PreTranslateMessage(MSG& message) {
   if (message.message != WM_KEYDOWN) return false;
   const UINT key = static_cast<UINT>(message.wParam);
+  if (key == VK_LEFT || key == VK_UP || key == VK_RIGHT || key == VK_DOWN) {
+    auto* radio = dynamic_cast<RadioButton*>(FocusedControl());
+    if (radio == nullptr || radio->WantsKey(key)) return false;
+    // The arrows move to the next (or previous) button of the group and
+    // select it, round the group's end.
+    std::vector<RadioButton*> group;
+    for (RadioButton* member : radio->Group()) {
+      if (member == radio || (member->IsVisible() && member->IsEnabled())) group.push_back(member);
+    }
+    const size_t count = group.size();
+    size_t index = 0;
+    while (index < count && group[index] != radio) ++index;
+    if (count < 2 || index == count) return true;
+    const bool forward = key == VK_RIGHT || key == VK_DOWN;
+    RadioButton* next = group[(index + (forward ? 1 : count - 1)) % count];
+    next->SetFocus();
+    next->Select();
+    return true;
+  }
   if (key != VK_TAB && key != VK_RETURN && key != VK_ESCAPE) return false;
   if ((::GetKeyState(VK_CONTROL) & 0x8000) != 0 || (::GetKeyState(VK_MENU) & 0x8000) != 0) return false;
+  if (key == VK_ESCAPE && Control::DragInProgress()) {
+    // Escape ends a drag before it can press the cancel button.
+    Control::CancelDrag();
+    return true;
+  }
   Control* focused = FocusedControl();
   if (focused != nullptr && focused->WantsKey(key)) return false;
   switch (key) {

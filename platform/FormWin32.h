@@ -230,8 +230,9 @@ class Form : public Control {
   std::function<void()> onClose;
 
   // Dialog keys: Tab / Shift+Tab move the focus, Enter presses the default
-  // button and Escape the cancel button, unless the focused control wants
-  // the key (Control::WantsKey).
+  // button and Escape the cancel button (or ends a drag), the arrow keys
+  // select the next radio button of a group, unless the focused control
+  // wants the key (Control::WantsKey).
   bool PreTranslateMessage(MSG& message) override;
 
   // The tool-tip window shared by the form's controls (created on first use).

@@ -33,7 +33,7 @@ HWND PollFor(const std::function<HWND()>& found) {
   }
 }
 
-// The visible file dialog of this process.
+// The visible dialog (class #32770) of this process.
 HWND FileDialog() {
   struct Search {
     HWND found = nullptr;
@@ -150,6 +150,74 @@ TEST_F(OpenDialogTest, TypedNamesComeBackAsFullPathsInOrderAndCancelIsNoError) {
     std::vector<std::wstring> expected;
     for (const std::wstring& name : c.names) expected.push_back(directory.Path() + L"\\" + name);
     EXPECT_EQ(result.paths, expected);
+  }
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The text of a message box: its static control that is not the icon.
+std::wstring MessageText(HWND box) {
+  HWND text = Descendant(box, [](HWND window) {
+    return test::ClassNameOf(window) == L"Static" && !test::TextOf(window).empty();
+  });
+  return text != nullptr ? test::TextOf(text) : std::wstring();
+}
+
+TEST(MessageBoxTest, ShowsItsTextAndReturnsTheButtonPressed) {
+  ASSERT_TRUE(Application::Instance().Initialize(::GetModuleHandleW(nullptr), L"Velmora test"));
+  struct Case {
+    MessageKind kind;
+    int press;  // the button the user presses
+    int expected;
+  };
+  const Case cases[] = {
+      {MessageKind::Confirmation, IDYES, IDYES},
+      {MessageKind::Confirmation, IDNO, IDNO},
+      {MessageKind::Information, IDOK, IDOK},
+      {MessageKind::Warning, IDOK, IDOK},
+  };
+  for (const Case& c : cases) {
+    std::wstring shown;
+    std::wstring title;
+    std::thread user([&] {
+      HWND box = PollFor(FileDialog);
+      if (box == nullptr) return;
+      HWND button = PollFor([&] { return ::GetDlgItem(box, c.press); });
+      // The text may be set after the box appears: wait for it.
+      PollFor([&] { return MessageText(box).empty() ? nullptr : box; });
+      shown = MessageText(box);
+      title = test::TextOf(box);
+      if (button != nullptr) ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(c.press, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    });
+    const int result = ShowMessage(nullptr, "確定不先存檔就要離開嗎?", c.kind, "Warning");
+    user.join();
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(shown, L"確定不先存檔就要離開嗎?");
+    EXPECT_EQ(title, L"Warning");
+  }
+}
+
+TEST(ColourDialogTest, ConfirmingReturnsTheColourAndCancellingNothing) {
+  ASSERT_TRUE(Application::Instance().Initialize(::GetModuleHandleW(nullptr), L"Velmora test"));
+  for (int press : {IDOK, IDCANCEL}) {
+    std::thread user([&] {
+      HWND dialog = PollFor(FileDialog);
+      if (dialog == nullptr) return;
+      HWND button = PollFor([&] { return ::GetDlgItem(dialog, press); });
+      if (button != nullptr) ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    });
+    const std::optional<COLORREF> chosen = ChooseColour(nullptr, RGB(0x12, 0x34, 0x56));
+    user.join();
+    if (press == IDOK) {
+      ASSERT_TRUE(chosen.has_value());
+      EXPECT_EQ(*chosen, RGB(0x12, 0x34, 0x56));
+    } else {
+      EXPECT_FALSE(chosen.has_value());
+    }
   }
 }
 

@@ -59,6 +59,8 @@ const ControlSpec kControls[] = {
      .onChange = "TrackBar1Change"},
     {.name = "RFilterEdit3", .kind = ControlKind::Edit, .x = 404, .y = 6, .width = 29, .height = 22,
      .caption = "3", .font = {.face = "Arial", .pixels = 13}, .fontColour = kNavy, .tabStop = true},
+    {.name = "Label4", .kind = ControlKind::Label, .x = 375, .y = 12, .width = 26, .height = 13, .caption = "靜滯",
+     .alignment = TextAlign::Right, .autoSize = true},
     {.name = "UpDown2", .kind = ControlKind::UpDown, .x = 433, .y = 6, .width = 16, .height = 22, .min = 0,
      .max = 120, .position = 3, .associate = "RFilterEdit3"},
     {.name = "Shape1", .kind = ControlKind::Shape, .x = 300, .y = 180, .width = 60, .height = 21,
@@ -202,6 +204,13 @@ TEST_F(FormTest, EveryControlIsAChildWindowAtItsPlaceWithItsTextReadable) {
   number.SetCaption("1");
   EXPECT_LT(number.Width(), twoDigits);
   EXPECT_EQ(test::TextOf(number.Handle()), L"1");
+  // A right-aligned one keeps its right edge.
+  Label& still = form.Get<Label>("Label4");
+  EXPECT_EQ(still.Left() + still.Width(), 401);
+  const int shortWidth = still.Width();
+  still.SetCaption("靜滯時間");
+  EXPECT_GT(still.Width(), shortWidth);
+  EXPECT_EQ(still.Left() + still.Width(), 401);
   // The form's children and a group's children in table order.
   std::vector<std::string> slot;
   for (Control* child : form.ChildrenOf(form.FindControl("Panel5"))) slot.push_back(child->Name());
@@ -297,6 +306,17 @@ TEST_F(FormTest, RadioButtonsSelectOnePerGroupAndSilentSelectionRunsNoHandler) {
       {"a click on the control", [&] {
          form.Send(WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(none.Handle()));
        }, {"RadioButton1"}, &none},
+      {"the down arrow selects the next button of the group", [&] {
+         none.SetFocus();
+         MSG key{none.Handle(), WM_KEYDOWN, VK_DOWN, 0, 0, {}};
+         EXPECT_TRUE(form.PreTranslateMessage(key));
+       }, {"RadioButton2"}, &stretch},
+      {"the up arrow goes round to the last one", [&] {
+         none.SelectSilently();
+         none.SetFocus();
+         MSG key{none.Handle(), WM_KEYDOWN, VK_UP, 0, 0, {}};
+         EXPECT_TRUE(form.PreTranslateMessage(key));
+       }, {"RadioButton20"}, &any},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -312,6 +332,9 @@ TEST_F(FormTest, SlidersAndUpDownReportPositionsAndChanges) {
   TrackBar& speed = form.Get<TrackBar>("TrackBar1");
   EXPECT_EQ(speed.Position(), 3);
   EXPECT_EQ(speed.Hint(), "Speed = 81");
+  EXPECT_EQ(::SendMessageW(form.ToolTips(), TTM_GETTOOLCOUNT, 0, 0), 1);
+  speed.SetHint("Speed = 63");
+  EXPECT_EQ(::SendMessageW(form.ToolTips(), TTM_GETTOOLCOUNT, 0, 0), 1) << "the tip is updated, not added again";
   speed.SetPosition(3);
   EXPECT_EQ(trackChanges, 0);
   speed.SetPosition(7);
@@ -397,6 +420,11 @@ TEST_F(FormTest, PicturesShowColoursAndStretchedPicturesAndClearToTheirParentsCo
       {"cleared: the parent's colour", [&] { picture.Clear(); }, RGB(0x40, 0x40, 0x40), RGB(0x40, 0x40, 0x40)},
       {"a system colour", [&] { picture.FillColour(kButtonShadow); }, ::GetSysColor(COLOR_BTNSHADOW),
        ::GetSysColor(COLOR_BTNSHADOW)},
+      {"cleared inside a panel of no colour of its own: button face, not the outer panel's colour", [&] {
+         form.Get<Panel>("Panel5").SetColour(kButtonShadow);
+         inner.SetColour(kDefaultColour);
+         picture.Clear();
+       }, ::GetSysColor(COLOR_BTNFACE), ::GetSysColor(COLOR_BTNFACE)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -408,7 +436,8 @@ TEST_F(FormTest, PicturesShowColoursAndStretchedPicturesAndClearToTheirParentsCo
     EXPECT_EQ(test::ScreenPixel(left.x, left.y), c.left);
     EXPECT_EQ(test::ScreenPixel(right.x, right.y), c.right);
   }
-  EXPECT_TRUE(picture.Empty() == false);
+  picture.FillColour(kBlack);
+  EXPECT_FALSE(picture.Empty());
   picture.Clear();
   EXPECT_TRUE(picture.Empty());
   EXPECT_EQ(picture.Picture(), nullptr);
@@ -599,6 +628,11 @@ TEST_F(DragTest, SyntheticMessagesDropAndEscapeOrLostCaptureCancel) {
   const Case cases[] = {
       {"release over the target", [&] { source.Send(WM_LBUTTONUP, 0, at); }, {"drop Image2 on Image1"}},
       {"Escape", [&] { source.Send(WM_KEYDOWN, VK_ESCAPE, 0); source.Send(WM_LBUTTONUP, 0, at); }, {}},
+      {"Escape pressed, with a cancel button on the form", [&] {
+         test::PressKey(VK_ESCAPE);
+         PumpUntil([&] { return !source.Dragging(); }, kWaitMs);
+         source.Send(WM_LBUTTONUP, 0, at);
+       }, {}},
       {"capture taken away", [&] { ::ReleaseCapture(); source.Send(WM_LBUTTONUP, 0, at); }, {}},
   };
   for (const Case& c : cases) {
@@ -614,6 +648,7 @@ TEST_F(DragTest, SyntheticMessagesDropAndEscapeOrLostCaptureCancel) {
     c.end();
     EXPECT_FALSE(source.Dragging());
     EXPECT_EQ(events, c.events);
+    EXPECT_EQ(form.ModalResult(), 0) << "Escape did not reach the cancel button";
   }
 }
 

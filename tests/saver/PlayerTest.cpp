@@ -9,15 +9,19 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/DateTime.h"
+#include "app/Random.h"
 #include "app/Startup.h"
+#include "fade/JpegGraphic.h"
 #include "fade/MorfFade.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
+#include "support/FakeFade.h"
 
 namespace velmora {
 namespace {
@@ -605,6 +609,119 @@ TEST_F(PlayerTest, InputAndTicksDuringTheSwapWaitForTheStepToEnd) {
   EXPECT_EQ(Shown(), kBlue);
   EXPECT_EQ(host_.exitsPosted, 1);
   EXPECT_FALSE(StepBusy);
+}
+
+// The worker is given the picture of the frame that comes next, at the
+// component's size, as soon as the previous step (or the start) has ended,
+// and the step shows what the worker made of it.
+TEST_F(PlayerTest, NextFramesPictureIsLoadedAheadAndTakenByItsStep) {
+  constexpr TColor kMagenta = 0xFF00FF;
+  WritePicture("a.bmp", kRed);
+  WritePicture("b.bmp", kGreen);
+  WriteShow({PictureFrame("a.bmp", EffectNone, 0, 1), ColourFrame(kBlue, EffectNone, 0, 1),
+             PictureFrame("b.bmp", EffectNone, 0, 1), PictureFrame("", EffectNone, 0, 1)});
+  std::mutex mutex;
+  std::vector<std::string> asked;
+  const PictureWorker::Loader saved = PictureAheadLoader;
+  PictureAheadLoader = [&](const std::string& path, int width, int height, const std::atomic<bool>&) {
+    std::lock_guard lock(mutex);
+    asked.push_back(fs::path(path).filename().string() + " " + std::to_string(width) + "x" + std::to_string(height));
+    return std::shared_ptr<const Graphic>(std::make_shared<testing::FakeGraphic>(GraphicKind::Raster, 4, 4, kMagenta));
+  };
+  // The worker runs a job whenever it gets to it; by the time a step has
+  // taken a picture, every job up to that one has run.
+  struct Step {
+    TColor shown;
+    std::vector<std::string> askedByNow;  // checked when the step took a picture
+  };
+  const std::vector<Step> steps = {
+      {kBlue, {}},                                 // a colour
+      {kMagenta, {"b.bmp 16x16"}},                 // asked for when the colour came
+      {kBlack, {}},                                // a frame without a picture
+      {kMagenta, {"b.bmp 16x16", "a.bmp 16x16"}},  // the first frame again, now ahead
+  };
+  StartSlideshow();
+  EXPECT_EQ(Shown(), kRed);  // the first picture is loaded on the spot
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    SCOPED_TRACE(i);
+    now_ = NextStepTime;
+    SlideshowStep();
+    EXPECT_EQ(Shown(), steps[i].shown);
+    EXPECT_EQ(LoadedPictureHeld, steps[i].shown == kMagenta);
+    std::lock_guard lock(mutex);
+    if (!steps[i].askedByNow.empty()) {
+      EXPECT_EQ(asked, steps[i].askedByNow);
+    }
+  }
+  StopSlideshow();
+  PictureAheadLoader = saved;
+}
+
+// Loading pictures ahead changes only when their pixels are made: the same
+// frames, effects (random ones included), black failed pictures and still
+// times come, in the same order, with the worker and without.
+TEST_F(PlayerTest, PicturesLoadedAheadPlayTheSameShowAsPicturesLoadedOnTheSpot) {
+  MemoryImage24 green(40, 30);
+  green.Fill(kGreen);
+  const std::vector<std::uint8_t> jpeg = EncodeJpeg(green, 95);
+  std::ofstream(PicturePath("g.jpg"), std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+  std::ofstream(PicturePath("cut.jpg"), std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), 20);
+  WritePicture("r.bmp", kRed);
+  WriteShow({PictureFrame("g.jpg", EffectAny, 0, 1), PictureFrame("gone.jpg", EffectAny, 0, 2),
+             PictureFrame("r.bmp", EffectBlend, DirectionNone, 0), PictureFrame("cut.jpg", EffectAny, 0, 1),
+             ColourFrame(kBlue, EffectAny, 0, 3), PictureFrame("g.jpg", EffectDissolve, DirectionFromLeft, 1)});
+
+  struct Played {
+    std::vector<RunRecord> runs;
+    std::vector<TColor> shown;
+    std::vector<bool> held;
+    std::vector<double> stillDays;
+  };
+  auto play = [&](bool worker) {
+    PictureWorkerEnabled = worker;
+    SetRandSeed(20241208);
+    SetFixedRandomizeSeed(1208);  // the dissolves reseed
+    StartSlideshow();
+    Played played;
+    for (int step = 0; step < 14; ++step) {
+      now_ = NextStepTime;
+      SlideshowStep();
+      played.shown.push_back(Shown());
+      played.held.push_back(LoadedPictureHeld);
+      played.stillDays.push_back(NextStepTime - now_);
+    }
+    played.runs = host_.runs;
+    StopSlideshow();
+    ResetPlayerState();
+    host_.runs.clear();
+    FadeSlots[0] = host_.CreateFadeSlot();
+    Fade().SetColorTo(kBlack);
+    Fade().SetProcessMsgs(true);
+    Fade().SetBounds(0, 0, kSize, kSize);
+    return played;
+  };
+  const Played onTheSpot = play(false);
+  const Played ahead = play(true);
+  PictureWorkerEnabled = true;
+  SetFixedRandomizeSeed(std::nullopt);
+
+  ASSERT_EQ(ahead.runs.size(), onTheSpot.runs.size());
+  ASSERT_EQ(ahead.runs.size(), 14u);
+  for (std::size_t i = 0; i < ahead.runs.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(ahead.runs[i].action, onTheSpot.runs[i].action);
+    EXPECT_EQ(ahead.runs[i].direction, onTheSpot.runs[i].direction);
+    EXPECT_EQ(ahead.runs[i].from, onTheSpot.runs[i].from);
+    EXPECT_EQ(ahead.runs[i].to, onTheSpot.runs[i].to);
+  }
+  EXPECT_EQ(ahead.shown, onTheSpot.shown);
+  EXPECT_EQ(ahead.held, onTheSpot.held);
+  EXPECT_EQ(ahead.stillDays, onTheSpot.stillDays);
+  // The failed pictures came on black, the good ones in their colours.
+  EXPECT_EQ(onTheSpot.shown[0], kBlack);   // gone.jpg
+  EXPECT_EQ(onTheSpot.shown[1], kRed);     // r.bmp
+  EXPECT_EQ(onTheSpot.shown[2], kBlack);   // cut.jpg: header cut short
+  EXPECT_EQ(onTheSpot.shown[3], kBlue);
 }
 
 }  // namespace

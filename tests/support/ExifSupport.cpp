@@ -1,42 +1,64 @@
 #include "support/ExifSupport.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace velmora::testing {
 
+TiffBytes::TiffBytes(bool littleEndian) : le(littleEndian) {
+  bytes.push_back(le ? 'I' : 'M');
+  bytes.push_back(le ? 'I' : 'M');
+  U16(42);
+  U32(8);
+}
+
+void TiffBytes::U16(unsigned v) {
+  bytes.push_back(std::uint8_t(le ? v : v >> 8));
+  bytes.push_back(std::uint8_t(le ? v >> 8 : v));
+}
+
+void TiffBytes::U32(std::uint32_t v) {
+  U16(le ? v & 0xFFFF : v >> 16);
+  U16(le ? v >> 16 : v & 0xFFFF);
+}
+
+void TiffBytes::Entry(unsigned tag, unsigned type, std::uint32_t count, std::uint32_t value) {
+  U16(tag);
+  U16(type);
+  U32(count);
+  if (type == 3) {
+    U16(value);
+    U16(0);
+  } else {
+    U32(value);
+  }
+}
+
 std::vector<std::uint8_t> WithApp1(const std::vector<std::uint8_t>& jpeg, const std::vector<std::uint8_t>& payload) {
-  std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
   const std::size_t length = payload.size() + 2;
-  out.insert(out.end(), {0xFF, 0xE1, std::uint8_t(length >> 8), std::uint8_t(length)});
-  out.insert(out.end(), payload.begin(), payload.end());
-  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  const std::uint8_t marker[4] = {0xFF, 0xE1, std::uint8_t(length >> 8), std::uint8_t(length)};
+  std::vector<std::uint8_t> out(jpeg.size() + 4 + payload.size());
+  auto at = std::copy(jpeg.begin(), jpeg.begin() + 2, out.begin());
+  at = std::copy(std::begin(marker), std::end(marker), at);
+  at = std::copy(payload.begin(), payload.end(), at);
+  std::copy(jpeg.begin() + 2, jpeg.end(), at);
   return out;
 }
 
+std::vector<std::uint8_t> ExifPayload(const TiffBytes& tiff) {
+  static constexpr std::uint8_t kName[6] = {'E', 'x', 'i', 'f', 0, 0};
+  std::vector<std::uint8_t> payload(sizeof kName + tiff.bytes.size());
+  std::copy(std::begin(kName), std::end(kName), payload.begin());
+  std::copy(tiff.bytes.begin(), tiff.bytes.end(), payload.begin() + sizeof kName);
+  return payload;
+}
+
 std::vector<std::uint8_t> WithOrientation(const std::vector<std::uint8_t>& jpeg, int orientation, bool littleEndian) {
-  std::vector<std::uint8_t> p{'E', 'x', 'i', 'f', 0, 0};
-  auto u16 = [&](unsigned v) {
-    if (littleEndian) p.insert(p.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
-    else p.insert(p.end(), {std::uint8_t(v >> 8), std::uint8_t(v)});
-  };
-  auto u32 = [&](std::uint32_t v) {
-    if (littleEndian) {
-      u16(v & 0xFFFF);
-      u16(v >> 16);
-    } else {
-      u16(v >> 16);
-      u16(v & 0xFFFF);
-    }
-  };
-  p.insert(p.end(), littleEndian ? std::initializer_list<std::uint8_t>{'I', 'I'} : std::initializer_list<std::uint8_t>{'M', 'M'});
-  u16(42);
-  u32(8);       // IFD0
-  u16(1);       // one entry
-  u16(0x0112);  // orientation
-  u16(3);       // SHORT
-  u32(1);
-  u16(unsigned(orientation));
-  u16(0);
-  u32(0);  // no IFD1
-  return WithApp1(jpeg, p);
+  TiffBytes tiff(littleEndian);
+  tiff.U16(1);
+  tiff.Entry(0x0112, 3, 1, std::uint32_t(orientation));
+  tiff.U32(0);  // no IFD1
+  return WithApp1(jpeg, ExifPayload(tiff));
 }
 
 }  // namespace velmora::testing

@@ -6,12 +6,24 @@
 
 namespace velmora::testing {
 
-// jpeg with an APP1 "Exif" segment right after its SOI whose IFD0 holds the
-// orientation tag (a SHORT) with the given value, in either byte order.
-std::vector<std::uint8_t> WithOrientation(const std::vector<std::uint8_t>& jpeg, int orientation,
-                                          bool littleEndian = true);
+// The TIFF part of an Exif segment in either byte order, its first IFD at 8.
+struct TiffBytes {
+  explicit TiffBytes(bool littleEndian);
+  void U16(unsigned v);
+  void U32(std::uint32_t v);
+  // An IFD entry; a SHORT value sits in the first two bytes of its field.
+  void Entry(unsigned tag, unsigned type, std::uint32_t count, std::uint32_t value);
+
+  bool le;
+  std::vector<std::uint8_t> bytes;
+};
 
 // jpeg with an APP1 segment of the given payload right after its SOI.
 std::vector<std::uint8_t> WithApp1(const std::vector<std::uint8_t>& jpeg, const std::vector<std::uint8_t>& payload);
+// "Exif\0\0" and the TIFF bytes: an APP1 payload.
+std::vector<std::uint8_t> ExifPayload(const TiffBytes& tiff);
+// jpeg with an Exif segment whose IFD0 holds only the orientation tag.
+std::vector<std::uint8_t> WithOrientation(const std::vector<std::uint8_t>& jpeg, int orientation,
+                                          bool littleEndian = true);
 
 }  // namespace velmora::testing

@@ -611,55 +611,10 @@ TEST_F(PlayerTest, InputAndTicksDuringTheSwapWaitForTheStepToEnd) {
   EXPECT_FALSE(StepBusy);
 }
 
-// The worker is given the picture of the frame that comes next, at the
-// component's size, as soon as the previous step (or the start) has ended,
-// and the step shows what the worker made of it.
-TEST_F(PlayerTest, NextFramesPictureIsLoadedAheadAndTakenByItsStep) {
-  constexpr TColor kMagenta = 0xFF00FF;
-  WritePicture("a.bmp", kRed);
-  WritePicture("b.bmp", kGreen);
-  WriteShow({PictureFrame("a.bmp", EffectNone, 0, 1), ColourFrame(kBlue, EffectNone, 0, 1),
-             PictureFrame("b.bmp", EffectNone, 0, 1), PictureFrame("", EffectNone, 0, 1)});
-  std::mutex mutex;
-  std::vector<std::string> asked;
-  const PictureWorker::Loader saved = PictureAheadLoader;
-  PictureAheadLoader = [&](const std::string& path, int width, int height, const std::atomic<bool>&) {
-    std::lock_guard lock(mutex);
-    asked.push_back(fs::path(path).filename().string() + " " + std::to_string(width) + "x" + std::to_string(height));
-    return std::shared_ptr<const Graphic>(std::make_shared<testing::FakeGraphic>(GraphicKind::Raster, 4, 4, kMagenta));
-  };
-  // The worker runs a job whenever it gets to it; by the time a step has
-  // taken a picture, every job up to that one has run.
-  struct Step {
-    TColor shown;
-    std::vector<std::string> askedByNow;  // checked when the step took a picture
-  };
-  const std::vector<Step> steps = {
-      {kBlue, {}},                                 // a colour
-      {kMagenta, {"b.bmp 16x16"}},                 // asked for when the colour came
-      {kBlack, {}},                                // a frame without a picture
-      {kMagenta, {"b.bmp 16x16", "a.bmp 16x16"}},  // the first frame again, now ahead
-  };
-  StartSlideshow();
-  EXPECT_EQ(Shown(), kRed);  // the first picture is loaded on the spot
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    SCOPED_TRACE(i);
-    now_ = NextStepTime;
-    SlideshowStep();
-    EXPECT_EQ(Shown(), steps[i].shown);
-    EXPECT_EQ(LoadedPictureHeld, steps[i].shown == kMagenta);
-    std::lock_guard lock(mutex);
-    if (!steps[i].askedByNow.empty()) {
-      EXPECT_EQ(asked, steps[i].askedByNow);
-    }
-  }
-  StopSlideshow();
-  PictureAheadLoader = saved;
-}
-
 // Loading pictures ahead changes only when their pixels are made: the same
 // frames, effects (random ones included), black failed pictures and still
-// times come, in the same order, with the worker and without.
+// times come, in the same order, with the worker and without. With it, every
+// picture a step brings is the one the worker loaded for the component's size.
 TEST_F(PlayerTest, PicturesLoadedAheadPlayTheSameShowAsPicturesLoadedOnTheSpot) {
   MemoryImage24 green(40, 30);
   green.Fill(kGreen);
@@ -670,6 +625,17 @@ TEST_F(PlayerTest, PicturesLoadedAheadPlayTheSameShowAsPicturesLoadedOnTheSpot) 
   WriteShow({PictureFrame("g.jpg", EffectAny, 0, 1), PictureFrame("gone.jpg", EffectAny, 0, 2),
              PictureFrame("r.bmp", EffectBlend, DirectionNone, 0), PictureFrame("cut.jpg", EffectAny, 0, 1),
              ColourFrame(kBlue, EffectAny, 0, 3), PictureFrame("g.jpg", EffectDissolve, DirectionFromLeft, 1)});
+  std::mutex mutex;
+  std::vector<std::shared_ptr<const Graphic>> loadedAhead;
+  const PictureWorker::Loader saved = PictureAheadLoader;
+  PictureAheadLoader = [&](const std::string& path, int width, int height, const std::atomic<bool>& cancel) {
+    EXPECT_EQ(width * 100 + height, kSize * 100 + kSize);
+    auto graphic = PictureWorker::LoadAndPrepare(path, width, height, cancel);
+    std::lock_guard lock(mutex);
+    loadedAhead.push_back(graphic);
+    return graphic;
+  };
+  int takenFromTheWorker = 0;
   // Per step: action, direction, from and to of the run, what is shown, and the still time after.
   auto play = [&](bool worker) {
     PictureWorkerEnabled = worker;
@@ -683,6 +649,8 @@ TEST_F(PlayerTest, PicturesLoadedAheadPlayTheSameShowAsPicturesLoadedOnTheSpot) 
       const RunRecord& run = host_.runs.back();
       steps.push_back({double(run.action), double(run.direction), double(run.from), double(run.to), double(Shown()),
                        double(LoadedPictureHeld), NextStepTime - now_});
+      std::lock_guard lock(mutex);
+      takenFromTheWorker += LoadedPicture && std::count(loadedAhead.begin(), loadedAhead.end(), LoadedPicture);
     }
     StopSlideshow();
     ResetPlayerState();
@@ -695,8 +663,10 @@ TEST_F(PlayerTest, PicturesLoadedAheadPlayTheSameShowAsPicturesLoadedOnTheSpot) 
   const auto onTheSpot = play(false);
   const auto ahead = play(true);
   PictureWorkerEnabled = true;
+  PictureAheadLoader = saved;
   SetFixedRandomizeSeed(std::nullopt);
   EXPECT_EQ(ahead, onTheSpot);
+  EXPECT_EQ(takenFromTheWorker, 7);  // the steps that brought g.jpg and r.bmp
   // The failed pictures came on black.
   const std::vector<TColor> shown = {TColor(onTheSpot[0][4]), TColor(onTheSpot[1][4]), TColor(onTheSpot[2][4])};
   EXPECT_EQ(shown, (std::vector<TColor>{kBlack, kRed, kBlack}));

@@ -56,6 +56,16 @@ std::string NarrowToAnsi(std::wstring_view text) {
   return result;
 }
 
+std::string NarrowToUtf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string result(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, result.data(), length, nullptr, nullptr);
+  return result;
+}
+
 Application& Application::Instance() {
   static Application application;
   return application;

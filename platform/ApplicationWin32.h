@@ -97,5 +97,6 @@ class Application {
 std::wstring WidenUtf8(std::string_view text);
 std::wstring WidenAnsi(std::string_view text);
 std::string NarrowToAnsi(std::wstring_view text);
+std::string NarrowToUtf8(std::wstring_view text);
 
 }  // namespace velmora

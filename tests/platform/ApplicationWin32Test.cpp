@@ -178,7 +178,7 @@ TEST_F(ApplicationTest, WaitUntilEndsOnTheConditionOrTheTimeout) {
   EXPECT_FALSE(app.WaitUntil([] { return false; }, 120));
   const ULONGLONG took = ::GetTickCount64() - start;
   EXPECT_GE(took, 110u);
-  EXPECT_LT(took, 2000u);
+  EXPECT_LT(took, 10000u);  // ends near its timeout, whatever the load
 }
 
 TEST_F(ApplicationTest, TextConversionsRoundTrip) {

@@ -13,6 +13,7 @@
 
 #include "platform/ApplicationWin32.h"
 #include "platform/HandlesWin32.h"
+#include "support/ProcessLauncherWin32.h"
 
 namespace velmora {
 namespace {
@@ -244,7 +245,8 @@ class ThrowingWindow : public RecordingWindow {
 TEST_F(WindowTest, AnExceptionInAHandlerIsReportedInTheErrorBox) {
   ThrowingWindow window;
   ASSERT_NE(window.CreateForm(), nullptr);
-  // Another thread answers the error box the handler's exception brings up.
+  // Another thread answers the error box the handler's exception brings up,
+  // once the box shows its text.
   std::wstring reported;
   std::atomic<bool> stop{false};
   std::thread answer([&] {
@@ -255,13 +257,11 @@ TEST_F(WindowTest, AnExceptionInAHandlerIsReportedInTheErrorBox) {
         DWORD owner = 0;
         ::GetWindowThreadProcessId(box, &owner);
         if (owner != process) continue;
-        wchar_t text[256] = {};
-        ::GetDlgItemTextW(box, 0xFFFF, text, 256);
-        reported = text;
+        reported = test::WaitForChildText(box, 0xFFFF, 10000);
         ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         return;
       }
-      ::Sleep(20);
+      test::PumpFor(20);
     }
   });
   const LRESULT result = window.Send(ThrowingWindow::kThrow);

@@ -196,6 +196,25 @@ std::wstring TextOf(HWND window) {
   return std::wstring(text, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
+std::wstring WaitForChildText(HWND dialog, int id, DWORD timeoutMs) {
+  std::wstring text;
+  PumpUntil(
+      [&] {
+        HWND child = ::GetDlgItem(dialog, id);
+        if (child != nullptr) text = TextOf(child);
+        return !text.empty() || !::IsWindow(dialog);
+      },
+      timeoutMs);
+  return text;
+}
+
+bool HoldsMouseCapture(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+  return thread != 0 && ::GetGUIThreadInfo(thread, &info) && info.hwndCapture == window;
+}
+
 COLORREF ScreenPixel(int x, int y) {
   HDC screen = ::GetDC(nullptr);
   const COLORREF pixel = ::GetPixel(screen, x, y);

@@ -85,6 +85,15 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 std::wstring ClassNameOf(HWND window);
 std::wstring TextOf(HWND window);
+// The text of the child `id` of `dialog` (0xFFFF: a message box's text) once
+// that child exists and shows some text, handling this thread's messages
+// while it waits: a dialog's children are created after the dialog itself,
+// so a dialog found on screen may not have them yet. Empty when none came
+// within `timeoutMs`.
+std::wstring WaitForChildText(HWND dialog, int id, DWORD timeoutMs);
+// True when the thread that owns `window` has captured the mouse for it
+// (works across processes).
+bool HoldsMouseCapture(HWND window);
 // A pixel of the screen as it is now (GetDC(nullptr) + GetPixel).
 COLORREF ScreenPixel(int x, int y);
 

@@ -1,0 +1,391 @@
+#include "editor/FrameStrip.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/Random.h"
+#include "frames/EffectCatalogue.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::int32_t kEffectAny = 7;
+constexpr std::int32_t kEffectNone = 0;
+// A press that moves further than this (horizontal plus vertical distance)
+// becomes a drag.
+constexpr int kDragDistance = 5;
+
+bool IsFrameIndex(const FrameList& list, std::int32_t index) {
+  return index >= 1 && index < static_cast<std::int32_t>(list.Count()) - 1;
+}
+
+}  // namespace
+
+std::string FileNamePart(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\:");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+SlotPicture SlotPictureOf(const FrameList& list, std::int32_t index) {
+  SlotPicture picture;
+  if (!IsFrameIndex(list, index)) return picture;
+  const FrameRecord& frame = list[static_cast<std::size_t>(index)];
+  switch (frame.Kind()) {
+    case FrameKind::Colour:
+      picture.source = SlotPictureSource::Colour;
+      picture.colour = frame.Colour;
+      break;
+    case FrameKind::Picture:
+      picture.path = frame.Path();
+      picture.fileName = FileNamePart(picture.path);
+      if (frame.HasThumbnail == 1) {
+        picture.source = SlotPictureSource::Thumbnail;
+        picture.thumbnailNumber = frame.ThumbnailNumber;
+      } else {
+        picture.source = SlotPictureSource::File;
+      }
+      break;
+    case FrameKind::Empty:
+    case FrameKind::Header:
+      break;
+  }
+  return picture;
+}
+
+SlotLabels SlotLabelsOf(const FrameList& list, std::int32_t index) {
+  SlotLabels labels;
+  if (!IsFrameIndex(list, index)) return labels;
+  const FrameRecord& frame = list[static_cast<std::size_t>(index)];
+  labels.effect = FrameDescription(frame);
+  if (frame.Speed >= 0) {
+    labels.speed = "速度 " + std::to_string(frame.Speed);
+    if (frame.DotSize >= 0) labels.speed += " & 顆粒 " + std::to_string(frame.DotSize);
+  }
+  return labels;
+}
+
+std::string ScrollIndicatorText(std::int32_t position, bool bothRows) {
+  const std::int32_t last = position + (bothRows ? SlotCount : SlotsPerRow) - 1;
+  return std::to_string(position) + " ~ " + std::to_string(last);
+}
+
+FrameStrip::FrameStrip(StripView& view, ThumbnailMaker& thumbnails) : view_(view), thumbnails_(thumbnails) {}
+
+void FrameStrip::Load(FrameList& list, bool makeThumbnails) {
+  list_ = &list;
+  if (makeThumbnails) {
+    std::vector<std::string> paths;
+    for (std::int32_t i = 1; i < Count() - 1; ++i)
+      if (list[i].Kind() == FrameKind::Picture) paths.push_back(list[i].Path());
+    const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, nextThumbNumber_);
+    std::size_t k = 0;
+    for (std::int32_t i = 1; i < Count() - 1; ++i) {
+      FrameRecord& frame = list[i];
+      if (frame.Kind() != FrameKind::Picture) continue;
+      // A picture whose thumbnail was not made (or not tried) loads itself.
+      frame.HasThumbnail = k < made.size() && made[k] ? 1 : 0;
+      frame.ThumbnailNumber = TakeThumbNumber();
+      ++k;
+    }
+  }
+  shown_.fill(0);
+  for (int slot = 1; slot <= SlotCount; ++slot) view_.MarkSlot(slot, slot == 1);
+  selectedSlot_ = 1;
+  LayoutScrollBars();
+  RefreshRow(1);
+  RefreshRow(2);
+  mousePressed_ = false;
+  UpdateMenus();
+}
+
+std::int32_t FrameStrip::CurrentFrameIndex() const {
+  return shown_[selectedSlot_ - 1];
+}
+
+void FrameStrip::FillSlot(std::int32_t index, int slot) {
+  if (list_ == nullptr) return;
+  view_.ShowSlotPicture(slot, SlotPictureOf(*list_, index));
+  if (index >= 1 && index < Count()) {
+    shown_[slot - 1] = index;
+    view_.ShowSlotNumber(slot, std::to_string(index));
+  } else {
+    shown_[slot - 1] = 0;
+    view_.ShowSlotNumber(slot, std::string());
+  }
+  view_.ShowSlotLabels(slot, SlotLabelsOf(*list_, index));
+}
+
+void FrameStrip::RefreshRow(int row) {
+  if (list_ == nullptr) return;
+  const std::int32_t p1 = bar1_.position;
+  const std::int32_t p2 = bar2_.position;
+  for (int i = 1; i <= SlotsPerRow; ++i) {
+    if (row == 1)
+      FillSlot(p1 + i - 1, i);
+    else if (both_)
+      FillSlot(p1 + i + 3, i + SlotsPerRow);
+    else
+      FillSlot(p2 + i - 1, i + SlotsPerRow);
+  }
+}
+
+void FrameStrip::SelectSlot(int slot) {
+  view_.MarkSlot(selectedSlot_, false);
+  view_.MarkSlot(slot, true);
+  selectedSlot_ = slot;
+}
+
+void FrameStrip::ReselectSlot() {
+  for (int slot = selectedSlot_; slot >= 1; --slot) {
+    if (shown_[slot - 1] > 0) {
+      if (slot != selectedSlot_) SelectSlot(slot);
+      return;
+    }
+  }
+}
+
+void FrameStrip::CurrentFrameChanged() {
+  if (list_ == nullptr) return;
+  const bool trailing = CurrentFrameIndex() == Count() - 1;
+  SetMenu(StripMenuItem::Single1, !trailing);
+  SetMenu(StripMenuItem::RemoveCurrentFrame1, !trailing);
+  view_.CurrentFrameMayHaveChanged();
+}
+
+void FrameStrip::UpdateMenus() {
+  if (list_ == nullptr) return;
+  const std::int32_t count = Count();
+  const std::int32_t i = CurrentFrameIndex();
+  SetMenu(StripMenuItem::RemoveCurrentFrame1, count > 2 && i < count - 1);
+  SetMenu(StripMenuItem::ALL1, count >= 4);
+  SetMenu(StripMenuItem::Single1, count >= 4 && i < count - 1);
+  SetMenu(StripMenuItem::Save1, count >= 4);
+  SetMenu(StripMenuItem::NewPicture1, true);
+  SetMenu(StripMenuItem::EmptyFrame1, true);
+}
+
+void FrameStrip::SetMenu(StripMenuItem item, bool enabled) {
+  menus_[static_cast<int>(item)] = enabled;
+  view_.SetMenuEnabled(item, enabled);
+}
+
+void FrameStrip::UpdateScrollRanges() {
+  const std::int32_t count = std::max<std::int32_t>(Count(), 2);
+  bar2_.visible = !both_;
+  if (both_) {
+    bar1_.width = 493;
+    bar1_.max = count + 6;
+    bar1_.page = 8;
+  } else {
+    bar1_.width = 245;
+    bar1_.max = count + 2;
+    bar1_.page = 4;
+  }
+  bar2_.max = count + 2;
+  bar2_.page = 4;
+  // The last position the scroll box reaches shows the trailing entry first.
+  bar1_.position = std::clamp(bar1_.position, 1, count - 1);
+  bar2_.position = std::clamp(bar2_.position, 1, count - 1);
+}
+
+void FrameStrip::PublishScrollBars() {
+  view_.SetScrollBar(1, bar1_);
+  view_.SetScrollBar(2, bar2_);
+}
+
+void FrameStrip::LayoutScrollBars() {
+  if (list_ == nullptr) return;
+  UpdateScrollRanges();
+  if (!both_) bar2_.position = bar1_.position + 4 <= Count() - 1 ? bar1_.position + 4 : 1;
+  PublishScrollBars();
+}
+
+void FrameStrip::FinishChange() {
+  UpdateScrollRanges();
+  PublishScrollBars();
+  RefreshRow(1);
+  RefreshRow(2);
+  ReselectSlot();
+  CurrentFrameChanged();
+  UpdateMenus();
+}
+
+void FrameStrip::FramePictureChanged() {
+  if (list_ == nullptr) return;
+  const std::int32_t index = CurrentFrameIndex();
+  view_.ShowSlotPicture(selectedSlot_, SlotPictureOf(*list_, index));
+  showModified_ = true;
+}
+
+void FrameStrip::FrameSettingsChanged() {
+  if (list_ == nullptr) return;
+  view_.ShowSlotLabels(selectedSlot_, SlotLabelsOf(*list_, CurrentFrameIndex()));
+  showModified_ = true;
+}
+
+void FrameStrip::SlotClicked(int slot) {
+  if (list_ == nullptr || slot < 1 || slot > SlotCount) return;
+  if (shown_[slot - 1] >= 1 && slot != selectedSlot_) {
+    SelectSlot(slot);
+    CurrentFrameChanged();
+  }
+}
+
+void FrameStrip::ScrollBarChange(int bar, std::int32_t position) {
+  if (list_ == nullptr) return;
+  ScrollBarState& state = bar == 1 ? bar1_ : bar2_;
+  state.position = std::clamp(position, state.min, std::max(state.min, state.max - state.page + 1));
+  if (state.position != position) view_.SetScrollBar(bar, state);
+  if (bar == 1) {
+    RefreshRow(1);
+    if (both_) RefreshRow(2);
+  } else {
+    RefreshRow(2);
+  }
+  ReselectSlot();
+  CurrentFrameChanged();
+}
+
+void FrameStrip::ScrollBarScroll(int bar, ScrollCode code, std::int32_t position) {
+  const bool visible = code == ScrollCode::Track;
+  const std::string text = ScrollIndicatorText(position, bar == 1 && both_);
+  if (code == ScrollCode::Other) return;
+  view_.SetScrollIndicator(bar, text, visible);
+}
+
+void FrameStrip::Both1Click() {
+  both_ = !both_;
+  if (list_ == nullptr) return;
+  LayoutScrollBars();
+  RefreshRow(2);
+  const int before = selectedSlot_;
+  ReselectSlot();
+  if (selectedSlot_ != before) CurrentFrameChanged();
+}
+
+void FrameStrip::ImageMouseDown(int x, int y) {
+  mousePressed_ = true;
+  pressX_ = x;
+  pressY_ = y;
+}
+
+bool FrameStrip::ImageMouseMove(int x, int y) {
+  if (!mousePressed_ || std::abs(x - pressX_) + std::abs(y - pressY_) <= kDragDistance) return false;
+  mousePressed_ = false;
+  return true;
+}
+
+void FrameStrip::ImageMouseUp(int slot) {
+  if (!mousePressed_) return;
+  mousePressed_ = false;
+  SlotClicked(slot);
+}
+
+bool FrameStrip::ImageDragOver(int targetSlot, int sourceSlot) const {
+  if (list_ == nullptr || targetSlot < 1 || targetSlot > SlotCount || sourceSlot < 1 || sourceSlot > SlotCount)
+    return false;
+  return shown_[targetSlot - 1] > 0 && shown_[sourceSlot - 1] > 0;
+}
+
+void FrameStrip::ImageDragDrop(int targetSlot, int sourceSlot) {
+  if (!ImageDragOver(targetSlot, sourceSlot)) return;
+  const std::int32_t target = shown_[targetSlot - 1];
+  const std::int32_t source = shown_[sourceSlot - 1];
+  if (target == source) return;
+  // The record itself moves; an empty frame marks the place it left.
+  std::unique_ptr<FrameRecord> moved = list_->Take(static_cast<std::size_t>(source));
+  list_->Insert(static_cast<std::size_t>(source), NewFrameRecord());
+  list_->Insert(static_cast<std::size_t>(target), std::move(moved));
+  showModified_ = true;
+  UpdateScrollRanges();
+  PublishScrollBars();
+  RefreshRow(1);
+  RefreshRow(2);
+  SelectSlot(targetSlot);
+  CurrentFrameChanged();
+  UpdateMenus();
+}
+
+int FrameStrip::AddPictureFrames(const std::vector<std::string>& paths) {
+  if (list_ == nullptr || paths.empty()) return 0;
+  const std::int32_t at = CurrentFrameIndex();
+  const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, nextThumbNumber_);
+  const std::size_t added = std::min(made.size(), paths.size());
+  for (std::size_t k = 0; k < added; ++k) {
+    std::unique_ptr<FrameRecord> record = NewFrameRecord();
+    if (randomEffect_) record->Effect = kEffectAny;
+    record->SetPath(paths[k]);
+    record->HasThumbnail = made[k] ? 1 : 0;
+    record->ThumbnailNumber = TakeThumbNumber();
+    list_->Insert(static_cast<std::size_t>(at) + k, std::move(record));
+    showModified_ = true;
+  }
+  FinishChange();
+  std::vector<std::string> notRead;
+  for (std::size_t k = 0; k < added; ++k)
+    if (!made[k]) notRead.push_back(paths[k]);
+  if (!notRead.empty()) view_.PicturesNotRead(notRead);
+  return static_cast<int>(added);
+}
+
+void FrameStrip::AddEmptyFrame() {
+  if (list_ == nullptr) return;
+  std::unique_ptr<FrameRecord> record = NewFrameRecord();
+  if (randomEffect_) record->Effect = kEffectAny;
+  list_->Insert(static_cast<std::size_t>(CurrentFrameIndex()), std::move(record));
+  showModified_ = true;
+  FinishChange();
+}
+
+void FrameStrip::ClearEmptyFrames() {
+  if (list_ == nullptr) return;
+  for (std::int32_t i = Count() - 2; i >= 1; --i) {
+    if ((*list_)[i].Kind() == FrameKind::Empty) {
+      list_->Remove(static_cast<std::size_t>(i));
+      showModified_ = true;
+    }
+  }
+  FinishChange();
+}
+
+void FrameStrip::RemoveCurrentFrame() {
+  if (list_ == nullptr) return;
+  const std::int32_t i = CurrentFrameIndex();
+  if (i < 1 || i >= Count() - 1) return;
+  list_->Remove(static_cast<std::size_t>(i));
+  showModified_ = true;
+  FinishChange();
+}
+
+void FrameStrip::RandomEffect1Click() {
+  Randomize();
+  randomEffect_ = !randomEffect_;
+  if (list_ == nullptr) return;
+  for (std::int32_t i = 1; i < Count() - 1; ++i) {
+    FrameRecord& frame = (*list_)[i];
+    if (randomEffect_ && frame.Effect == kEffectNone) {
+      frame.Effect = kEffectAny;
+      showModified_ = true;
+    } else if (!randomEffect_ && frame.Effect == kEffectAny) {
+      frame.Effect = kEffectNone;
+      showModified_ = true;
+    }
+  }
+  RefreshRow(1);
+  RefreshRow(2);
+}
+
+std::optional<std::pair<std::int32_t, std::int32_t>> FrameStrip::SinglePreviewFrames() const {
+  const std::int32_t count = Count();
+  if (count < 4) return std::nullopt;
+  const std::int32_t i = CurrentFrameIndex();
+  if (i < 1 || i >= count - 1) return std::nullopt;
+  return std::make_pair(i, i == count - 2 ? 1 : i + 1);
+}
+
+bool FrameStrip::CloseNeedsQuestion() const {
+  return showModified_ && Count() > 2;
+}
+
+}  // namespace velmora

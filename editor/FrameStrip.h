@@ -1,0 +1,232 @@
+// The editor's frame strip without its window: eight slots in two rows of
+// four over the show's FrameList, the current slot, the two scroll bars,
+// the menu states, reordering by drag and drop and the frame commands.
+// TPMain turns its controls' events into calls here and shows what this
+// asks of its StripView; tests drive it against a fake view.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "frames/FrameList.h"
+
+namespace velmora {
+
+inline constexpr int SlotCount = 8;
+inline constexpr int SlotsPerRow = 4;
+
+// Where a slot's picture comes from.
+enum class SlotPictureSource : std::uint8_t {
+  None,       // blank: an empty frame, the trailing entry, or no entry
+  Colour,     // filled with a colour
+  Thumbnail,  // the thumbnail bitmap of a number
+  File,       // the picture file itself (no thumbnail could be made)
+};
+
+// What a slot's picture control and file-name label show.
+struct SlotPicture {
+  SlotPictureSource source = SlotPictureSource::None;
+  std::uint32_t colour = 0;           // Colour: Windows colour form
+  std::int32_t thumbnailNumber = 0;   // Thumbnail
+  std::string path;                   // Thumbnail and File: the picture's path (8-bit)
+  std::string fileName;               // the path's file-name part (8-bit); "" when none
+  bool operator==(const SlotPicture&) const = default;
+};
+
+// The effect and speed labels of a slot (UTF-8, as the labels show them).
+struct SlotLabels {
+  std::string effect;
+  std::string speed;
+  bool operator==(const SlotLabels&) const = default;
+};
+
+// The picture and file name of FrameList entry `index` in a slot. Only frames
+// (1 to count-2) show anything; the kind is decided by the pure-colour flag
+// first.
+SlotPicture SlotPictureOf(const FrameList& list, std::int32_t index);
+// The labels of entry `index`: the effect line ("" for effect 0 and codes
+// outside 0 to 7), "速度 n" and " & 顆粒 m" when speed and dot size are used.
+SlotLabels SlotLabelsOf(const FrameList& list, std::int32_t index);
+// The file-name part of a path: after the last "\" or ":".
+std::string FileNamePart(const std::string& path);
+
+// "p ~ p+7" (all eight slots) or "p ~ p+3" (one row): the range indicator.
+std::string ScrollIndicatorText(std::int32_t position, bool bothRows);
+
+// The enabled menu items the strip decides.
+enum class StripMenuItem : std::uint8_t {
+  NewPicture1,
+  RemoveCurrentFrame1,
+  EmptyFrame1,
+  ALL1,
+  Single1,
+  Save1,
+};
+inline constexpr int StripMenuItemCount = 6;
+
+// A scroll bar as the strip wants it.
+struct ScrollBarState {
+  std::int32_t min = 1;
+  std::int32_t max = 4;
+  std::int32_t page = 4;
+  std::int32_t position = 1;
+  std::int32_t width = 245;
+  bool visible = true;
+  bool operator==(const ScrollBarState&) const = default;
+};
+
+// What the strip asks of its window. Slots are 1 to 8, bars 1 and 2.
+class StripView {
+ public:
+  virtual ~StripView() = default;
+  // Clears the slot's picture and file-name label and has the cleared
+  // picture painted at once (without handling other messages), then shows
+  // `picture`.
+  virtual void ShowSlotPicture(int slot, const SlotPicture& picture) = 0;
+  // The number label; "" clears it.
+  virtual void ShowSlotNumber(int slot, const std::string& text) = 0;
+  virtual void ShowSlotLabels(int slot, const SlotLabels& labels) = 0;
+  // Paints the slot's outer panel as the current one (button shadow) or
+  // not (button face).
+  virtual void MarkSlot(int slot, bool current) = 0;
+  virtual void SetScrollBar(int bar, const ScrollBarState& state) = 0;
+  // The range indicator of a scroll bar: text, shown or hidden.
+  virtual void SetScrollIndicator(int bar, const std::string& text, bool visible) = 0;
+  virtual void SetMenuEnabled(StripMenuItem item, bool enabled) = 0;
+  // Reached when the current frame may have changed: the window tells a
+  // visible edit window to reload it.
+  virtual void CurrentFrameMayHaveChanged() = 0;
+  // Reached once after pictures were added, with the paths of those that
+  // could not be read (added all the same; they show black): the window
+  // names them in one message.
+  virtual void PicturesNotRead(const std::vector<std::string>& paths) { (void)paths; }
+};
+
+// Makes the thumbnail bitmaps of pictures. Numbers are given by the strip.
+class ThumbnailMaker {
+ public:
+  virtual ~ThumbnailMaker() = default;
+  // Makes the thumbnails of the pictures at `paths` (8-bit) under the
+  // numbers firstNumber, firstNumber + 1, ... in order. Returns one result
+  // per picture tried, in order: true when its thumbnail was made, false
+  // when the picture cannot be read. Fewer results than paths when the user
+  // stopped the work; the results then belong to the first pictures.
+  virtual std::vector<bool> MakeThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) = 0;
+};
+
+// Scroll codes the range indicators care about.
+enum class ScrollCode : std::uint8_t { Track, EndScroll, Other };
+
+class FrameStrip {
+ public:
+  FrameStrip(StripView& view, ThumbnailMaker& thumbnails);
+
+  // ---- the show ----
+  // Shows `list` (not owned; it must outlive the strip's use of it or be
+  // let go by Detach). Numbers the thumbnails of the pictures of a loaded
+  // show when `makeThumbnails`, selects slot 1, lays out the scroll bars,
+  // fills both rows and sets the menus.
+  void Load(FrameList& list, bool makeThumbnails);
+  // Lets go of the list (the window is closing).
+  void Detach() { list_ = nullptr; }
+  bool Loaded() const { return list_ != nullptr; }
+  const FrameList* List() const { return list_; }
+
+  // ---- state ----
+  int SelectedSlot() const { return selectedSlot_; }
+  // The shown index of a slot (1 to 8); 0 when it shows nothing.
+  std::int32_t ShownIndex(int slot) const { return shown_[slot - 1]; }
+  // The FrameList index of the current frame: the current slot's shown
+  // index (never below 1 once a show is loaded).
+  std::int32_t CurrentFrameIndex() const;
+  std::int32_t NextThumbNumber() const { return nextThumbNumber_; }
+  // NextThumbNumber, then adds one to it.
+  std::int32_t TakeThumbNumber() { return nextThumbNumber_++; }
+  bool ShowModified() const { return showModified_; }
+  void SetShowModified(bool modified) { showModified_ = modified; }
+  bool ScrollBoth() const { return both_; }
+  bool RandomEffectTicked() const { return randomEffect_; }
+  const ScrollBarState& ScrollBar(int bar) const { return bar == 1 ? bar1_ : bar2_; }
+  bool MenuEnabled(StripMenuItem item) const { return menus_[static_cast<int>(item)]; }
+
+  // ---- strip routines ----
+  void FillSlot(std::int32_t index, int slot);
+  void RefreshRow(int row);
+  void SelectSlot(int slot);
+  void ReselectSlot();
+  void CurrentFrameChanged();
+  void UpdateMenus();
+  // Lays the scroll bars out for the current mode: ranges and pages from the
+  // list's count, positions kept inside them; when scrolling separately the
+  // lower bar starts four entries after the upper one (or at 1).
+  void LayoutScrollBars();
+  // The current slot's picture / labels again (the edit window changed the
+  // current frame's content / settings); marks the show modified.
+  void FramePictureChanged();
+  void FrameSettingsChanged();
+
+  // ---- clicks, scrolling, dragging ----
+  // A click on a slot's panel or labels, or a press released on its picture.
+  void SlotClicked(int slot);
+  void ScrollBarChange(int bar, std::int32_t position);
+  void ScrollBarScroll(int bar, ScrollCode code, std::int32_t position);
+  // "Scroll Simultaneously": flips the tick and lays the strip out again.
+  void Both1Click();
+  void ImageMouseDown(int x, int y);
+  // True when the press has become a drag (the window starts it at once).
+  bool ImageMouseMove(int x, int y);
+  void ImageMouseUp(int slot);
+  bool ImageDragOver(int targetSlot, int sourceSlot) const;
+  void ImageDragDrop(int targetSlot, int sourceSlot);
+
+  // ---- frame commands ----
+  // Adds the pictures (8-bit paths that fit a record) in their order in
+  // front of the current frame. When the user stops the thumbnails being
+  // made, only the pictures before that are added. Returns how many were.
+  int AddPictureFrames(const std::vector<std::string>& paths);
+  void AddEmptyFrame();
+  void ClearEmptyFrames();
+  void RemoveCurrentFrame();
+  // Flips "Use Random Effect": frames without an effect get the any effect
+  // (ticked) or lose it again (unticked).
+  void RandomEffect1Click();
+  // The "Current Effect" preview's source and target frames, or nothing when
+  // there is no transition to show.
+  std::optional<std::pair<std::int32_t, std::int32_t>> SinglePreviewFrames() const;
+  // Closing (or ending the session) asks first: unsaved changes and at least
+  // one frame.
+  bool CloseNeedsQuestion() const;
+
+ private:
+  std::int32_t Count() const { return list_ ? static_cast<std::int32_t>(list_->Count()) : 0; }
+  // After every change of the list: ranges recomputed and positions kept
+  // inside them, both rows refilled, a slot that shows an entry current,
+  // the menus and the edit window brought up to date.
+  void FinishChange();
+  // Ranges and pages from the count; positions clamped into them.
+  void UpdateScrollRanges();
+  void PublishScrollBars();
+  void SetMenu(StripMenuItem item, bool enabled);
+
+  StripView& view_;
+  ThumbnailMaker& thumbnails_;
+  FrameList* list_ = nullptr;  // not owned
+  std::array<std::int32_t, SlotCount> shown_{};
+  int selectedSlot_ = 1;
+  std::int32_t nextThumbNumber_ = 1;
+  bool showModified_ = false;
+  bool both_ = true;
+  bool randomEffect_ = false;
+  bool mousePressed_ = false;
+  int pressX_ = 0;
+  int pressY_ = 0;
+  ScrollBarState bar1_;
+  ScrollBarState bar2_;
+  std::array<bool, StripMenuItemCount> menus_{true, true, true, true, true, true};
+};
+
+}  // namespace velmora

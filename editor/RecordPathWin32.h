@@ -1,0 +1,14 @@
+// The path a frame record stores for a picture chosen in a dialog (see
+// editor/RecordPath.h): the path in the ANSI code page when it converts back
+// exactly and fits in 200 bytes, else its short 8.3 form under the same
+// conditions, else nothing: the caller refuses that picture with a message.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace velmora {
+
+std::optional<std::string> PathForRecord(const std::wstring& path);
+
+}  // namespace velmora

@@ -1,0 +1,58 @@
+// Control fonts by face name and size, created once for the screen and kept
+// until the program ends (or Clear): every control that names the same font
+// shares one HFONT.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+#include "platform/HandlesWin32.h"
+
+namespace velmora {
+
+// A font as a form description gives it. Either points (8 for "MS Sans
+// Serif" 8 point) or pixels (13 for "13 px", the character height) is set;
+// with both 0 the size is the form's. A null face means the form's face.
+struct FontSpec {
+  const char* face = nullptr;  // UTF-8 ("MS Sans Serif", "細明體", "Arial")
+  int points = 0;
+  int pixels = 0;
+  bool bold = false;
+};
+
+class FontCache {
+ public:
+  static FontCache& Instance();
+
+  FontCache(const FontCache&) = delete;
+  FontCache& operator=(const FontCache&) = delete;
+
+  // The font of that face (UTF-8), height and weight; created on first use.
+  // A point size is turned into pixels for the screen
+  // (-MulDiv(points, LOGPIXELSY, 72)); a pixel size is the character height.
+  // Never nullptr: a face the system lacks gets its substitute, and when
+  // creation fails the default GUI font stands in. Not owned by the caller.
+  HFONT Get(std::string_view face, int points, bool bold = false);
+  HFONT GetPixels(std::string_view face, int pixels, bool bold = false);
+  // The font of a spec whose empty parts are taken from `base`.
+  HFONT Get(const FontSpec& spec, const FontSpec& base);
+
+  // The character height in pixels of a point size on the screen.
+  static int PointsToPixels(int points);
+
+  // Deletes every font. Only when no window uses them any more.
+  void Clear();
+
+ private:
+  FontCache() = default;
+  HFONT Make(std::string_view face, int height, bool bold);
+
+  // Key: face, height (negative: character height in pixels), bold.
+  std::map<std::tuple<std::string, int, bool>, UniqueFont> fonts_;
+};
+
+}  // namespace velmora

@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <fstream>
 #include <iterator>
-#include <new>
 #include <thread>
 
 #include "editor/ThumbnailRules.h"
@@ -180,10 +179,8 @@ bool ThumbnailStore::Make(const std::string& path, std::int32_t n) {
   MemoryImage24 image;
   try {
     image = RenderThumbnail(path);
-  } catch (const EPictureError&) {
-    return false;
-  } catch (const std::bad_alloc&) {
-    return false;
+  } catch (const std::exception&) {
+    return false;  // damaged, unreadable, too large for memory: no thumbnail
   }
   bool written = false;
   if (!folder_.empty()) {

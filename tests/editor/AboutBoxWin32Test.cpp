@@ -40,6 +40,7 @@ void CALLBACK WatchAbout(HWND, UINT, UINT_PTR, DWORD) {
     for (int x = 0; x < 32 && !watch->iconDrawn; ++x)
       watch->iconDrawn = ::GetPixel(screen, corner.x + x, corner.y + y) != face;
   ::ReleaseDC(nullptr, screen);
+  if (!watch->iconDrawn && watch->ticks < 50) return;  // not painted yet: look again
   ::PostMessageW(ok, BM_CLICK, 0, 0);
   watch->okClicked = true;
 }

@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <fstream>
 #include <iterator>
-#include <new>
 #include <thread>
 
 #include "editor/ThumbnailRules.h"
@@ -97,13 +96,14 @@ MemoryImage24 SizedImage(const ThumbnailSize& size) { return MemoryImage24(size.
 
 // The thumbnail from the small picture a camera embedded in the photo, when
 // it can stand for the photo. The small picture is stored turned as the
-// photo is, so it is turned upright by the photo's orientation, as the show
-// draws the photo.
+// photo is, so both are turned upright by the photo's orientation, as the
+// show draws the photo.
 std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes) {
   const ExifInfo exif = ReadExif(bytes);
   if (!exif.HasThumbnail()) return std::nullopt;
-  const std::optional<PictureSize> size = ReadJpegFrameSize(bytes.data(), bytes.size());
-  if (!size) return std::nullopt;
+  const std::optional<PictureSize> stored = ReadJpegFrameSize(bytes.data(), bytes.size());
+  if (!stored) return std::nullopt;
+  const PictureSize upright = OrientedSize(exif.orientation, stored->width, stored->height);
   const auto small = bytes.begin() + std::ptrdiff_t(exif.thumbnailOffset);
   try {
     const auto graphic = JpegGraphic::FromBytes(
@@ -111,13 +111,13 @@ std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes
     MemoryImage24 decoded(graphic->Width(), graphic->Height());
     graphic->Draw(decoded, 0, 0);
     if (graphic->LastDecodeWarnings() != 0) return std::nullopt;
-    const std::optional<Rect> area = EmbeddedPictureArea(decoded, size->width, size->height);
+    MakeUpright(decoded, exif.orientation);
+    const std::optional<Rect> area = EmbeddedPictureArea(decoded, upright.width, upright.height);
     if (!area) return std::nullopt;
-    const ThumbnailSize fit = *FitThumbnail(size->width, size->height);
+    const ThumbnailSize fit = *FitThumbnail(upright.width, upright.height);
     MemoryImage24 image = SizedImage(fit);
     ResampleBgr(decoded.Row(area->top) + std::size_t(area->left) * 3, area->Width(), area->Height(),
                 std::size_t(decoded.Stride()), image, Rect{0, 0, fit.width, fit.height});
-    MakeUpright(image, exif.orientation);
     return image;
   } catch (const EPictureError&) {
     return std::nullopt;  // a damaged small picture: decode the photo itself
@@ -179,10 +179,8 @@ bool ThumbnailStore::Make(const std::string& path, std::int32_t n) {
   MemoryImage24 image;
   try {
     image = RenderThumbnail(path);
-  } catch (const EPictureError&) {
-    return false;
-  } catch (const std::bad_alloc&) {
-    return false;
+  } catch (const std::exception&) {
+    return false;  // damaged, unreadable, too large for memory: no thumbnail
   }
   bool written = false;
   if (!folder_.empty()) {

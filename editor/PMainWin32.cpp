@@ -430,29 +430,35 @@ void TPMain::SetCaption(std::wstring_view caption) { Form::SetCaption(NarrowToUt
 
 void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
   SlotControls& controls = slots_[slot - 1];
+  // A thumbnail number names one picture for the editor's whole run, and a
+  // colour or a blank is what it is: a slot that shows it already keeps it.
+  if (controls.shown && *controls.shown == picture && picture.source != SlotPictureSource::File) return;
+  controls.shown = picture;
   PictureBox& box = *controls.picture;
-  // The cleared picture is painted at once, without letting other handlers
-  // run in the middle of the refresh.
-  box.Clear();
-  box.Refresh();
-  controls.fileName->SetCaption("");
   switch (picture.source) {
     case SlotPictureSource::None:
+      box.Clear();
+      SetLabel(*controls.fileName, controls.fileNameText, "");
       return;
     case SlotPictureSource::Colour:
       box.FillColour(picture.colour);
+      SetLabel(*controls.fileName, controls.fileNameText, "");
       return;
     case SlotPictureSource::Thumbnail:
     case SlotPictureSource::File:
       break;
   }
-  controls.fileName->SetCaption(LabelText(AnsiToUtf8(picture.fileName)));
+  SetLabel(*controls.fileName, controls.fileNameText, LabelText(AnsiToUtf8(picture.fileName)));
   if (picture.source == SlotPictureSource::Thumbnail) {
     if (std::shared_ptr<const MemoryImage24> thumbnail = thumbnails_.Load(picture.thumbnailNumber)) {
       box.SetImage(*thumbnail);
       return;
     }
   }
+  // The whole picture is read: the cleared slot is painted first, at once,
+  // without letting other handlers run in the middle of the refresh.
+  box.Clear();
+  box.Refresh();
   try {
     box.SetGraphic(*LoadGraphic(picture.path));
   } catch (const std::exception&) {
@@ -460,11 +466,21 @@ void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
   }
 }
 
-void TPMain::ShowSlotNumber(int slot, const std::string& text) { slots_[slot - 1].number->SetCaption(text); }
+void TPMain::SetLabel(Label& label, std::string& shown, const std::string& text) {
+  if (shown == text) return;
+  shown = text;
+  label.SetCaption(text);
+}
+
+void TPMain::ShowSlotNumber(int slot, const std::string& text) {
+  SlotControls& controls = slots_[slot - 1];
+  SetLabel(*controls.number, controls.numberText, text);
+}
 
 void TPMain::ShowSlotLabels(int slot, const SlotLabels& labels) {
-  slots_[slot - 1].effect->SetCaption(LabelText(labels.effect));
-  slots_[slot - 1].speed->SetCaption(LabelText(labels.speed));
+  SlotControls& controls = slots_[slot - 1];
+  SetLabel(*controls.effect, controls.effectText, LabelText(labels.effect));
+  SetLabel(*controls.speed, controls.speedText, LabelText(labels.speed));
 }
 
 void TPMain::MarkSlot(int slot, bool current) {

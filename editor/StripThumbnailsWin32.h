@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,7 +32,8 @@ class StripThumbnails : public ThumbnailMaker {
   std::vector<bool> MakeThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) override;
   // One thumbnail, without progress window.
   bool MakeOne(const std::string& path, std::int32_t number);
-  // Thumbnail n, or nullptr when there is none.
+  // Thumbnail n stretched to the strip's square picture, or nullptr when
+  // there is none.
   std::shared_ptr<const MemoryImage24> Load(std::int32_t number) const;
   // Deletes thumbnails 1 .. below-1 and this run's folder. Later calls do
   // nothing.
@@ -41,6 +43,8 @@ class StripThumbnails : public ThumbnailMaker {
   HWND owner_ = nullptr;
   std::filesystem::path folder_;  // made for this run; empty when none could be
   std::unique_ptr<ThumbnailStore> store_;
+  // Thumbnails read back already, so that scrolling reads each file once.
+  mutable std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> loaded_;
   bool deleted_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include "app/Random.h"
 #include "app/Startup.h"
 #include "app/StartupWin32.h"
+#include "editor/AboutBoxWin32.h"
 #include "editor/RecordPathWin32.h"
 #include "fade/PictureLoader.h"
 #include "frames/FrameSet.h"
@@ -15,6 +16,7 @@
 #include "platform/DialogsWin32.h"
 #include "platform/FontsWin32.h"
 #include "saver/Player.h"
+#include "saver/PreviewFormWin32.h"
 #include "saver/ScrnWin32.h"
 
 namespace velmora {
@@ -203,17 +205,6 @@ class WaitCursor {
  private:
   HCURSOR previous_;
 };
-
-// The "Current Effect" preview of the transition from frame `from` to frame
-// `to`. (The preview window is not part of this build yet.)
-void ShowTransitionPreview(HWND owner, std::int32_t from, std::int32_t to) {
-  (void)owner;
-  (void)from;
-  (void)to;
-}
-
-// The about box. (A plain box until the about window is part of this build.)
-void ShowAboutBox(HWND owner) { ShowMessage(owner, "Velmora 99\nVersion 2.3", MessageKind::Information); }
 
 // Sets a flag for the lifetime of the scope.
 class Busy {
@@ -559,11 +550,11 @@ void TPMain::ALL1Click() {
 }
 
 void TPMain::Single1Click() {
-  Randomize();
+  // The preview seeds the random generator itself.
   const auto frames = strip_.SinglePreviewFrames();
   if (!frames) return;
   Busy busy(busy_);
-  ShowTransitionPreview(Handle(), frames->first, frames->second);
+  ShowCurrentEffectPreview(frames->first, frames->second);
 }
 
 void TPMain::Save1Click() { companions_->Save(); }

@@ -15,6 +15,7 @@
 
 #include "editor/FrameStrip.h"
 #include "editor/Thumbnails.h"
+#include "editor/ThumbnailsWin32.h"
 #include "fade/Graphics.h"
 
 namespace velmora {
@@ -34,18 +35,16 @@ class StripThumbnails : public ThumbnailMaker {
   bool MakeOne(const std::string& path, std::int32_t number);
   // Thumbnail n stretched to the strip's square picture, or nullptr when
   // there is none.
-  std::shared_ptr<const MemoryImage24> Load(std::int32_t number) const;
+  std::shared_ptr<const MemoryImage24> Load(std::int32_t number);
   // Deletes thumbnails 1 .. below-1 and this run's folder. Later calls do
   // nothing.
   void DeleteAll(std::int32_t below);
 
  private:
   HWND owner_ = nullptr;
-  std::filesystem::path folder_;  // made for this run; empty when none could be
-  std::unique_ptr<ThumbnailStore> store_;
+  EditorThumbnails files_;  // the store in a folder of this run
   // Thumbnails read back already, so that scrolling reads each file once.
-  mutable std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> loaded_;
-  bool deleted_ = false;
+  std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> loaded_;
 };
 
 }  // namespace velmora

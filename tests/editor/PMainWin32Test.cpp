@@ -414,26 +414,36 @@ TEST_F(EditorTest, ClosingAsksWhenAnUnnamedShowHasUnsavedFrames) {
   }
 }
 
-TEST_F(EditorTest, WholeShowPreviewCoversTheScreenAndEndsOnAKey) {
+TEST_F(EditorTest, BothPreviewsCoverTheScreenAndEndOnAKey) {
   Choose(L"加入空白圖框");
   Choose(L"加入空白圖框");
   ASSERT_TRUE(MenuEnabled(L"全部"));
-  bool shown = false;
-  Script script({[&] {
-    HWND show = ::FindWindowW(L"VelmoraScrn", nullptr);
-    if (show == nullptr || !::IsWindowVisible(show)) return false;
-    RECT rect{};
-    ::GetWindowRect(show, &rect);
-    shown = rect.right - rect.left == ::GetSystemMetrics(SM_CXSCREEN);
-    ::PostMessageW(show, WM_KEYDOWN, VK_SPACE, 0);
-    return true;
-  }});
-  Choose(L"全部");
-  EXPECT_TRUE(shown);
-  EXPECT_EQ(::FindWindowW(L"VelmoraScrn", nullptr), nullptr);
-  EXPECT_TRUE(::IsWindowVisible(main_));
-  ASSERT_NE(TheFrameList, nullptr);
-  EXPECT_EQ(TheFrameList->Count(), 4u);
+  ASSERT_TRUE(MenuEnabled(L"單一特效"));
+  struct Case {
+    const wchar_t* command;
+    const wchar_t* windowClass;
+  };
+  for (const Case& c : {Case{L"全部", L"VelmoraScrn"}, Case{L"單一特效", L"VelmoraForm2"}}) {
+    SCOPED_TRACE(NarrowToUtf8(c.command));
+    bool shown = false;
+    Script script({[&] {
+      HWND show = ::FindWindowW(c.windowClass, nullptr);
+      if (show == nullptr || !::IsWindowVisible(show)) return false;
+      RECT rect{};
+      ::GetWindowRect(show, &rect);
+      shown = rect.right - rect.left == ::GetSystemMetrics(SM_CXSCREEN);
+      ::PostMessageW(show, WM_KEYDOWN, VK_SPACE, 0);
+      ::PostMessageW(show, WM_KEYUP, VK_SPACE, 0);
+      return true;
+    }});
+    Choose(c.command);
+    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(::FindWindowW(c.windowClass, nullptr), nullptr);
+    EXPECT_TRUE(::IsWindowVisible(main_));
+    ASSERT_NE(TheFrameList, nullptr);
+    EXPECT_EQ(TheFrameList->Count(), 4u);
+  }
 }
 
 // A scroll step refills the eight slots from thumbnails; the time it takes

@@ -304,8 +304,10 @@ class EditorTest : public ::testing::Test {
   }
 
   // Closes the window, answering the close question (when it comes) with
-  // `answer`; returns whether the question came.
-  bool CloseAnswering(int answer) {
+  // `answer`; returns whether the question came. With `message`
+  // WM_QUERYENDSESSION, Windows asks whether the session may end; its
+  // result goes to `result`.
+  bool CloseAnswering(int answer, UINT message = WM_CLOSE, LRESULT* result = nullptr) {
     bool asked = false;
     const DWORD ui = ::GetCurrentThreadId();
     Script script({[&] {
@@ -315,7 +317,8 @@ class EditorTest : public ::testing::Test {
       ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
       return true;
     }});
-    ::SendMessageW(main_, WM_CLOSE, 0, 0);
+    const LRESULT answered = ::SendMessageW(main_, message, 0, 0);
+    if (result != nullptr) *result = answered;
     return asked;
   }
 
@@ -391,7 +394,7 @@ TEST_F(EditorTest, PicturesAreAddedReorderedRemovedAndEmptyFramesCleared) {
   EXPECT_EQ(TheFrameList, nullptr);
 }
 
-TEST_F(EditorTest, ClosingAsksWhenAnUnnamedShowHasUnsavedFrames) {
+TEST_F(EditorTest, ClosingOrLoggingOffAsksWhenAnUnnamedShowHasUnsavedFrames) {
   struct Case {
     const char* name;
     std::vector<const wchar_t*> commands;
@@ -409,6 +412,11 @@ TEST_F(EditorTest, ClosingAsksWhenAnUnnamedShowHasUnsavedFrames) {
       SetUp();
     }
     for (const wchar_t* command : c.commands) Choose(command);
+    // Logging off asks the same; No keeps the session and the editor.
+    LRESULT mayEnd = FALSE;
+    EXPECT_EQ(CloseAnswering(IDNO, WM_QUERYENDSESSION, &mayEnd), c.asks);
+    EXPECT_EQ(mayEnd != FALSE, !c.asks);
+    ASSERT_TRUE(::IsWindow(main_));
     EXPECT_EQ(CloseAnswering(IDYES), c.asks);
     EXPECT_FALSE(::IsWindow(main_));
   }

@@ -37,7 +37,11 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   HWND MainHandle() const override { return Handle(); }
   int CurrentFrameIndex() const override { return strip_.CurrentFrameIndex(); }
   void RefreshRow(int row) override { strip_.RefreshRow(row); }
-  void UpdateMenus() override { strip_.UpdateMenus(); }
+  // Called by the edit window after it changed the list.
+  void UpdateMenus() override {
+    strip_.ListSizeChanged();
+    strip_.UpdateMenus();
+  }
   void CurrentFrameChanged() override { strip_.CurrentFrameChanged(); }
   bool MakeThumbnail(const std::string& path, std::int32_t number) override;
   std::int32_t TakeThumbNumber() override { return strip_.TakeThumbNumber(); }

@@ -88,11 +88,40 @@ HWND FindChildText(HWND window, const std::wstring& part) {
   return search.found;
 }
 
-// The texts of the strip's labels, slot by slot (1 to 8), in their order
-// top to bottom, left to right: number, file name, effect, speed.
+// What a slot's two upper labels show.
 struct SlotTexts {
   std::wstring number, fileName;
 };
+
+// The number and file-name labels of slot 1 to 8 of the main window `main`
+// (of this process or another).
+SlotTexts SlotOf(HWND main, int slot) {
+  const int left = kSlotColumns[(slot - 1) % 4];
+  const int top = kSlotRows[(slot - 1) / 4];
+  SlotTexts texts;
+  for (HWND child = ::GetWindow(main, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    RECT rect{};
+    ::GetWindowRect(child, &rect);
+    POINT origin{rect.left, rect.top};
+    ::ScreenToClient(main, &origin);
+    if (origin.x != left || origin.y != top || ClassNameOf(child) != L"VelmoraPanel") continue;
+    for (HWND label = ::GetWindow(child, GW_CHILD); label != nullptr; label = ::GetWindow(label, GW_HWNDNEXT)) {
+      if (ClassNameOf(label) != L"Static") continue;
+      RECT labelRect{};
+      ::GetWindowRect(label, &labelRect);
+      if (labelRect.top - rect.top > 10) continue;
+      (labelRect.left - rect.left < 20 ? texts.number : texts.fileName) = TextOf(label);
+    }
+  }
+  return texts;
+}
+
+std::vector<std::wstring> FileNamesOf(HWND main, int slots) {
+  std::vector<std::wstring> names;
+  for (int s = 1; s <= slots; ++s) names.push_back(SlotOf(main, s).fileName);
+  return names;
+}
+
 
 // Runs the steps of a script one after the other on a thread of its own,
 // every 50 ms, while the test's thread is inside the modal loops the editor
@@ -217,32 +246,8 @@ class EditorTest : public ::testing::Test {
     ::SendMessageW(main_, WM_COMMAND, item->id, 0);
   }
 
-  // The texts of a slot's number and file-name labels.
-  SlotTexts Slot(int slot) const {
-    const int left = kSlotColumns[(slot - 1) % 4];
-    const int top = kSlotRows[(slot - 1) / 4];
-    SlotTexts texts;
-    for (HWND child = ::GetWindow(main_, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-      RECT rect{};
-      ::GetWindowRect(child, &rect);
-      POINT origin{rect.left, rect.top};
-      ::ScreenToClient(main_, &origin);
-      if (origin.x != left || origin.y != top || ClassNameOf(child) != L"VelmoraPanel") continue;
-      for (HWND label = ::GetWindow(child, GW_CHILD); label != nullptr; label = ::GetWindow(label, GW_HWNDNEXT)) {
-        if (ClassNameOf(label) != L"Static") continue;
-        RECT labelRect{};
-        ::GetWindowRect(label, &labelRect);
-        if (labelRect.top - rect.top > 10) continue;
-        (labelRect.left - rect.left < 20 ? texts.number : texts.fileName) = TextOf(label);
-      }
-    }
-    return texts;
-  }
-  std::vector<std::wstring> FileNames(int slots) const {
-    std::vector<std::wstring> names;
-    for (int s = 1; s <= slots; ++s) names.push_back(Slot(s).fileName);
-    return names;
-  }
+  SlotTexts Slot(int slot) const { return SlotOf(main_, slot); }
+  std::vector<std::wstring> FileNames(int slots) const { return FileNamesOf(main_, slots); }
 
   // The screen point at the middle of slot s's picture.
   POINT PictureCentre(int slot) const {
@@ -511,29 +516,6 @@ class ConfigureTest : public ::testing::Test {
     return ::IsWindowVisible(window) && ClassNameOf(window) == L"VelmoraForm" && ::GetMenu(window) != nullptr;
   }
 
-  // The file-name label texts of the upper row, left to right.
-  static std::vector<std::wstring> UpperFileNames(HWND main, int slots) {
-    std::vector<std::wstring> names(static_cast<std::size_t>(slots));
-    for (HWND child = ::GetWindow(main, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-      RECT rect{};
-      ::GetWindowRect(child, &rect);
-      POINT origin{rect.left, rect.top};
-      ::ScreenToClient(main, &origin);
-      if (origin.y != kSlotRows[0] || ClassNameOf(child) != L"VelmoraPanel") continue;
-      int slot = -1;
-      for (int i = 0; i < slots; ++i)
-        if (origin.x == kSlotColumns[i]) slot = i;
-      if (slot < 0) continue;
-      for (HWND label = ::GetWindow(child, GW_CHILD); label != nullptr; label = ::GetWindow(label, GW_HWNDNEXT)) {
-        RECT labelRect{};
-        ::GetWindowRect(label, &labelRect);
-        if (ClassNameOf(label) == L"Static" && labelRect.top - rect.top <= 10 && labelRect.left - rect.left >= 20)
-          names[static_cast<std::size_t>(slot)] = TextOf(label);
-      }
-    }
-    return names;
-  }
-
   HWND WaitForBox(LaunchedProcess& process, const std::wstring& part) {
     return process.WaitForWindow(
         [&](HWND window) {
@@ -591,7 +573,7 @@ TEST_F(ConfigureTest, SaverLoadsItsShowOrSaysWhyNot) {
       ASSERT_NE(main, nullptr);
       ASSERT_TRUE(PumpUntil(
           [&] {
-            return UpperFileNames(main, 3) == std::vector<std::wstring>{L"p1.jpg", L"p2.jpg", L""} &&
+            return FileNamesOf(main, 3) == std::vector<std::wstring>{L"p1.jpg", L"p2.jpg", L""} &&
                    TextOf(main) == L"Configured";
           },
           kStartMs));

@@ -8,6 +8,7 @@
 #include "app/Random.h"
 #include "app/Startup.h"
 #include "app/StartupWin32.h"
+#include "editor/AboutBoxWin32.h"
 #include "editor/RecordPathWin32.h"
 #include "fade/PictureLoader.h"
 #include "frames/FrameSet.h"
@@ -15,6 +16,7 @@
 #include "platform/DialogsWin32.h"
 #include "platform/FontsWin32.h"
 #include "saver/Player.h"
+#include "saver/PreviewFormWin32.h"
 #include "saver/ScrnWin32.h"
 
 namespace velmora {
@@ -203,17 +205,6 @@ class WaitCursor {
  private:
   HCURSOR previous_;
 };
-
-// The "Current Effect" preview of the transition from frame `from` to frame
-// `to`. (The preview window is not part of this build yet.)
-void ShowTransitionPreview(HWND owner, std::int32_t from, std::int32_t to) {
-  (void)owner;
-  (void)from;
-  (void)to;
-}
-
-// The about box. (A plain box until the about window is part of this build.)
-void ShowAboutBox(HWND owner) { ShowMessage(owner, "Velmora 99\nVersion 2.3", MessageKind::Information); }
 
 // Sets a flag for the lifetime of the scope.
 class Busy {
@@ -430,29 +421,35 @@ void TPMain::SetCaption(std::wstring_view caption) { Form::SetCaption(NarrowToUt
 
 void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
   SlotControls& controls = slots_[slot - 1];
+  // A thumbnail number names one picture for the editor's whole run, and a
+  // colour or a blank is what it is: a slot that shows it already keeps it.
+  if (controls.shown && *controls.shown == picture && picture.source != SlotPictureSource::File) return;
+  controls.shown = picture;
   PictureBox& box = *controls.picture;
-  // The cleared picture is painted at once, without letting other handlers
-  // run in the middle of the refresh.
-  box.Clear();
-  box.Refresh();
-  controls.fileName->SetCaption("");
   switch (picture.source) {
     case SlotPictureSource::None:
+      box.Clear();
+      SetLabel(*controls.fileName, controls.fileNameText, "");
       return;
     case SlotPictureSource::Colour:
       box.FillColour(picture.colour);
+      SetLabel(*controls.fileName, controls.fileNameText, "");
       return;
     case SlotPictureSource::Thumbnail:
     case SlotPictureSource::File:
       break;
   }
-  controls.fileName->SetCaption(LabelText(AnsiToUtf8(picture.fileName)));
+  SetLabel(*controls.fileName, controls.fileNameText, LabelText(AnsiToUtf8(picture.fileName)));
   if (picture.source == SlotPictureSource::Thumbnail) {
     if (std::shared_ptr<const MemoryImage24> thumbnail = thumbnails_.Load(picture.thumbnailNumber)) {
       box.SetImage(*thumbnail);
       return;
     }
   }
+  // The whole picture is read: the cleared slot is painted first, at once,
+  // without letting other handlers run in the middle of the refresh.
+  box.Clear();
+  box.Refresh();
   try {
     box.SetGraphic(*LoadGraphic(picture.path));
   } catch (const std::exception&) {
@@ -460,11 +457,21 @@ void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
   }
 }
 
-void TPMain::ShowSlotNumber(int slot, const std::string& text) { slots_[slot - 1].number->SetCaption(text); }
+void TPMain::SetLabel(Label& label, std::string& shown, const std::string& text) {
+  if (shown == text) return;
+  shown = text;
+  label.SetCaption(text);
+}
+
+void TPMain::ShowSlotNumber(int slot, const std::string& text) {
+  SlotControls& controls = slots_[slot - 1];
+  SetLabel(*controls.number, controls.numberText, text);
+}
 
 void TPMain::ShowSlotLabels(int slot, const SlotLabels& labels) {
-  slots_[slot - 1].effect->SetCaption(LabelText(labels.effect));
-  slots_[slot - 1].speed->SetCaption(LabelText(labels.speed));
+  SlotControls& controls = slots_[slot - 1];
+  SetLabel(*controls.effect, controls.effectText, LabelText(labels.effect));
+  SetLabel(*controls.speed, controls.speedText, LabelText(labels.speed));
 }
 
 void TPMain::MarkSlot(int slot, bool current) {
@@ -543,11 +550,11 @@ void TPMain::ALL1Click() {
 }
 
 void TPMain::Single1Click() {
-  Randomize();
+  // The preview seeds the random generator itself.
   const auto frames = strip_.SinglePreviewFrames();
   if (!frames) return;
   Busy busy(busy_);
-  ShowTransitionPreview(Handle(), frames->first, frames->second);
+  ShowCurrentEffectPreview(frames->first, frames->second);
 }
 
 void TPMain::Save1Click() { companions_->Save(); }

@@ -244,7 +244,8 @@ TEST_F(StartupTest, NameWithoutDotEndsAtOnce) {
 // A saver asked to configure opens the editor on its show; this one has no
 // show file, so the main window says why and then closes, ending the program.
 TEST_F(StartupTest, ConfigureModeShowsTheMainWindowUntilItCloses) {
-  const std::wstring saver = Copy(L"StartupConfigure.scr");
+  // The editor's own name: a new show, whatever the configure argument.
+  const std::wstring saver = Copy(L"VELMORA.EXE");
   for (const wchar_t* arguments : {L"", L"/c:1234", L"config"}) {
     LaunchedProcess process;
     ASSERT_TRUE(process.Start(saver, arguments));

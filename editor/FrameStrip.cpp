@@ -322,6 +322,10 @@ int FrameStrip::AddPictureFrames(const std::vector<std::string>& paths) {
     showModified_ = true;
   }
   FinishChange();
+  std::vector<std::string> notRead;
+  for (std::size_t k = 0; k < added; ++k)
+    if (!made[k]) notRead.push_back(paths[k]);
+  if (!notRead.empty()) view_.PicturesNotRead(notRead);
   return static_cast<int>(added);
 }
 

@@ -100,6 +100,10 @@ class StripView {
   // Reached when the current frame may have changed: the window tells a
   // visible edit window to reload it.
   virtual void CurrentFrameMayHaveChanged() = 0;
+  // Reached once after pictures were added, with the paths of those that
+  // could not be read (added all the same; they show black): the window
+  // names them in one message.
+  virtual void PicturesNotRead(const std::vector<std::string>& paths) { (void)paths; }
 };
 
 // Makes the thumbnail bitmaps of pictures. Numbers are given by the strip.

@@ -215,6 +215,19 @@ void ShowTransitionPreview(HWND owner, std::int32_t from, std::int32_t to) {
 // The about box. (A plain box until the about window is part of this build.)
 void ShowAboutBox(HWND owner) { ShowMessage(owner, "Velmora 99\nVersion 2.3", MessageKind::Information); }
 
+// Sets a flag for the lifetime of the scope.
+class Busy {
+ public:
+  explicit Busy(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~Busy() { flag_ = previous_; }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
 }  // namespace
 
 TPMain::TPMain()
@@ -344,23 +357,26 @@ void TPMain::LoadShow() {
     }
     if (!problem.empty()) {
       TheFrameList.reset();
-      ShowMessage(Handle(), problem, MessageKind::Error);
+      {
+        Busy busy(busy_);  // the window stays until the message is read
+        ShowMessage(Handle(), problem, MessageKind::Error);
+      }
       Close();
       return;
     }
   }
-  {
-    WaitCursor wait;
-    busy_ = true;
-    strip_.Load(*TheFrameList, !IsEditorExe);
-    busy_ = false;
-  }
+  // The show name is the caption of a saved saver's show.
   if (!IsEditorExe) Form::SetCaption(AnsiToUtf8((*TheFrameList)[0].Path()));
+  Busy busy(busy_);
+  Busy waiting(waiting_);
+  WaitCursor wait;
+  strip_.Load(*TheFrameList, !IsEditorExe);
 }
 
 bool TPMain::MayClose() {
   if (busy_) return false;
   if (!strip_.Loaded() || !strip_.CloseNeedsQuestion()) return true;
+  Busy busy(busy_);  // a second request while the question is up is refused
   return ShowMessage(Handle(), kLeaveWithoutSaving, MessageKind::Confirmation) == IDYES;
 }
 
@@ -389,7 +405,7 @@ LRESULT TPMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != 0) ReleaseShow();
       return 0;
     case WM_SETCURSOR:
-      if (busy_) {
+      if (waiting_) {
         ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
         return TRUE;
       }
@@ -497,10 +513,10 @@ void TPMain::NewPicture1Click() {
       refused += "\n" + NarrowToUtf8(path);
   }
   if (!paths.empty()) {
+    Busy busy(busy_);
+    Busy waiting(waiting_);
     WaitCursor wait;
-    busy_ = true;
     strip_.AddPictureFrames(paths);
-    busy_ = false;
   }
   if (!refused.empty()) {
     ShowMessage(Handle(),
@@ -522,12 +538,17 @@ void TPMain::RandomEffect1Click() {
   strip_.CurrentFrameChanged();
 }
 
-void TPMain::ALL1Click() { ShowWholeShowPreview(Handle()); }
+void TPMain::ALL1Click() {
+  // The preview plays the list in place: it must not be freed meanwhile.
+  Busy busy(busy_);
+  ShowWholeShowPreview(Handle());
+}
 
 void TPMain::Single1Click() {
   Randomize();
   const auto frames = strip_.SinglePreviewFrames();
   if (!frames) return;
+  Busy busy(busy_);
   ShowTransitionPreview(Handle(), frames->first, frames->second);
 }
 

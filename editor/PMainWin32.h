@@ -123,8 +123,10 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   Label* indicators_[2] = {nullptr, nullptr};
   bool firstActivation_ = true;
   // A command is running that lets messages through (adding pictures with
-  // the progress window): closing waits for it.
+  // the progress window, a preview, a message): closing waits for it.
   bool busy_ = false;
+  // Pictures are being read: the wait cursor shows over the window.
+  bool waiting_ = false;
 };
 
 }  // namespace velmora

@@ -4,8 +4,10 @@
 
 #include "fade/Graphics.h"
 #include "fade/PictureLoader.h"
+#include "fade/PictureProbe.h"
 #include "platform/IconGraphicWin32.h"
 #include "platform/MetafileGraphicWin32.h"
+#include "platform/WicGraphicWin32.h"
 
 namespace velmora {
 namespace {
@@ -14,6 +16,7 @@ TColor SystemColor(int index) { return TColor(::GetSysColor(index)); }
 
 std::shared_ptr<const Graphic> OpenMetafile(const std::string& path) { return MetafileGraphic::FromFile(path); }
 std::shared_ptr<const Graphic> OpenIcon(const std::string& path) { return IconGraphic::FromFile(path); }
+std::shared_ptr<const Graphic> OpenWic(const std::string& path) { return WicGraphic::FromFile(path); }
 
 }  // namespace
 
@@ -22,6 +25,7 @@ void InstallWin32Graphics() {
   RegisterGraphicOpener(".emf", &OpenMetafile);
   RegisterGraphicOpener(".wmf", &OpenMetafile);
   RegisterGraphicOpener(".ico", &OpenIcon);
+  for (const std::string_view extension : kSystemDecodedExtensions) RegisterGraphicOpener(extension, &OpenWic);
 }
 
 }  // namespace velmora

@@ -5,7 +5,9 @@ namespace velmora {
 
 // Call once at start-up, before the first picture is loaded or colour drawn:
 // system colours (0x800000xx) resolve through GetSysColor, and LoadGraphic
-// also opens enhanced metafiles (.emf), metafiles (.wmf) and icons (.ico).
+// also opens enhanced metafiles (.emf), metafiles (.wmf), icons (.ico) and the
+// kinds the system's imaging component decodes (kSystemDecodedExtensions:
+// PNG, GIF, TIFF, HEIC/HEIF, WebP, JPEG XR).
 void InstallWin32Graphics();
 
 }  // namespace velmora

@@ -25,6 +25,7 @@ class FakeView : public StripView {
   }
   void SetMenuEnabled(StripMenuItem item, bool enabled) override { menus[item] = enabled; }
   void CurrentFrameMayHaveChanged() override { ++frameNotices; }
+  void PicturesNotRead(const std::vector<std::string>& paths) override { notRead.push_back(paths); }
 
   std::map<int, SlotPicture> pictures;
   std::map<int, std::string> numbers;
@@ -34,6 +35,7 @@ class FakeView : public StripView {
   std::map<int, std::pair<std::string, bool>> indicators;
   std::map<StripMenuItem, bool> menus;
   int frameNotices = 0;
+  std::vector<std::vector<std::string>> notRead;  // one entry a call
 };
 
 // Pictures whose path holds "bad" cannot be read; "stop" is where the user
@@ -346,6 +348,12 @@ TEST(FrameStripTest, AddedPicturesAreNumberedInOrderAndKeepFailedThumbnails) {
   EXPECT_EQ(e.view.pictures[2].source, SlotPictureSource::File);
   EXPECT_EQ(e.view.pictures[3].source, SlotPictureSource::Thumbnail);
   EXPECT_EQ(e.strip.NextThumbNumber(), 5);
+  // The pictures that could not be read are named together, once.
+  EXPECT_EQ(e.view.notRead, (std::vector<std::vector<std::string>>{{"bad"}}));
+  e.strip.AddPictureFrames({"d", "bad2", "stop", "bad3"});
+  EXPECT_EQ(e.view.notRead.back(), std::vector<std::string>{"bad2"});
+  e.strip.AddPictureFrames({"e"});
+  EXPECT_EQ(e.view.notRead.size(), 2u);
 }
 
 TEST(FrameStripTest, LoadNumbersThumbnailsOfPictureFramesOnly) {

@@ -30,7 +30,9 @@ TEST(PictureLoaderWin32Test, InstallsSystemColoursAndTheWin32Kinds) {
   InstallWin32Graphics();
   EXPECT_EQ(ColorToRGB(kButtonFace), TColor(::GetSysColor(COLOR_BTNFACE)));
   EXPECT_EQ(ColorToRGB(kButtonShadow), TColor(::GetSysColor(COLOR_BTNSHADOW)));
-  for (const char* name : {"a.EMF", "b.wmf", "c.Ico", "d.jpg", "e.bmp"}) EXPECT_TRUE(IsPictureFileName(name)) << name;
+  for (const char* name : {"a.EMF", "b.wmf", "c.Ico", "d.jpg", "e.bmp", "f.png", "g.GIF", "h.tif", "i.Tiff", "j.heic",
+                           "k.heif", "l.webp", "m.jxr"})
+    EXPECT_TRUE(IsPictureFileName(name)) << name;
 
   // An EMF written to disk loads through LoadGraphic as a metafile.
   WindowDc screen(nullptr);

@@ -229,6 +229,12 @@ run("--size", "4x2", "--frame", fms, "--index", "1", "--steps", "3", expect=2)
 proc = run("--size", "4x2", "--from", os.path.join(WORK, "nothing.jpg"), "--to", "#FFFFFF",
            "--action", "xBlend", "--direction", "None", expect=1)
 check("nothing.jpg" in proc.stderr, f"the message names the picture: {proc.stderr}")
+# The kinds only Windows decodes are refused natively in plain words.
+for name in ("photo.png", "scan.TIFF", "phone.heic"):
+    proc = run("--size", "4x2", "--from", "#000000", "--to", os.path.join(WORK, name),
+               "--action", "xBlend", "--direction", "None", expect=1)
+    check(name in proc.stderr and "not available on this platform" in proc.stderr,
+          f"{name}: {proc.stderr}")
 # A dot size below 1 still dissolves; Steps 0 is the component's error (status 1).
 run("--size", "4x2", "--from", "#000000", "--to", "#FFFFFF", "--action", "xDissolve",
     "--direction", "FromLeft", "--dot-size", "0", "--disolv-rate", "1")

@@ -16,6 +16,7 @@
 #include "app/Random.h"
 #include "fade/MorfFade.h"
 #include "fade/PictureLoader.h"
+#include "fade/PictureProbe.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameSet.h"
 
@@ -133,9 +134,18 @@ class Renderer {
   Clock::duration elapsed_{};
 };
 
+// LoadGraphic, with a plain word for the kinds only Windows decodes.
+std::shared_ptr<const Graphic> LoadPicture(const std::string& path) {
+  const std::string extension = PictureExtension(path);
+  if (!IsPictureFileName(path) && IsSystemDecodedExtension(extension))
+    throw EPictureError(path + ": " + extension +
+                        " pictures are not available on this platform (they load on Windows)");
+  return LoadGraphic(path);
+}
+
 std::shared_ptr<const Graphic> Load(const std::string& path) {
   try {
-    return LoadGraphic(path);
+    return LoadPicture(path);
   } catch (const std::exception& e) {
     throw RunError(std::string("cannot load picture: ") + e.what());
   }
@@ -177,7 +187,7 @@ int RunExplicit(const Options& o, Renderer& renderer) {
 // shows black (with a warning here).
 std::shared_ptr<const Graphic> LoadForShow(const FrameRecord& frame) {
   try {
-    return LoadGraphic(frame.Path());
+    return LoadPicture(frame.Path());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "velmora-render: warning: %s; the frame shows black\n", e.what());
     return nullptr;
@@ -270,7 +280,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 #ifdef _WIN32
-  InstallWin32Graphics();  // .emf, .wmf and .ico pictures; system colours
+  InstallWin32Graphics();  // .emf, .wmf, .ico and the imaging component's kinds; system colours
 #endif
   try {
     if (!options.outDir.empty()) {

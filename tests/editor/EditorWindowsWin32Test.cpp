@@ -22,6 +22,7 @@
 #include "frames/FrameSet.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/FormWin32.h"
+#include "support/DialogFinderWin32.h"
 #include "support/ProcessLauncherWin32.h"
 
 namespace velmora {
@@ -76,60 +77,15 @@ class Script {
   static inline Script* current_ = nullptr;
 };
 
-std::vector<HWND> ThreadWindows() {
-  std::vector<HWND> windows;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        if (::IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
+using test::ChildWithText;
+using test::ThreadWindows;
 
-HWND VisibleWindowTitled(const std::wstring& title) {
-  for (HWND window : ThreadWindows())
-    if (test::TextOf(window) == title) return window;
-  return nullptr;
-}
-
-// A message box of this thread, with its text read (only once its text
-// control exists).
-HWND MessageBoxOpen(std::wstring* text = nullptr) {
-  for (HWND window : ThreadWindows()) {
-    if (test::ClassNameOf(window) != L"#32770") continue;
-    HWND label = ::GetDlgItem(window, 0xFFFF);
-    if (label == nullptr) continue;
-    if (text != nullptr) *text = test::TextOf(label);
-    return window;
-  }
-  return nullptr;
-}
+HWND VisibleWindowTitled(const std::wstring& title) { return test::FindTitled(ThreadWindows(), title); }
+HWND MessageBoxOpen(std::wstring* text = nullptr) { return test::FindMessageBox(ThreadWindows(), text); }
+HWND ChildOfClass(HWND parent, const wchar_t* className) { return ::FindWindowExW(parent, nullptr, className, nullptr); }
 
 void Script::CloseEverything() {
   for (HWND window : ThreadWindows()) ::PostMessageW(window, WM_CLOSE, 0, 0);
-}
-
-HWND ChildTexted(HWND parent, const std::wstring& text) {
-  HWND found = nullptr;
-  std::pair<const std::wstring*, HWND*> data{&text, &found};
-  ::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM p) -> BOOL {
-        auto* d = reinterpret_cast<std::pair<const std::wstring*, HWND*>*>(p);
-        if (test::TextOf(child) == *d->first) {
-          *d->second = child;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&data));
-  return found;
-}
-
-HWND ChildOfClass(HWND parent, const wchar_t* className) {
-  return ::FindWindowExW(parent, nullptr, className, nullptr);
 }
 
 // Steps: answer the next message box with `button` once it shows, keeping
@@ -148,7 +104,7 @@ std::function<bool()> NameDialog(const std::wstring& name, std::wstring* offered
     HWND dialog = VisibleWindowTitled(L"命名");
     if (dialog == nullptr) return false;
     HWND field = ChildOfClass(dialog, L"Edit");
-    if (field == nullptr || ChildTexted(dialog, L"確定") == nullptr) return false;
+    if (field == nullptr || ChildWithText(dialog, L"確定") == nullptr) return false;
     if (offered != nullptr) *offered = test::TextOf(field);
     ::SetWindowTextW(field, name.c_str());
     ::SetFocus(field);
@@ -162,7 +118,7 @@ std::function<bool()> NameDialog(const std::wstring& name, std::wstring* offered
 std::function<bool()> PressIn(const std::wstring& windowTitle, const std::wstring& buttonText) {
   return [=] {
     HWND window = VisibleWindowTitled(windowTitle);
-    HWND button = window != nullptr ? ChildTexted(window, buttonText) : nullptr;
+    HWND button = window != nullptr ? ChildWithText(window, buttonText) : nullptr;
     if (button == nullptr || MessageBoxOpen() != nullptr) return false;
     ::PostMessageW(button, BM_CLICK, 0, 0);
     return true;
@@ -476,7 +432,7 @@ TEST_F(EditorWindowsTest, TheClearDialogListsSaversAndDeletesTheChosenOnes) {
       [&] {
         HWND dialog = VisibleWindowTitled(L"清除舊的螢幕保護");
         HWND list = dialog != nullptr ? ChildOfClass(dialog, L"ListBox") : nullptr;
-        if (list == nullptr || ChildTexted(dialog, L"清除") == nullptr) return false;
+        if (list == nullptr || ChildWithText(dialog, L"清除") == nullptr) return false;
         const int count = static_cast<int>(::SendMessageW(list, LB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
           wchar_t item[256] = {};

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "support/DialogFinderWin32.h"
 #include "support/ProcessLauncherWin32.h"
 
 namespace velmora {
@@ -17,30 +18,15 @@ using test::TextOf;
 
 constexpr DWORD kWaitMs = 20000;
 
-// The window of `process` titled `title` (visible), or nullptr.
 HWND Titled(LaunchedProcess& process, const std::wstring& title) {
-  for (HWND window : process.TopLevelWindows(true))
-    if (TextOf(window) == title) return window;
-  return nullptr;
-}
-
-// The text of a message box of `process` once its text control exists.
-HWND BoxOf(LaunchedProcess& process, std::wstring& text) {
-  for (HWND window : process.TopLevelWindows(true)) {
-    if (test::ClassNameOf(window) != L"#32770") continue;
-    if (HWND label = ::GetDlgItem(window, 0xFFFF)) {
-      text = TextOf(label);
-      return window;
-    }
-  }
-  return nullptr;
+  return test::FindTitled(process.TopLevelWindows(true), title);
 }
 
 // Waits for a box of `process`, returns its text and presses `button`.
 std::wstring AnswerBox(LaunchedProcess& process, int button) {
   std::wstring text;
   HWND box = nullptr;
-  test::PumpUntil([&] { return (box = BoxOf(process, text)) != nullptr; }, kWaitMs);
+  test::PumpUntil([&] { return (box = test::FindMessageBox(process.TopLevelWindows(true), &text)) != nullptr; }, kWaitMs);
   if (box == nullptr) return {};
   ::PostMessageW(box, WM_COMMAND, button, 0);
   test::PumpUntil([&] { return !::IsWindow(box); }, kWaitMs);
@@ -52,23 +38,6 @@ std::wstring AnswerBox(LaunchedProcess& process, int button) {
 // Wine, so another process cannot look them up by caption).
 constexpr int kEmptyFrame1 = 40005;
 constexpr int kSave1 = 40013;
-
-// A descendant window of `parent` with that text, or nullptr.
-HWND ChildTexted(HWND parent, const std::wstring& text) {
-  std::pair<const std::wstring*, HWND> data{&text, nullptr};
-  ::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM p) -> BOOL {
-        auto* d = reinterpret_cast<std::pair<const std::wstring*, HWND>*>(p);
-        if (::IsWindowVisible(child) && TextOf(child) == *d->first) {
-          d->second = child;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&data));
-  return data.second;
-}
 
 std::string Utf8(const std::wstring& text) {
   std::string out(text.size() * 3 + 1, '\0');
@@ -112,7 +81,7 @@ TEST(SaverCycleTest, AShowMadeInTheEditorIsSavedPlayedAndReopenedFromItsSettings
     // until the strip shows entry 3 (two frames and the trailing entry).
     ASSERT_TRUE(test::PumpUntil(
         [&] {
-          if (ChildTexted(main, L"3") != nullptr) return true;
+          if (test::ChildWithText(main, L"3") != nullptr) return true;
           ::PostMessageW(main, WM_COMMAND, kEmptyFrame1, 0);
           test::PumpFor(300);
           return false;
@@ -125,7 +94,7 @@ TEST(SaverCycleTest, AShowMadeInTheEditorIsSavedPlayedAndReopenedFromItsSettings
       return naming != nullptr && ::FindWindowExW(naming, nullptr, L"Edit", nullptr) != nullptr;
     }, kWaitMs));
     ::SetWindowTextW(::FindWindowExW(naming, nullptr, L"Edit", nullptr), L"Ocean");
-    HWND ok = ChildTexted(naming, L"確定");
+    HWND ok = test::ChildWithText(naming, L"確定");
     ASSERT_NE(ok, nullptr);
     ::PostMessageW(ok, BM_CLICK, 0, 0);
     EXPECT_EQ(AnswerBox(editor, IDNO), L"存檔前是否要先清空白圖框?");
@@ -161,7 +130,7 @@ TEST(SaverCycleTest, AShowMadeInTheEditorIsSavedPlayedAndReopenedFromItsSettings
     ASSERT_TRUE(settings.Start(files.scr, L"/c"));
     HWND main = settings.WaitForWindow([](HWND w) { return ::IsWindowVisible(w) && TextOf(w) == L"Ocean"; }, kWaitMs);
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(test::PumpUntil([&] { return ChildTexted(main, L"3") != nullptr; }, kWaitMs));
+    ASSERT_TRUE(test::PumpUntil([&] { return test::ChildWithText(main, L"3") != nullptr; }, kWaitMs));
     ::PostMessageW(main, WM_COMMAND, kSave1, 0);
     EXPECT_EQ(AnswerBox(settings, IDNO), L"存檔前是否要先清空白圖框?");
     EXPECT_TRUE(AnswerBox(settings, IDOK).ends_with(L" - Ocean"));

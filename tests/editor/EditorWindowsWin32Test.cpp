@@ -422,9 +422,14 @@ TEST_F(EditorWindowsTest, SavingNamesTheShowWritesBothFilesAndRefusesBadNames) {
 }
 
 TEST_F(EditorWindowsTest, TheClearDialogListsSaversAndDeletesTheChosenOnes) {
-  for (const wchar_t* name : {L"Ocean.fms", L"Ocean.scr", L"Lake.fms", L"Lake.scr", L"notes.fmsx", L"Lake.txt"})
+  for (const wchar_t* name : {L"Ocean.fms", L"Ocean.scr", L"Lake.fms", L"Lake.scr", L"Sea.fms", L"Sea.scr",
+                              L"notes.fmsx", L"Lake.txt"})
     Write(name, "x");
   ASSERT_TRUE(::CreateDirectoryW(InDir(L"folder.fms").c_str(), nullptr));
+  // A running saver: its file cannot be deleted.
+  HANDLE running = ::CreateFileW(InDir(L"Sea.scr").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(running, INVALID_HANDLE_VALUE);
+  std::wstring kept;
   EditorWindows windows(main_);
   std::set<std::wstring> listed;
   int left = -1;
@@ -438,11 +443,12 @@ TEST_F(EditorWindowsTest, TheClearDialogListsSaversAndDeletesTheChosenOnes) {
           wchar_t item[256] = {};
           ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
           listed.insert(item);
-          if (std::wstring(item) == L"Ocean") ::SendMessageW(list, LB_SETSEL, TRUE, i);
+          if (std::wstring(item) != L"Lake") ::SendMessageW(list, LB_SETSEL, TRUE, i);
         }
         return true;
       },
       PressIn(L"清除舊的螢幕保護", L"清除"),
+      AnswerBox(IDOK, &kept),
       [&] {
         if (Exists(L"Ocean.fms") || Exists(L"Ocean.scr")) return false;
         HWND dialog = VisibleWindowTitled(L"清除舊的螢幕保護");
@@ -452,9 +458,12 @@ TEST_F(EditorWindowsTest, TheClearDialogListsSaversAndDeletesTheChosenOnes) {
       PressIn(L"清除舊的螢幕保護", L"離開"),
   });
   windows.ClearOldSavers();
+  ::CloseHandle(running);
   EXPECT_EQ(script.FailedStep(), 0u);
-  EXPECT_EQ(listed, (std::set<std::wstring>{L"Ocean", L"Lake"}));
-  EXPECT_EQ(left, 1);
+  EXPECT_EQ(listed, (std::set<std::wstring>{L"Ocean", L"Lake", L"Sea"}));
+  EXPECT_EQ(left, 2);  // Lake, not chosen, and Sea, which could not be deleted
+  EXPECT_TRUE(kept.ends_with(L"\r\n\r\nSea"));
+  EXPECT_TRUE(Exists(L"Sea.fms"));
   EXPECT_TRUE(Exists(L"Lake.fms") && Exists(L"Lake.scr") && Exists(L"notes.fmsx") && Exists(L"Lake.txt"));
   ::RemoveDirectoryW(InDir(L"folder.fms").c_str());
 }

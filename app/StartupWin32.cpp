@@ -148,8 +148,10 @@ int RunModes(HINSTANCE instance) {
   if (Mode == SaverMode::Configure) {
     editor = std::make_unique<TPMain>();
     if (editor->CreateForm() == nullptr) return 0;
+    // The edit window, saving and the clear dialog.
     companions = std::make_unique<EditorWindows>(*editor);
     editor->SetCompanions(companions.get());
+    companions->EditWindow();
     application.SetMainForm(editor.get());
   } else {
     application.SetShowMainForm(false);

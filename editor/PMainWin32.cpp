@@ -541,6 +541,8 @@ void TPMain::ClearEmptyFrame1Click() { strip_.ClearEmptyFrames(); }
 void TPMain::RandomEffect1Click() {
   strip_.RandomEffect1Click();
   MainMenu().SetChecked("RandomEffect1", strip_.RandomEffectTicked());
+  // The current frame's effect may have changed: the edit window reloads.
+  strip_.CurrentFrameChanged();
 }
 
 void TPMain::ALL1Click() {
@@ -571,6 +573,8 @@ void TPMain::HideEditWindow1Click() {
 void TPMain::Both1Click() {
   strip_.Both1Click();
   MainMenu().SetChecked("Both1", strip_.ScrollBoth());
+  // The current slot may show another entry now: the edit window reloads.
+  strip_.CurrentFrameChanged();
 }
 
 void TPMain::About1Click() { ShowAboutBox(Handle()); }

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "editor/Thumbnails.h"
 #include "fade/PictureLoader.h"
 #include "fade/Resample.h"
 #include "platform/PictureLoaderWin32.h"
@@ -143,6 +144,29 @@ TEST(WicGraphicWin32Test, ScaledDrawingResamplesTheWholePictureAndKeepsTheResult
     EXPECT_EQ(std::vector<std::uint8_t>(again.Bits(), again.Bits() + again.ByteSize()),
               std::vector<std::uint8_t>(drawn.Bits(), drawn.Bits() + drawn.ByteSize()));
   }
+}
+
+// The strip's thumbnails of these kinds: upright, of the thumbnail size; a
+// kind the system cannot decode is a picture that cannot be read.
+TEST(WicGraphicWin32Test, ThumbnailsAreUprightAndAnUndecodableKindIsNotRead) {
+  InstallWin32Graphics();
+  BgraFrame wide{300, 200, {}};
+  for (int i = 0; i < 300 * 200; ++i) wide.pixels.insert(wide.pixels.end(), {0, 0, 255, 255});
+  const std::string png = testing::WriteTempFile("velmora-wic-thumb.png", testing::EncodePng(wide));
+  const std::string tif = testing::WriteTempFile("velmora-wic-thumb.tif", testing::MakeTiff(kSix, 6));
+  const std::string webp = testing::WriteTempFile(
+      "velmora-wic-thumb.webp", {'R', 'I', 'F', 'F', 26, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L', 14, 0, 0, 0,
+                                 0x2F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  const MemoryImage24 pngThumb = RenderThumbnail(png);
+  EXPECT_EQ(pngThumb.Width(), 111);
+  EXPECT_EQ(pngThumb.Height(), 74);
+  EXPECT_EQ(pngThumb.PixelAt(55, 37), kRed);
+  const MemoryImage24 tifThumb = RenderThumbnail(tif);
+  EXPECT_EQ(tifThumb.Width(), 74);  // stored 3 x 2, shown 2 x 3
+  EXPECT_EQ(tifThumb.Height(), 111);
+  EXPECT_EQ(tifThumb.PixelAt(0, 0), kD);
+  EXPECT_THROW(RenderThumbnail(webp), EPictureError);
+  for (const std::string& path : {png, tif, webp}) ::DeleteFileA(path.c_str());
 }
 
 // Pictures are loaded and drawn on worker threads too (prefetching,

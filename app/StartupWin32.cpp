@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/PlaceholderMainWin32.h"
 #include "app/Startup.h"
+#include "editor/PMainWin32.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/HandlesWin32.h"
 #include "platform/PictureLoaderWin32.h"
@@ -141,10 +141,10 @@ int RunModes(HINSTANCE instance) {
   }
 
   // 10. The windows of the mode.
-  std::unique_ptr<PlaceholderMain> editor;
+  std::unique_ptr<TPMain> editor;
   std::unique_ptr<TScrn> scrn;
   if (Mode == SaverMode::Configure) {
-    editor = std::make_unique<PlaceholderMain>();
+    editor = std::make_unique<TPMain>();
     if (editor->CreateForm() == nullptr) return 0;
     application.SetMainForm(editor.get());
   } else {

@@ -11,6 +11,7 @@
 
 #include "editor/ThumbnailRules.h"
 #include "fade/BmpGraphic.h"
+#include "fade/Exif.h"
 #include "fade/JpegGraphic.h"
 #include "fade/PictureLoader.h"
 #include "fade/Resample.h"
@@ -43,30 +44,39 @@ std::optional<Rect> EmbeddedPictureArea(const Image24& embedded, int pictureWidt
   if (w <= 0 || h <= 0 || !fit) return std::nullopt;
   // The photo's proportions inside the embedded picture: it fills the whole
   // width or the whole height; the rest, if any, must be dark bars.
+  // Compression smears the edge between a bar and the picture over a pixel
+  // or two: the bars are checked, and the picture taken, a pixel away from it.
   Rect area{0, 0, w, h};
+  Rect checked = area;  // outside it: the bars
   const std::int64_t across = std::int64_t(w) * pictureHeight;  // compare w/h with pw/ph
   const std::int64_t down = std::int64_t(h) * pictureWidth;
   if (across > down) {
     // Wider than the photo: the photo spans the height, bars left and right.
     const double contentWidth = double(h) * pictureWidth / pictureHeight;
     const double bar = (w - contentWidth) / 2;
-    if (bar >= 1) area = Rect{int(std::ceil(bar)), 0, int(std::floor(w - bar)), h};
+    if (bar >= 1) {
+      checked = Rect{int(std::floor(bar)) - 1, 0, w - int(std::floor(bar)) + 1, h};
+      area = Rect{int(std::ceil(bar)) + 1, 0, w - int(std::ceil(bar)) - 1, h};
+    }
   } else if (down > across) {
     const double contentHeight = double(w) * pictureHeight / pictureWidth;
     const double bar = (h - contentHeight) / 2;
-    if (bar >= 1) area = Rect{0, int(std::ceil(bar)), w, int(std::floor(h - bar))};
+    if (bar >= 1) {
+      checked = Rect{0, int(std::floor(bar)) - 1, w, h - int(std::floor(bar)) + 1};
+      area = Rect{0, int(std::ceil(bar)) + 1, w, h - int(std::ceil(bar)) - 1};
+    }
   }
   if (area.Width() < fit->width || area.Height() < fit->height) return std::nullopt;
   if (area.Width() == w && area.Height() == h) return area;
-  // Bars: every pixel outside the area must be near black, else the small
-  // picture is a stretched one of other proportions.
+  // Bars: every pixel outside the checked part must be near black, else the
+  // small picture is a stretched one of other proportions.
   constexpr int kDark = 40;
   for (int y = 0; y < h; ++y) {
     const std::uint8_t* row = embedded.Row(y);
-    const bool inRows = y >= area.top && y < area.bottom;
+    const bool inRows = y >= checked.top && y < checked.bottom;
     for (int x = 0; x < w; ++x) {
-      if (inRows && x >= area.left && x < area.right) {
-        x = area.right - 1;
+      if (inRows && x >= checked.left && x < checked.right) {
+        x = checked.right - 1;
         continue;
       }
       const std::uint8_t* p = row + std::size_t(x) * 3;
@@ -74,35 +84,6 @@ std::optional<Rect> EmbeddedPictureArea(const Image24& embedded, int pictureWidt
     }
   }
   return area;
-}
-
-std::optional<ThumbnailSize> JpegFrameSize(const std::vector<std::uint8_t>& bytes) {
-  const std::size_t size = bytes.size();
-  if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return std::nullopt;
-  std::size_t at = 2;
-  while (at + 1 < size) {
-    if (bytes[at] != 0xFF) return std::nullopt;
-    while (at < size && bytes[at] == 0xFF) ++at;  // fill bytes
-    if (at >= size) return std::nullopt;
-    const std::uint8_t marker = bytes[at++];
-    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
-    if (marker == 0xD9 || marker == 0xDA || at + 2 > size) return std::nullopt;
-    const std::size_t length = std::size_t(bytes[at]) << 8 | bytes[at + 1];
-    if (length < 2) return std::nullopt;
-    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-    if (frame) {
-      if (length < 7 || at + 7 > size) return std::nullopt;
-      const int height = bytes[at + 3] << 8 | bytes[at + 4];
-      const int width = bytes[at + 5] << 8 | bytes[at + 6];
-      return ThumbnailSize{width, height};
-    }
-    at += length;
-  }
-  return std::nullopt;
-}
-
-std::optional<std::vector<std::uint8_t>> EmbeddedJpegPicture(const std::vector<std::uint8_t>&) {
-  return std::nullopt;
 }
 
 namespace {
@@ -114,17 +95,25 @@ bool IsJpegName(const std::string& path) {
 
 MemoryImage24 SizedImage(const ThumbnailSize& size) { return MemoryImage24(size.width, size.height); }
 
-std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes, int width, int height) {
-  const std::optional<std::vector<std::uint8_t>> small = EmbeddedJpegPicture(bytes);
-  if (!small) return std::nullopt;
+// The thumbnail from the small picture a camera embedded in the photo, when
+// it can stand for the photo. Only for photos stored upright: for the others
+// the photo itself is decoded, so that the thumbnail shows the picture as
+// the show does.
+std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes) {
+  const ExifInfo exif = ReadExif(bytes);
+  if (!exif.HasThumbnail() || exif.orientation != kOrientationNormal) return std::nullopt;
+  const std::optional<PictureSize> size = ReadJpegFrameSize(bytes.data(), bytes.size());
+  if (!size) return std::nullopt;
+  const auto small = bytes.begin() + std::ptrdiff_t(exif.thumbnailOffset);
   try {
-    const auto graphic = JpegGraphic::FromBytes(*small, "embedded picture");
+    const auto graphic = JpegGraphic::FromBytes(
+        std::vector<std::uint8_t>(small, small + std::ptrdiff_t(exif.thumbnailLength)), "embedded picture");
     MemoryImage24 decoded(graphic->Width(), graphic->Height());
     graphic->Draw(decoded, 0, 0);
     if (graphic->LastDecodeWarnings() != 0) return std::nullopt;
-    const std::optional<Rect> area = EmbeddedPictureArea(decoded, width, height);
+    const std::optional<Rect> area = EmbeddedPictureArea(decoded, size->width, size->height);
     if (!area) return std::nullopt;
-    const ThumbnailSize fit = *FitThumbnail(width, height);
+    const ThumbnailSize fit = *FitThumbnail(size->width, size->height);
     MemoryImage24 image = SizedImage(fit);
     ResampleBgr(decoded.Row(area->top) + std::size_t(area->left) * 3, area->Width(), area->Height(),
                 std::size_t(decoded.Stride()), image, Rect{0, 0, fit.width, fit.height});
@@ -138,11 +127,9 @@ std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes
 
 MemoryImage24 RenderJpegThumbnail(std::vector<std::uint8_t> bytes, const std::string& name,
                                   ThumbnailRoute* route) {
-  if (const auto size = JpegFrameSize(bytes)) {
-    if (auto image = FromEmbedded(bytes, size->width, size->height)) {
-      if (route) *route = ThumbnailRoute::EmbeddedPicture;
-      return std::move(*image);
-    }
+  if (auto image = FromEmbedded(bytes)) {
+    if (route) *route = ThumbnailRoute::EmbeddedPicture;
+    return std::move(*image);
   }
   const auto graphic = JpegGraphic::FromBytes(std::move(bytes), name);
   const ThumbnailSize fit = *FitThumbnail(graphic->Width(), graphic->Height());
@@ -183,7 +170,7 @@ void ThumbnailStore::Keep(std::int32_t n, MemoryImage24 image) {
 bool ThumbnailStore::Make(const std::string& path, std::int32_t n) {
   const std::filesystem::path file = FileName(n);
   std::error_code ignored;
-  std::filesystem::remove(file, ignored);
+  if (!folder_.empty()) std::filesystem::remove(file, ignored);
   {
     std::lock_guard lock(memoryMutex_);
     inMemory_.erase(n);
@@ -197,19 +184,19 @@ bool ThumbnailStore::Make(const std::string& path, std::int32_t n) {
     return false;
   }
   bool written = false;
-  try {
-    const std::vector<std::uint8_t> bmp = EncodeBmp(image);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
-    out.close();
-    written = !out.fail();
-  } catch (const std::exception&) {
-    written = false;
+  if (!folder_.empty()) {
+    try {
+      const std::vector<std::uint8_t> bmp = EncodeBmp(image);
+      std::ofstream out(file, std::ios::binary | std::ios::trunc);
+      out.write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
+      out.close();
+      written = !out.fail();
+    } catch (const std::exception&) {
+      written = false;
+    }
+    if (!written) std::filesystem::remove(file, ignored);  // no half-written file is left to be read
   }
-  if (!written) {
-    std::filesystem::remove(file, ignored);  // no half-written file is left to be read
-    Keep(n, std::move(image));
-  }
+  if (!written) Keep(n, std::move(image));
   return true;
 }
 
@@ -270,6 +257,7 @@ std::shared_ptr<const MemoryImage24> ThumbnailStore::Load(std::int32_t n) const 
     std::lock_guard lock(memoryMutex_);
     if (const auto it = inMemory_.find(n); it != inMemory_.end()) return it->second;
   }
+  if (folder_.empty()) return nullptr;
   std::ifstream in(FileName(n), std::ios::binary);
   if (!in) return nullptr;
   const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -287,7 +275,8 @@ bool ThumbnailStore::InMemory(std::int32_t n) const {
 
 void ThumbnailStore::DeleteAll(std::int32_t below) {
   std::error_code ignored;
-  for (std::int32_t n = 1; n < below; ++n) std::filesystem::remove(FileName(n), ignored);
+  if (!folder_.empty())
+    for (std::int32_t n = 1; n < below; ++n) std::filesystem::remove(FileName(n), ignored);
   std::lock_guard lock(memoryMutex_);
   inMemory_.erase(inMemory_.begin(), inMemory_.lower_bound(below));
 }

@@ -75,7 +75,7 @@ using ThumbnailProgress = std::function<void(std::size_t done, std::size_t total
 class ThumbnailStore {
  public:
   // Thumbnails go to files in folder, which should exist; when it cannot be
-  // written they are kept in memory.
+  // written they are kept in memory. An empty folder keeps them all in memory.
   explicit ThumbnailStore(std::filesystem::path folder);
   ThumbnailStore(const ThumbnailStore&) = delete;
   ThumbnailStore& operator=(const ThumbnailStore&) = delete;

@@ -31,6 +31,9 @@ class EditorThumbnails {
 
   // MakeThumbnail(path, n): see ThumbnailStore::Make.
   bool Make(const std::string& path, std::int32_t n);
+  // Tells of thumbnails up to number highest made through Store().MakeMany,
+  // so that the destructor deletes them too.
+  void NoteMade(std::int32_t highest);
 
   // Thumbnail n as a 24-bit DIB section for a picture control to stretch;
   // empty when there is none.
@@ -47,8 +50,8 @@ class EditorThumbnails {
   bool closed_ = false;
 };
 
-// A folder under the user's temporary folder made for this run; empty path
-// when none could be made.
+// A new folder under the user's temporary folder (GetTempPathW) named
+// prefix + process id + "-" + a number; empty path when none could be made.
 std::filesystem::path CreateRunFolder(const wchar_t* prefix);
 
 }  // namespace velmora

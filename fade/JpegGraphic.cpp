@@ -10,6 +10,7 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
+#include "fade/Exif.h"
 #include "fade/PictureLoader.h"
 #include "fade/Resample.h"
 
@@ -45,6 +46,23 @@ void OnErrorExit(j_common_ptr cinfo) {
 
 // Warnings are counted by the library's own emit_message; nothing is printed.
 void OnOutputMessage(j_common_ptr) {}
+
+// The library calls its progress monitor at every scanline call and at every
+// row of coefficients it takes in (a progressive picture takes in all of them
+// before its first scanline). A set cancel flag leaves the decode there the
+// way a fatal error does.
+struct ProgressManager {
+  jpeg_progress_mgr pub;  // first, so cinfo->progress can be cast back
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+void OnProgress(j_common_ptr cinfo) {
+  auto* progress = reinterpret_cast<ProgressManager*>(cinfo->progress);
+  if (!progress->cancel->load(std::memory_order_relaxed)) return;
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  std::snprintf(err->message, sizeof err->message, "cancelled");
+  std::longjmp(err->jump, 1);
+}
 
 // Where decoded rows go. Place(y) gives the memory for output row y (BGR,
 // output-width pixels); Done(y) is called once row y is there and returns
@@ -128,6 +146,15 @@ class Decoder {
     return int(jpeg_read_scanlines(&cinfo_, rows, JDIMENSION(count)));
   }
 
+  // Makes the decode give up once *cancel is set (nullptr: never).
+  void SetCancel(const std::atomic<bool>* cancel) {
+    if (!ok_ || cancel == nullptr) return;
+    progress_ = ProgressManager{};
+    progress_.pub.progress_monitor = &OnProgress;
+    progress_.cancel = cancel;
+    cinfo_.progress = &progress_.pub;
+  }
+
   jpeg_decompress_struct& Info() { return cinfo_; }
   const char* Message() const { return err_.message; }
   int Warnings() const { return int(err_.pub.num_warnings); }
@@ -146,6 +173,7 @@ class Decoder {
 
   jpeg_decompress_struct cinfo_;
   ErrorManager err_;
+  ProgressManager progress_;
   bool ok_ = false;
 };
 
@@ -169,19 +197,30 @@ void CmykToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool inve
 }
 
 struct DecodeOutcome {
-  bool started = false;  // false: nothing was decoded, the sink saw nothing
-  bool fatal = false;    // a fatal error cut the picture short
+  bool started = false;    // false: nothing was decoded, the sink saw nothing
+  bool fatal = false;      // a fatal error cut the picture short
+  bool cancelled = false;  // given up on request; what the sink holds is partial
   int warnings = 0;
 };
 
+bool IsSet(const std::atomic<bool>* flag) { return flag != nullptr && flag->load(std::memory_order_relaxed); }
+
 // Decodes at scaleNum/8 into sink. After a fatal error in the middle of the
 // picture the remaining rows are handed on black, so a sink that began always
-// sees a whole picture.
-DecodeOutcome Decode(const std::vector<std::uint8_t>& bytes, int scaleNum, bool reduced, RowSink& sink) {
+// sees a whole picture; a cancelled decode hands on nothing more.
+DecodeOutcome Decode(const std::vector<std::uint8_t>& bytes, int scaleNum, bool reduced, RowSink& sink,
+                     const std::atomic<bool>* cancel = nullptr) {
   DecodeOutcome outcome;
-  Decoder decoder(bytes.data(), bytes.size());
-  if (!decoder.ReadHeader() || !decoder.HasSupportedColorSpace() || !decoder.Start(scaleNum, reduced, sink.PrefersFourBytes()))
+  if (IsSet(cancel)) {
+    outcome.cancelled = true;
     return outcome;
+  }
+  Decoder decoder(bytes.data(), bytes.size());
+  decoder.SetCancel(cancel);
+  if (!decoder.ReadHeader() || !decoder.HasSupportedColorSpace() || !decoder.Start(scaleNum, reduced, sink.PrefersFourBytes())) {
+    outcome.cancelled = IsSet(cancel);
+    return outcome;
+  }
   jpeg_decompress_struct& info = decoder.Info();
   const int width = int(info.output_width);
   const int height = int(info.output_height);
@@ -204,6 +243,10 @@ DecodeOutcome Decode(const std::vector<std::uint8_t>& bytes, int scaleNum, bool 
       rows[i] = cmyk ? &cmykRows[std::size_t(i) * std::size_t(width) * 4] : sink.Place(y + i);
     const int got = decoder.ReadRows(rows, batch);
     if (got <= 0) {
+      if (IsSet(cancel)) {
+        outcome.cancelled = true;
+        return outcome;
+      }
       outcome.fatal = true;
       break;
     }
@@ -266,6 +309,58 @@ class PlaceSink final : public RowSink {
   int visibleRight_ = 0;
   int lastRow_ = -1;
   bool direct_ = false;
+  std::vector<std::uint8_t> scratch_;
+};
+
+// Output rows of a picture stored turned, put upright with the top-left
+// corner of the upright picture at (x, y) of a target, clipped.
+class OrientSink final : public RowSink {
+ public:
+  OrientSink(Image24& target, int x, int y, int orientation)
+      : target_(target), x_(x), y_(y), orientation_(orientation) {}
+
+  void Begin(int width, int height, int) override {
+    width_ = width;
+    scratch_.resize(std::size_t(width) * 3 * kRowBatch);
+    // Upright place of stored pixel (sx, sy):
+    // (ax + bx * sx + cx * sy, ay + by * sx + cy * sy).
+    const int sw1 = width - 1, sh1 = height - 1;
+    switch (orientation_) {
+      case 2: ax_ = sw1, bx_ = -1, cy_ = 1; break;
+      case 3: ax_ = sw1, bx_ = -1, ay_ = sh1, cy_ = -1; break;
+      case 4: bx_ = 1, ay_ = sh1, cy_ = -1; break;
+      case 5: cx_ = 1, by_ = 1; break;
+      case 6: ax_ = sh1, cx_ = -1, by_ = 1; break;
+      case 7: ax_ = sh1, cx_ = -1, ay_ = sw1, by_ = -1; break;
+      case 8: cx_ = 1, ay_ = sw1, by_ = -1; break;
+      default: bx_ = 1, cy_ = 1; break;
+    }
+  }
+  std::uint8_t* Place(int y) override {
+    return scratch_.data() + std::size_t(y % kRowBatch) * std::size_t(width_) * 3;
+  }
+  bool Done(int y) override {
+    const std::uint8_t* src = Place(y);
+    int ux = x_ + ax_ + cx_ * y;
+    int uy = y_ + ay_ + cy_ * y;
+    const int tw = target_.Width(), th = target_.Height();
+    for (int sx = 0; sx < width_; ++sx, src += 3, ux += bx_, uy += by_) {
+      if (ux < 0 || uy < 0 || ux >= tw || uy >= th) continue;
+      std::uint8_t* dst = target_.Row(uy) + std::size_t(ux) * 3;
+      dst[0] = src[0];
+      dst[1] = src[1];
+      dst[2] = src[2];
+    }
+    return true;
+  }
+
+ private:
+  Image24& target_;
+  int x_;
+  int y_;
+  int orientation_;
+  int width_ = 0;
+  int ax_ = 0, bx_ = 0, cx_ = 0, ay_ = 0, by_ = 0, cy_ = 0;
   std::vector<std::uint8_t> scratch_;
 };
 
@@ -376,8 +471,8 @@ JpegGraphic::JpegGraphic(std::vector<std::uint8_t> bytes, const std::string& nam
   if (!decoder.ReadHeader())
     throw EPictureError(name_ + ": not a readable JPEG picture (" + decoder.Message() + ")");
   const jpeg_decompress_struct& info = decoder.Info();
-  width_ = int(info.image_width);
-  height_ = int(info.image_height);
+  storedWidth_ = width_ = int(info.image_width);
+  storedHeight_ = height_ = int(info.image_height);
   components_ = info.num_components;
   if (width_ <= 0 || height_ <= 0)
     throw EPictureError(name_ + ": the JPEG picture has no pixels");
@@ -386,6 +481,10 @@ JpegGraphic::JpegGraphic(std::vector<std::uint8_t> bytes, const std::string& nam
                         std::to_string(height_) + " pixels)");
   if (!decoder.HasSupportedColorSpace())
     throw EPictureError(name_ + ": the JPEG picture's colour format is not supported");
+  orientation_ = ReadExif(bytes_).orientation;
+  const PictureSize upright = OrientedSize(orientation_, storedWidth_, storedHeight_);
+  width_ = upright.width;
+  height_ = upright.height;
 }
 
 int JpegGraphic::LastDecodeWarnings() const {
@@ -398,6 +497,54 @@ void JpegGraphic::DropCache() const {
   cached_.reset();
 }
 
+bool JpegGraphic::DecodeNatural(Image24& target, int x, int y, const std::atomic<bool>* cancel) const {
+  DecodeOutcome outcome;
+  if (orientation_ == kOrientationNormal) {
+    PlaceSink sink(target, x, y);
+    outcome = Decode(bytes_, 8, false, sink, cancel);
+  } else {
+    OrientSink sink(target, x, y, orientation_);
+    outcome = Decode(bytes_, 8, false, sink, cancel);
+  }
+  if (outcome.cancelled) return false;
+  lastWarnings_ = outcome.warnings;
+  if (!outcome.started) target.FillRect(Rect{x, y, x + width_, y + height_}, kBlack);
+  return true;
+}
+
+std::shared_ptr<MemoryImage24> JpegGraphic::Render(int width, int height, const std::atomic<bool>* cancel) const {
+  // Decoded and resampled as stored, at the drawn size turned back, then
+  // put upright.
+  const PictureSize stored = OrientedSize(orientation_, width, height);
+  const int scale = ChooseJpegScale(storedWidth_, storedHeight_, stored.width, stored.height);
+  const bool reduce = stored.width < storedWidth_ && stored.height < storedHeight_;
+  auto image = std::make_shared<MemoryImage24>(stored.width, stored.height);
+  ResampleSink sink(*image, Rect{0, 0, stored.width, stored.height});
+  const DecodeOutcome outcome = Decode(bytes_, scale, reduce, sink, cancel);
+  if (outcome.cancelled) return nullptr;
+  lastWarnings_ = outcome.warnings;
+  if (!outcome.started) image->Fill(kBlack);  // MemoryImage24 starts black; kept explicit
+  MakeUpright(*image, orientation_);
+  return image;
+}
+
+bool JpegGraphic::Prepare(int width, int height, const std::atomic<bool>* cancel) const {
+  if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxCachedPixels) return true;
+  std::lock_guard lock(cacheMutex_);
+  if (cached_ && cached_->Width() == width && cached_->Height() == height) return true;
+  std::shared_ptr<MemoryImage24> image;
+  if (width == width_ && height == height_) {
+    // What a natural-size draw decodes, kept for Draw.
+    image = std::make_shared<MemoryImage24>(width, height);
+    if (!DecodeNatural(*image, 0, 0, cancel)) return false;
+  } else {
+    image = Render(width, height, cancel);
+    if (!image) return false;
+  }
+  cached_ = std::move(image);
+  return true;
+}
+
 void JpegGraphic::Draw(Image24& target, int x, int y) const {
   std::lock_guard lock(cacheMutex_);
   if (cached_ && cached_->Width() == width_ && cached_->Height() == height_) {
@@ -405,10 +552,7 @@ void JpegGraphic::Draw(Image24& target, int x, int y) const {
     return;
   }
   if (x >= target.Width() || y >= target.Height() || x + width_ <= 0 || y + height_ <= 0) return;
-  PlaceSink sink(target, x, y);
-  const DecodeOutcome outcome = Decode(bytes_, 8, false, sink);
-  lastWarnings_ = outcome.warnings;
-  if (!outcome.started) target.FillRect(Rect{x, y, x + width_, y + height_}, kBlack);
+  DecodeNatural(target, x, y, nullptr);
 }
 
 void JpegGraphic::StretchDraw(Image24& target, const Rect& rect) const {
@@ -424,19 +568,20 @@ void JpegGraphic::StretchDraw(Image24& target, const Rect& rect) const {
     target.Draw(*cached_, rect.left, rect.top);
     return;
   }
-  const int scale = ChooseJpegScale(width_, height_, w, h);
-  const bool reduce = w < width_ && h < height_;
   if (static_cast<long long>(w) * h <= kMaxCachedPixels) {
-    auto image = std::make_shared<MemoryImage24>(w, h);
-    ResampleSink sink(*image, Rect{0, 0, w, h});
-    const DecodeOutcome outcome = Decode(bytes_, scale, reduce, sink);
-    lastWarnings_ = outcome.warnings;
-    if (!outcome.started) image->Fill(kBlack);  // MemoryImage24 starts black; kept explicit
+    std::shared_ptr<MemoryImage24> image = Render(w, h, nullptr);
     target.Draw(*image, rect.left, rect.top);
     cached_ = std::move(image);
     return;
   }
+  if (orientation_ != kOrientationNormal) {
+    // Too large to keep, and turned: drawn through a picture of its own.
+    target.Draw(*Render(w, h, nullptr), rect.left, rect.top);
+    return;
+  }
   // Too large to keep: only the visible part is computed, straight into the target.
+  const int scale = ChooseJpegScale(width_, height_, w, h);
+  const bool reduce = w < width_ && h < height_;
   ResampleSink sink(target, rect);
   const DecodeOutcome outcome = Decode(bytes_, scale, reduce, sink);
   lastWarnings_ = outcome.warnings;

@@ -12,8 +12,13 @@
 // middle) stays grey or black as the decoder leaves it. Grayscale pictures
 // come out grey; CMYK and YCCK pictures are converted to RGB (Adobe's
 // inverted CMYK included).
+//
+// Orientation: the picture is what its Exif orientation tag says it shows,
+// turned upright. Width and Height are the upright size, and every draw,
+// natural size or scaled, comes out upright.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -57,6 +62,14 @@ class JpegGraphic final : public Graphic {
 
   // Number of components in the file (1 gray, 3 colour, 4 CMYK/YCCK).
   int Components() const { return components_; }
+  // The Exif orientation (1..8) the pixels are turned by; 1 without a tag.
+  int Orientation() const { return orientation_; }
+
+  // Decodes the picture at width x height (upright) into the kept result
+  // that the next StretchDraw to that size copies, as a draw would, without
+  // drawing. May run on another thread than the draws. Gives up between
+  // scanlines once *cancel is set and returns false, keeping nothing.
+  bool Prepare(int width, int height, const std::atomic<bool>* cancel = nullptr) const;
   // Warnings (corrupt data) reported by the last decode; for tests.
   int LastDecodeWarnings() const;
   // Frees the kept result of the last scaled draw.
@@ -65,9 +78,19 @@ class JpegGraphic final : public Graphic {
  private:
   std::vector<std::uint8_t> bytes_;
   std::string name_;
-  int width_ = 0;
-  int height_ = 0;
+  int width_ = 0;   // upright
+  int height_ = 0;  // upright
+  int storedWidth_ = 0;
+  int storedHeight_ = 0;
   int components_ = 0;
+  int orientation_ = 1;
+
+  // Decodes at natural size, upright, with the top-left corner at (x, y)
+  // of target; false when cancelled. Called with cacheMutex_ held.
+  bool DecodeNatural(Image24& target, int x, int y, const std::atomic<bool>* cancel) const;
+  // The picture scaled to width x height, upright; nullptr when cancelled.
+  // Called with cacheMutex_ held.
+  std::shared_ptr<MemoryImage24> Render(int width, int height, const std::atomic<bool>* cancel) const;
 
   // The last scaled draw, for drawing the same size again. Pictures are
   // shared between holders, so the cache is guarded.

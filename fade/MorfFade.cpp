@@ -153,6 +153,21 @@ void TMorfFade::MouseEnter() { FireEvent(OnMouseEnter); }
 void TMorfFade::MouseLeave() { FireEvent(OnMouseLeave); }
 void TMorfFade::Click() { FireEvent(OnClick); }
 
+Rect FitRect(int pictureWidth, int pictureHeight, int w, int h) {
+  const double r = double(pictureHeight) / double(pictureWidth);
+  int tw, th;
+  if (double(h) / double(w) > r) {
+    tw = w;
+    th = Trunc(double(w) * r);
+  } else {
+    th = h;
+    tw = Trunc(double(h) / r);
+  }
+  const int left = Trunc(double(w - tw) / 2.0);
+  const int top = Trunc(double(h - th) / 2.0);
+  return Rect{left, top, left + tw, top + th};
+}
+
 // ---------------------------------------------------------------- Reset
 
 void TMorfFade::Reset() {
@@ -217,19 +232,9 @@ void TMorfFade::PrepareFit(Image24& image, const TPicture& picture, TColor fill)
     DrawIconScaled(image, *graphic, fill, Rect{0, 0, w, h});
     return;
   }
-  const double r = double(graphic->Height()) / double(graphic->Width());
-  int tw, th;
-  if (double(h) / double(w) > r) {
-    tw = w;
-    th = Trunc(double(w) * r);
-  } else {
-    th = h;
-    tw = Trunc(double(h) / r);
-  }
   image.Fill(kBlack);
-  const int left = Trunc(double(w - tw) / 2.0);
-  const int top = Trunc(double(h - th) / 2.0);
-  if (tw > 0 && th > 0) graphic->StretchDraw(image, Rect{left, top, left + tw, top + th});
+  const Rect fit = FitRect(graphic->Width(), graphic->Height(), w, h);
+  if (fit.Width() > 0 && fit.Height() > 0) graphic->StretchDraw(image, fit);
 }
 
 void TMorfFade::ResetNaturalSize() {

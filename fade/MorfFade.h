@@ -36,6 +36,11 @@ class EZeroDivide : public std::runtime_error {
   EZeroDivide() : std::runtime_error("Division by zero") {}
 };
 
+// Where fit mode draws a raster picture or metafile of pictureWidth x
+// pictureHeight (both above 0) in a w x h image (both above 0): proportions
+// kept, centred between black bars. A side may come out 0 (nothing drawn).
+Rect FitRect(int pictureWidth, int pictureHeight, int w, int h);
+
 class TMorfFade;
 using TNotifyEvent = std::function<void(TMorfFade& sender)>;
 

@@ -32,6 +32,9 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
+// The cancel flag of the current PictureReadCancelScope on this thread.
+thread_local const std::atomic<bool>* readCancel = nullptr;
+
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -82,6 +85,8 @@ std::vector<std::uint8_t> ReadPictureFile(const std::string& path) {
   }
   std::uint8_t chunk[65536];
   for (;;) {
+    if (readCancel && readCancel->load(std::memory_order_relaxed))
+      throw EPictureError(path + ": reading cancelled");
     const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
     if (got == 0) break;
     if (bytes.size() + got > kMaxPictureFileBytes) throw EPictureError(path + ": the file is too large");
@@ -90,5 +95,11 @@ std::vector<std::uint8_t> ReadPictureFile(const std::string& path) {
   if (std::ferror(file.get())) throw EPictureError(path + ": cannot read the file");
   return bytes;
 }
+
+PictureReadCancelScope::PictureReadCancelScope(const std::atomic<bool>& flag) : previous_(readCancel) {
+  readCancel = &flag;
+}
+
+PictureReadCancelScope::~PictureReadCancelScope() { readCancel = previous_; }
 
 }  // namespace velmora

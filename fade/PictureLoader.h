@@ -5,6 +5,7 @@
 // icons) at start-up through RegisterGraphicOpener.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -50,5 +51,19 @@ std::shared_ptr<const Graphic> LoadGraphic(const std::string& path);
 // The whole content of a file; throws EPictureError naming the file when it
 // cannot be read or is larger than kMaxPictureFileBytes.
 std::vector<std::uint8_t> ReadPictureFile(const std::string& path);
+
+// While a scope lives, ReadPictureFile on its thread gives up with
+// EPictureError between chunks of the file once flag is set: a picture
+// loaded ahead on a worker thread stops reading when it is no longer wanted.
+class PictureReadCancelScope {
+ public:
+  explicit PictureReadCancelScope(const std::atomic<bool>& flag);
+  ~PictureReadCancelScope();
+  PictureReadCancelScope(const PictureReadCancelScope&) = delete;
+  PictureReadCancelScope& operator=(const PictureReadCancelScope&) = delete;
+
+ private:
+  const std::atomic<bool>* previous_;
+};
 
 }  // namespace velmora

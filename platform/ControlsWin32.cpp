@@ -375,6 +375,10 @@ bool Control::OnMouseUp(MouseButton button, int x, int y, WPARAM keys) {
   handler(*this, button, x, y, keys);
   return true;
 }
+bool Control::OnDoubleClick(MouseButton button, int x, int y, WPARAM keys) {
+  return OnMouseDown(button, x, y, keys);
+}
+
 bool Control::OnMouseMove(int x, int y, WPARAM keys) {
   if (!onMouseMove) return false;
   MouseMoveHandler handler = onMouseMove;
@@ -554,6 +558,10 @@ DWORD StaticText::StyleFor(const ControlSpec& spec) const {
 DWORD StaticText::ExStyleFor(const ControlSpec&) const { return 0; }
 
 const wchar_t* Bevel::StandardClass() const { return L"STATIC"; }
+void Bevel::Setup(const ControlSpec& spec) {
+  // An etched static may size itself; the line keeps the designed place.
+  SetPlace(spec.x, spec.y, spec.width, spec.height);
+}
 DWORD Bevel::StyleFor(const ControlSpec& spec) const {
   if (spec.height <= 2) return SS_ETCHEDHORZ;
   if (spec.width <= 2) return SS_ETCHEDVERT;
@@ -772,8 +780,10 @@ bool ScrollBar::OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
   info.cbSize = sizeof(info);
   info.fMask = SIF_TRACKPOS;
   int track = static_cast<short>(HIWORD(wParam));
-  if ((code == SB_THUMBTRACK || code == SB_THUMBPOSITION) && ::GetScrollInfo(Handle(), SB_CTL, &info)) {
-    // The 32-bit track position; the message carries only 16 bits.
+  if ((code == SB_THUMBTRACK || code == SB_THUMBPOSITION) && max_ > 32767 &&
+      ::GetScrollInfo(Handle(), SB_CTL, &info)) {
+    // The message carries only 16 bits; larger ranges read the 32-bit
+    // track position (valid only while the box is dragged).
     track = info.nTrackPos;
   }
   const int position = PositionForCode(code, position_, track);
@@ -790,6 +800,16 @@ bool ScrollBar::OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 
 const wchar_t* GroupBox::StandardClass() const { return L"BUTTON"; }
 DWORD GroupBox::StyleFor(const ControlSpec&) const { return BS_GROUPBOX; }
+
+void GroupBox::Setup(const ControlSpec& spec) {
+  if (spec.fontColour != kDefaultColour) DropTheme(Handle());
+}
+
+void GroupBox::SendToBack() {
+  // Below the controls inside it, which are its siblings: the frame must not
+  // paint over them.
+  ::SetWindowPos(Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
 
 LRESULT GroupBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   // Clicks go to the controls inside the frame, which lie below it.

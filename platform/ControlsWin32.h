@@ -173,6 +173,9 @@ class Control : public Window {
   bool OnMouseDown(MouseButton button, int x, int y, WPARAM keys) override;
   bool OnMouseUp(MouseButton button, int x, int y, WPARAM keys) override;
   bool OnMouseMove(int x, int y, WPARAM keys) override;
+  // A second press soon after the first is a press like any other (the
+  // classes ask for double clicks only so that the press is not lost).
+  bool OnDoubleClick(MouseButton button, int x, int y, WPARAM keys) override;
 
   // Sets the colours on a DC for WM_CTLCOLOR* of this control and returns
   // the brush: the control's colour, else `fallback`.
@@ -265,6 +268,7 @@ class Bevel : public Control {
  protected:
   const wchar_t* StandardClass() const override;
   DWORD StyleFor(const ControlSpec& spec) const override;
+  void Setup(const ControlSpec& spec) override;
 };
 
 // A picture control of our own class: empty (the parent's background), a
@@ -352,9 +356,15 @@ class ScrollBar : public Control {
 // the box, so their notifications reach our own windows; the form keeps
 // them in table order as the group's children.
 class GroupBox : public Control {
+ public:
+  // Puts the frame below its siblings (done by the form once the controls
+  // inside it exist, which a window manager may stack below it).
+  void SendToBack();
+
  protected:
   const wchar_t* StandardClass() const override;
   DWORD StyleFor(const ControlSpec& spec) const override;
+  void Setup(const ControlSpec& spec) override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 

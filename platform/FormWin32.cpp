@@ -109,8 +109,6 @@ bool Form::CreateForm(const FormSpec& form, std::span<const ControlSpec> control
     faceStorage_ = fontSpec_.face;
     fontSpec_.face = faceStorage_.c_str();
   }
-  designWidth_ = form.clientWidth;
-  designHeight_ = form.clientHeight;
   form_ = this;
   colour_ = kDefaultColour;
 
@@ -137,7 +135,12 @@ bool Form::CreateForm(const FormSpec& form, std::span<const ControlSpec> control
   if (!form.menu.empty()) {
     if (!menu_.Build(form.menu) || !menu_.AttachTo(Handle())) return false;
   }
-  SetClientSize(form.clientWidth, form.clientHeight);
+  if (form.clientWidth > 0 || form.clientHeight > 0 || form.width <= 0 || form.height <= 0) {
+    SetClientSize(form.clientWidth, form.clientHeight);
+  } else {
+    const RECT bounds = Bounds();
+    SetBounds(bounds.left, bounds.top, form.width, form.height);
+  }
   if (form.position == FormPosition::ScreenCenter) CenterOnScreen();
   if (form.position == FormPosition::OwnerCenter && owner != nullptr) {
     RECT ownerRect{};
@@ -172,6 +175,9 @@ bool Form::CreateForm(const FormSpec& form, std::span<const ControlSpec> control
       upDown->SetBuddy(FindControl(entry.spec->associate));
       upDown->SetPosition(entry.spec->position);
     }
+  }
+  for (Control* control : order_) {
+    if (auto* groupBox = dynamic_cast<GroupBox*>(control)) groupBox->SendToBack();
   }
   DockChildren();
   FormCreate();

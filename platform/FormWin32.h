@@ -62,6 +62,7 @@ using ControlFactory = std::unique_ptr<Control> (*)();
 
 // One control of a form. Coordinates are pixels in the client area of the
 // parent control (the form when parent is nullptr); they are not scaled.
+// Designated initializers must name the fields in the order declared here.
 struct ControlSpec {
   const char* name = nullptr;
   ControlKind kind = ControlKind::Label;
@@ -150,6 +151,10 @@ struct FormSpec {
   TColor colour = kButtonFace;
   bool keepOnTop = false;
   std::span<const MenuItemSpec> menu{};  // the main menu bar; empty: none
+  // The outer size (frame included), for forms designed by their window
+  // size; used when clientWidth and clientHeight are 0.
+  int width = 0;
+  int height = 0;
 };
 
 class Form : public Control {
@@ -207,7 +212,7 @@ class Form : public Control {
   // Pins the largest size the user can give the window to its current size.
   void PinMaximumSize();
   void CenterOnScreen();
-  // The form's client size as designed.
+  // The form's client size now.
   int ClientWidth() const;
   int ClientHeight() const;
   void SetClientSize(int width, int height);
@@ -279,8 +284,6 @@ class Form : public Control {
   int nextId_ = 1000;
   int maxWidth_ = 0;
   int maxHeight_ = 0;
-  int designWidth_ = 0;
-  int designHeight_ = 0;
 };
 
 }  // namespace velmora

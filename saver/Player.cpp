@@ -1,6 +1,7 @@
 #include "saver/Player.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "app/Startup.h"
@@ -9,6 +10,7 @@
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
+#include "saver/PictureWorker.h"
 
 namespace velmora {
 
@@ -20,12 +22,17 @@ std::shared_ptr<const Graphic> LoadedPicture;
 bool LoadedPictureHeld = false;
 std::array<std::unique_ptr<FadeSlot>, 2> FadeSlots;
 int CurrentSlot = 0;
+bool PictureWorkerEnabled = true;
 bool EditorPreviewActive = false;
 std::int32_t MouseMoveGrace = 0;
 
 namespace {
 
 PlayerHost* playerHost = nullptr;  // not owned
+
+// Loads the next frame's picture during the still time. Made at the first
+// job; StopSlideshow ends it.
+std::unique_ptr<PictureWorker> pictureWorker;
 
 // Clears StepBusy however the step ends, so that input can still end the
 // show after an unexpected failure.
@@ -42,13 +49,20 @@ void ReleaseLoadedPicture() {
   LoadedPictureHeld = false;
 }
 
-// Loads the frame's picture into LoadedPicture. A missing, unreadable or
+// Loads the frame's picture into LoadedPicture: what the worker made of it
+// when it was loaded ahead, else from the file now. A missing, unreadable or
 // undecodable file gives nullptr (the frame is then shown black).
 std::shared_ptr<const Graphic> LoadFramePicture(const FrameRecord& frame) {
-  try {
-    LoadedPicture = LoadGraphic(frame.Path());
-  } catch (const std::exception&) {
-    LoadedPicture.reset();
+  std::optional<std::shared_ptr<const Graphic>> ready;
+  if (pictureWorker) ready = pictureWorker->Take(frame.Path());
+  if (ready) {
+    LoadedPicture = std::move(*ready);
+  } else {
+    try {
+      LoadedPicture = LoadGraphic(frame.Path());
+    } catch (const std::exception&) {
+      LoadedPicture.reset();
+    }
   }
   LoadedPictureHeld = LoadedPicture != nullptr;
   return LoadedPicture;
@@ -62,6 +76,23 @@ TDateTime DeadlineAfterStill(const FrameRecord& frame) {
 
 // The frame n (1-based) of the show.
 const FrameRecord& ShowFrame(std::int32_t n) { return (*TheFrameList)[std::size_t(n)]; }
+
+// Starts loading the picture of the frame the next step brings, at the size
+// the current component draws it. Only where and when its pixels are made
+// changes: the step still takes it (or, without a worker, loads it) in its
+// place, and a picture that fails there fails here alike.
+void LoadNextPictureAhead() {
+  if (!PictureWorkerEnabled || !Playing || ExitRequested) return;
+  const FrameRecord& next = ShowFrame((PlayCounter % FrameCount) + 1);
+  const TMorfFade* fade = CurrentFade();
+  if (next.Kind() != FrameKind::Picture || fade == nullptr) {
+    if (pictureWorker) pictureWorker->Cancel();
+    return;
+  }
+  if (!pictureWorker) pictureWorker = std::make_unique<PictureWorker>();
+  const bool fit = fade->StretchToFit();
+  pictureWorker->Start(next.Path(), fit ? fade->Width() : 0, fit ? fade->Height() : 0);
+}
 
 // Makes the "to" side the "from" side at once (no transition ran).
 void ShowToSideNow(TMorfFade& fade) {
@@ -125,6 +156,7 @@ void StartSlideshow() {
   NextStepTime = DeadlineAfterStill(first);
   StepBusy = false;
   PlayCounter = 1;
+  LoadNextPictureAhead();
 }
 
 void SlideshowStep() {
@@ -178,6 +210,7 @@ void SlideshowStep() {
   if (Playing) {
     SwapTransition();
     NextStepTime = DeadlineAfterStill(next);
+    LoadNextPictureAhead();
   }
   if (ExitRequested) playerHost->PostExitMessage();
 }
@@ -207,6 +240,8 @@ void SwapTransition() {
 }
 
 void StopSlideshow() {
+  // Gives up a decode in progress (within a row) rather than finishing it.
+  pictureWorker.reset();
   if (Mode != SaverMode::Configure && Playing) {
     TheFrameList.reset();
     Playing = false;
@@ -219,6 +254,7 @@ void ResetPlayerState() {
   NextStepTime = 0.0;
   StepBusy = false;
   Playing = false;
+  pictureWorker.reset();
   ReleaseLoadedPicture();
   FadeSlots[0].reset();
   FadeSlots[1].reset();

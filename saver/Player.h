@@ -79,6 +79,10 @@ extern bool LoadedPictureHeld;
 // SwapTransition replaces them after every transition.
 extern std::array<std::unique_ptr<FadeSlot>, 2> FadeSlots;
 extern int CurrentSlot;
+// Whether the picture of the frame that comes next is loaded and decoded on
+// a worker thread while the current frame stands still (PictureWorker); on
+// by default. Off, every picture is loaded when its step starts.
+extern bool PictureWorkerEnabled;
 // Set by the editor while its whole-show preview shows the saver window.
 extern bool EditorPreviewActive;
 // Number of coming mouse-move events the saver window ignores.
@@ -92,7 +96,7 @@ void StartSlideshow();
 void SlideshowStep();
 // Replaces the finished component by a fresh one showing the same image.
 void SwapTransition();
-// Releases what the show holds.
+// Releases what the show holds; a picture being loaded ahead is given up.
 void StopSlideshow();
 
 // The current component, or nullptr when the slot is empty.

@@ -12,6 +12,7 @@
 #include "fade/BmpGraphic.h"
 #include "fade/JpegGraphic.h"
 #include "fade/PictureLoader.h"
+#include "support/ExifJpeg.h"
 
 namespace velmora {
 namespace {
@@ -117,8 +118,8 @@ TEST(ThumbnailsTest, EmbeddedPictureChosenOrRefused) {
   } cases[] = {
       {"same proportions", 160, 120, 0, 0, 4000, 3000, Rect{0, 0, 160, 120}},
       {"within a pixel", 160, 107, 0, 0, 6000, 4000, Rect{0, 0, 160, 107}},
-      {"letterboxed 3:2 in 4:3", 160, 120, 7, kBlack, 6000, 4000, Rect{0, 7, 160, 113}},
-      {"pillarboxed square in 4:3", 160, 120, -20, 0x101010, 3000, 3000, Rect{20, 0, 140, 120}},
+      {"letterboxed 3:2 in 4:3", 160, 120, 7, kBlack, 6000, 4000, Rect{0, 8, 160, 112}},
+      {"pillarboxed square in 4:3", 160, 120, -20, 0x101010, 3000, 3000, Rect{21, 0, 139, 120}},
       {"portrait", 120, 160, 0, 0, 3000, 4000, Rect{0, 0, 120, 160}},
       {"stretched: other proportions", 160, 120, 0, 0, 6000, 4000, std::nullopt},
       {"bars that are not dark", 160, 120, 7, 0x606060, 6000, 4000, std::nullopt},
@@ -129,53 +130,55 @@ TEST(ThumbnailsTest, EmbeddedPictureChosenOrRefused) {
     EXPECT_EQ(EmbeddedPictureArea(Embedded(c.w, c.h, c.bar, c.barColor), c.photoW, c.photoH), c.area) << c.what;
 }
 
-TEST(ThumbnailsTest, JpegFrameSize) {
-  const std::vector<std::uint8_t> jpeg = EncodeJpeg(Solid(37, 21, 0x204080), 80);
-  const std::vector<std::uint8_t> progressive = EncodeJpeg(Solid(21, 37, 0x204080), 80, true);
+TEST(ThumbnailsTest, PicturesOfEachKind) {
+  constexpr TColor kPhoto = 0x3060C0, kSmall = 0x20A040;
+  Folder folder;
+  const std::vector<std::uint8_t> photo = EncodeJpeg(Solid(800, 600, kPhoto), 90);
+  const std::vector<std::uint8_t> small = EncodeJpeg(Solid(160, 120, kSmall), 90);
+  MemoryImage24 letterboxed = Solid(160, 120, kBlack);
+  letterboxed.FillRect(Rect{0, 7, 160, 113}, kSmall);
+  using testing::WithExifThumbnail;
   struct Case {
     const char* what;
-    std::vector<std::uint8_t> bytes;
-    std::optional<ThumbnailSize> size;
-  } cases[] = {
-      {"baseline", jpeg, ThumbnailSize{37, 21}},
-      {"progressive", progressive, ThumbnailSize{21, 37}},
-      {"cut before the frame", std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + 30), std::nullopt},
-      {"not a JPEG", {'B', 'M', 0, 0, 0, 0}, std::nullopt},
-      {"empty", {}, std::nullopt},
-  };
-  for (const Case& c : cases) EXPECT_EQ(JpegFrameSize(c.bytes), c.size) << c.what;
-}
-
-TEST(ThumbnailsTest, PicturesOfEachKind) {
-  Folder folder;
-  const std::string jpeg = folder.Write("photo.jpg", EncodeJpeg(Solid(800, 600, 0x3060C0), 90));
-  const std::string small = folder.Write("small.jpeg", EncodeJpeg(Solid(90, 120, 0x3060C0), 90));
-  const std::string bmp = folder.Write("pic.bmp", EncodeBmp(Solid(300, 400, 0x3060C0)));
-  const std::string damaged = folder.Write("bad.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 2});
-  struct Case {
     std::string path;
     std::optional<ThumbnailSize> size;  // nullopt: refused
     ThumbnailRoute route;
+    TColor colour;
   } cases[] = {
-      {jpeg, ThumbnailSize{111, 83}, ThumbnailRoute::ReducedDecode},
-      {small, ThumbnailSize{83, 111}, ThumbnailRoute::WholePicture},
-      {bmp, ThumbnailSize{83, 111}, ThumbnailRoute::WholePicture},
-      {damaged, std::nullopt, {}},
-      {(folder.Path() / "missing.bmp").string(), std::nullopt, {}},
-      {(folder.Path() / "notes.txt").string(), std::nullopt, {}},
+      {"photo", folder.Write("photo.jpg", photo), ThumbnailSize{111, 83}, ThumbnailRoute::ReducedDecode, kPhoto},
+      {"photo with a small picture", folder.Write("exif.jpg", WithExifThumbnail(photo, small)),
+       ThumbnailSize{111, 83}, ThumbnailRoute::EmbeddedPicture, kSmall},
+      {"3:2 photo with a letterboxed small picture",
+       folder.Write("exif32.jpg", WithExifThumbnail(EncodeJpeg(Solid(900, 600, kPhoto), 90), EncodeJpeg(letterboxed, 95))),
+       ThumbnailSize{111, 74}, ThumbnailRoute::EmbeddedPicture, kSmall},
+      {"small picture too small",
+       folder.Write("exif-tiny.jpg", WithExifThumbnail(photo, EncodeJpeg(Solid(100, 75, kSmall), 90))),
+       ThumbnailSize{111, 83}, ThumbnailRoute::ReducedDecode, kPhoto},
+      {"photo not stored upright", folder.Write("exif-turned.jpg", WithExifThumbnail(photo, small, 6)),
+       ThumbnailSize{111, 83}, ThumbnailRoute::ReducedDecode, kPhoto},
+      {"damaged small picture", folder.Write("exif-bad.jpg", WithExifThumbnail(photo, {0xFF, 0xD8, 0xFF})),
+       ThumbnailSize{111, 83}, ThumbnailRoute::ReducedDecode, kPhoto},
+      {"small JPEG", folder.Write("small.jpeg", EncodeJpeg(Solid(90, 120, kPhoto), 90)), ThumbnailSize{83, 111},
+       ThumbnailRoute::WholePicture, kPhoto},
+      {"bitmap", folder.Write("pic.bmp", EncodeBmp(Solid(300, 400, kPhoto))), ThumbnailSize{83, 111},
+       ThumbnailRoute::WholePicture, kPhoto},
+      {"damaged JPEG", folder.Write("bad.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 2}), std::nullopt, {}, 0},
+      {"missing file", (folder.Path() / "missing.bmp").string(), std::nullopt, {}, 0},
+      {"not a picture", folder.Write("notes.txt", {'h', 'i'}), std::nullopt, {}, 0},
   };
   for (const Case& c : cases) {
     if (!c.size) {
-      EXPECT_THROW(RenderThumbnail(c.path), EPictureError) << c.path;
+      EXPECT_THROW(RenderThumbnail(c.path), EPictureError) << c.what;
       continue;
     }
     ThumbnailRoute route{};
     const MemoryImage24 image = RenderThumbnail(c.path, &route);
-    EXPECT_EQ((ThumbnailSize{image.Width(), image.Height()}), *c.size) << c.path;
-    EXPECT_EQ(route, c.route) << c.path;
-    const TColor p = image.PixelAt(image.Width() / 2, image.Height() - 1);
-    EXPECT_NEAR(int(p & 0xFF), 0xC0, 6) << c.path;
-    EXPECT_NEAR(int(p >> 16 & 0xFF), 0x30, 6) << c.path;
+    EXPECT_EQ((ThumbnailSize{image.Width(), image.Height()}), *c.size) << c.what;
+    EXPECT_EQ(route, c.route) << c.what;
+    for (const auto& [x, y] : {std::pair{image.Width() / 2, 0}, std::pair{image.Width() / 2, image.Height() - 1}}) {
+      const TColor p = image.PixelAt(x, y);
+      for (int shift : {0, 8, 16}) EXPECT_NEAR(int(p >> shift & 0xFF), int(c.colour >> shift & 0xFF), 12) << c.what;
+    }
   }
 }
 
@@ -224,6 +227,13 @@ TEST(ThumbnailsTest, StoreFilesAndFallback) {
   lost.Make(good, 6);
   lost.DeleteAll(7);
   EXPECT_EQ(lost.Load(6), nullptr);
+
+  // No folder at all: memory only, nothing written anywhere.
+  ThumbnailStore memoryOnly{fs::path()};
+  ASSERT_TRUE(memoryOnly.Make(good, 8));
+  EXPECT_TRUE(memoryOnly.InMemory(8));
+  EXPECT_FALSE(fs::exists(memoryOnly.FileName(8)));
+  EXPECT_NE(memoryOnly.Load(8), nullptr);
 }
 
 // A picture kind whose loading sets the batch's cancel flag, so a test

@@ -1,0 +1,192 @@
+// Thumbnails of camera photos: a 24-megapixel JPEG (6000 x 4000, about 2.5
+// bits a pixel) made into its 111 x 74 strip thumbnail, with and without the
+// 160 x 120 small picture a camera embeds (letterboxed, as a 3:2 camera
+// writes it), against one whole decode of the same file. Each thumbnail
+// reports that ratio (processor time) as "of_whole_decode". Targets: at most
+// 0.05 with the embedded picture, at most 0.7 without.
+//
+// BM_ThumbnailBatch adds 100 such photos (without embedded pictures) as the
+// editor does, with one thread and with one per processor: "seconds" in all
+// (wall time) and, for the second, "speedup" over the first.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "editor/Thumbnails.h"
+#include "fade/JpegGraphic.h"
+#include "fade/PictureLoader.h"
+#include "fade/Resample.h"
+#include "support/ExifJpeg.h"
+
+namespace velmora::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+constexpr int kBatch = 100;
+
+double CpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+
+// A photo-like picture: smooth light, soft shapes, texture and grain.
+// Separable tables keep the making of 24 megapixels quick.
+MemoryImage24 MakePhoto() {
+  MemoryImage24 image(kWidth, kHeight);
+  std::vector<double> across(kWidth), texture(kWidth), down(kHeight), waves(kHeight);
+  for (int x = 0; x < kWidth; ++x) {
+    across[std::size_t(x)] = 0.25 * std::sin(x * 0.0011 + 0.7);
+    texture[std::size_t(x)] = 0.07 * std::sin(x * 0.09);
+  }
+  for (int y = 0; y < kHeight; ++y) {
+    down[std::size_t(y)] = std::cos(y * 0.0017);
+    waves[std::size_t(y)] = std::cos(y * 0.07);
+  }
+  std::uint32_t seed = 2024;
+  for (int y = 0; y < kHeight; ++y) {
+    std::uint8_t* row = image.Row(y);
+    const double dy = y - 1700.0;
+    for (int x = 0; x < kWidth; ++x) {
+      const double dx = x - 3900.0;
+      const double blob = dx * dx + dy * dy < 900.0 * 900.0 ? 0.15 : 0.0;
+      const double base = 0.5 + across[std::size_t(x)] * down[std::size_t(y)] +
+                          texture[std::size_t(x)] * waves[std::size_t(y)];
+      seed = seed * 1664525u + 1013904223u;
+      const double grain = (double(seed >> 24) / 255.0 - 0.5) * 20.0 / 255.0;
+      for (int c = 0; c < 3; ++c) {
+        const double v = (base + blob * (c == 2 ? 1 : -0.5)) * (0.8 + 0.15 * c) + grain +
+                         (double((seed >> (c * 5)) & 31) / 31.0 - 0.5) * 8.0 / 255.0;
+        row[x * 3 + c] = std::uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+      }
+    }
+  }
+  return image;
+}
+
+struct Photos {
+  fs::path folder;
+  std::string plain;     // without an embedded picture
+  std::string embedded;  // with a 160 x 120 embedded picture
+  double bitsPerPixel = 0;
+  double wholeDecode = 0;  // processor seconds of one whole decode of `plain`, best of three
+};
+
+void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              std::streamsize(bytes.size()));
+}
+
+// Made once per process: the 24 megapixels take seconds to make and encode.
+const Photos& TestPhotos() {
+  static const Photos photos = [] {
+    Photos p;
+    p.folder = fs::temp_directory_path() / ("velmora-thumbnail-bench-" + std::to_string(::getpid()));
+    fs::create_directories(p.folder);
+    const MemoryImage24 photo = MakePhoto();
+    const std::vector<std::uint8_t> jpeg = EncodeJpeg(photo, 92);
+    p.bitsPerPixel = double(jpeg.size()) * 8 / (double(kWidth) * kHeight);
+    // The camera's small picture: the photo letterboxed into 160 x 120.
+    MemoryImage24 small(160, 120);
+    small.Fill(kBlack);
+    Resample(photo, small, Rect{0, 7, 160, 113});
+    p.plain = (p.folder / "photo.jpg").string();
+    p.embedded = (p.folder / "camera.jpg").string();
+    WriteFile(p.plain, jpeg);
+    WriteFile(p.embedded, testing::WithExifThumbnail(jpeg, EncodeJpeg(small, 90)));
+    p.wholeDecode = 1e9;
+    for (int i = 0; i < 3; ++i) {
+      const double start = CpuSeconds();
+      const auto graphic = JpegGraphic::FromFile(p.plain);
+      MemoryImage24 target(graphic->Width(), graphic->Height());
+      graphic->Draw(target, 0, 0);
+      benchmark::DoNotOptimize(target.Bits());
+      p.wholeDecode = std::min(p.wholeDecode, CpuSeconds() - start);
+    }
+    return p;
+  }();
+  return photos;
+}
+
+std::string Label(const char* what) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%s, %.1f bits/px", what, TestPhotos().bitsPerPixel);
+  return text;
+}
+
+// The reference: the file read and decoded whole.
+void BM_PhotoWholeDecode(benchmark::State& state) {
+  const Photos& photos = TestPhotos();
+  for (auto _ : state) {
+    const auto graphic = JpegGraphic::FromFile(photos.plain);
+    MemoryImage24 target(graphic->Width(), graphic->Height());
+    graphic->Draw(target, 0, 0);
+    benchmark::DoNotOptimize(target.Bits());
+  }
+  state.SetLabel(Label("6000 x 4000"));
+}
+
+// The thumbnail of the file, as MakeThumbnail makes it (without the BMP file).
+void BM_PhotoThumbnail(benchmark::State& state) {
+  const Photos& photos = TestPhotos();
+  const bool embedded = state.range(0) != 0;
+  ThumbnailRoute route{};
+  double total = 0;
+  for (auto _ : state) {
+    const double start = CpuSeconds();
+    const MemoryImage24 thumbnail = RenderThumbnail(embedded ? photos.embedded : photos.plain, &route);
+    benchmark::DoNotOptimize(thumbnail.Bits());
+    total += CpuSeconds() - start;
+  }
+  state.SetLabel(Label(route == ThumbnailRoute::EmbeddedPicture ? "from the embedded picture"
+                                                                 : "decoded at 1/8, resampled"));
+  state.counters["of_whole_decode"] = total / double(state.iterations()) / photos.wholeDecode;
+}
+
+// 100 photos added at once, as "Add New Pictures" makes their thumbnails.
+void BM_ThumbnailBatch(benchmark::State& state) {
+  static double oneThread = 0;
+  const Photos& photos = TestPhotos();
+  const unsigned threads = unsigned(state.range(0));
+  std::vector<ThumbnailJob> jobs;
+  for (int i = 0; i < kBatch; ++i) jobs.push_back({photos.plain, i + 1});
+  double seconds = 0;
+  for (auto _ : state) {
+    ThumbnailStore store(photos.folder);
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<bool> made = store.MakeMany(jobs, {}, nullptr, threads);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (made.size() != jobs.size()) state.SkipWithError("not every thumbnail was made");
+    store.DeleteAll(kBatch + 1);
+  }
+  if (threads == 1) oneThread = seconds;
+  state.counters["seconds"] = seconds;
+  if (threads != 1 && oneThread > 0) state.counters["speedup"] = oneThread / seconds;
+  state.SetLabel(std::to_string(kBatch) + " photos, " +
+                 (threads == 0 ? std::to_string(std::thread::hardware_concurrency()) : std::to_string(threads)) +
+                 " thread(s)");
+}
+
+BENCHMARK(BM_PhotoWholeDecode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PhotoThumbnail)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ThumbnailBatch)->Arg(1)->Arg(0)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Removes the photos when the process ends.
+struct Cleanup {
+  ~Cleanup() {
+    std::error_code ignored;
+    fs::remove_all(fs::temp_directory_path() / ("velmora-thumbnail-bench-" + std::to_string(::getpid())), ignored);
+  }
+} cleanup;
+
+}  // namespace
+}  // namespace velmora::bench

@@ -1,0 +1,169 @@
+#include "editor/EditorWindowsWin32.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+#include "app/Startup.h"
+#include "app/StartupWin32.h"
+#include "frames/FrameSet.h"
+#include "platform/ApplicationWin32.h"
+#include "platform/DialogsWin32.h"
+
+namespace velmora {
+
+namespace {
+
+std::string ToUtf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size,
+                        nullptr, nullptr);
+  return utf8;
+}
+
+// The user's side of a save: the naming dialog and the message boxes, owned
+// by the main window.
+class WindowSaveUi : public SaveUserInterface {
+ public:
+  explicit WindowSaveUi(MainWindowLink& main) : main_(main) {}
+
+  std::optional<std::string> AskName(const std::string& current) override {
+    TForm3 form;
+    if (!form.Create(main_.MainHandle(), current)) return std::nullopt;
+    return form.Run();
+  }
+  bool ConfirmReplace(const std::string& name) override {
+    const std::string shown = ToUtf8(WidenAnsi(name));
+    return ShowMessage(main_.MainHandle(),
+                       "已經有名為「" + shown + "」的螢幕保護，要取代它嗎?\r\nA saver named " +
+                           shown + " exists already. Replace it?",
+                       MessageKind::Confirmation) == IDYES;
+  }
+  bool AskClearEmptyFrames() override {
+    return ShowMessage(main_.MainHandle(), "存檔前是否要先清空白圖框?", MessageKind::Confirmation) == IDYES;
+  }
+  void ClearEmptyFrames() override { main_.ClearEmptyFrames(); }
+  void SetCaption(const std::string& name) override { main_.SetCaption(WidenAnsi(name)); }
+  void ShowCancelled() override { ShowMessage(main_.MainHandle(), "Cancelled", MessageKind::Plain); }
+  void ShowError(const std::string& message, const std::string& detail) override {
+    std::string text = message;
+    if (!detail.empty()) text += "\r\n\r\n" + ToUtf8(WidenAnsi(detail));
+    ShowMessage(main_.MainHandle(), text, MessageKind::Error);
+  }
+  void ShowDone(const std::string& name) override {
+    ShowMessage(main_.MainHandle(), ToUtf8(SaveDoneMessage(WidenAnsi(name))), MessageKind::Information);
+  }
+
+ private:
+  MainWindowLink& main_;
+};
+
+// A path as the shell's file operation takes it: a list of names ending
+// with two zero characters.
+std::vector<wchar_t> ShellList(const std::wstring& path) {
+  std::vector<wchar_t> list(path.begin(), path.end());
+  list.push_back(L'\0');
+  list.push_back(L'\0');
+  return list;
+}
+
+}  // namespace
+
+CopyOutcome CopySaverExecutable(HWND owner, const std::wstring& source, const std::wstring& target,
+                                int& errorCode) {
+  std::vector<wchar_t> from = ShellList(source);
+  std::vector<wchar_t> to = ShellList(target);
+  SHFILEOPSTRUCTW operation{};
+  operation.hwnd = owner;
+  operation.wFunc = FO_COPY;
+  operation.pFrom = from.data();
+  operation.pTo = to.data();
+  operation.fFlags = FOF_MULTIDESTFILES | FOF_NOCONFIRMATION | FOF_SIMPLEPROGRESS;
+  const int result = ::SHFileOperationW(&operation);
+  errorCode = result;
+  if (operation.fAnyOperationsAborted) return CopyOutcome::Cancelled;
+  return result == 0 ? CopyOutcome::Copied : CopyOutcome::Failed;
+}
+
+bool ShellSaveFileSystem::Exists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void ShellSaveFileSystem::WriteFrameSet(const std::string& path, const FrameList& list) {
+  WriteFrameSetFile(path, list);
+}
+
+CopyOutcome ShellSaveFileSystem::CopyFile(const std::string& from, const std::string& to, int& errorCode) {
+  return CopySaverExecutable(owner_, WidenAnsi(from), WidenAnsi(to), errorCode);
+}
+
+void ShellSaveFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const int code = static_cast<int>(::GetLastError());
+    throw EInOutError(code, "Renaming \"" + from + "\" to \"" + to + "\" failed: I/O error " +
+                                std::to_string(code));
+  }
+}
+
+bool ShellSaveFileSystem::Remove(const std::string& path) {
+  if (::DeleteFileA(path.c_str())) return true;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+EditorWindows::EditorWindows(MainWindowLink& main) : main_(main) {}
+
+EditorWindows::~EditorWindows() = default;
+
+TPMain1* EditorWindows::EditWindow() {
+  if (!edit_) {
+    auto window = std::make_unique<TPMain1>(main_);
+    if (!window->Create(main_.MainHandle())) return nullptr;
+    edit_ = std::move(window);
+  }
+  return edit_.get();
+}
+
+void EditorWindows::ShowEditWindow(bool show) {
+  TPMain1* window = EditWindow();
+  if (window == nullptr) return;
+  if (show) {
+    window->Show(SW_SHOWNOACTIVATE);
+  } else {
+    window->Hide();
+  }
+}
+
+bool EditorWindows::EditWindowVisible() const { return edit_ && edit_->IsVisible(); }
+
+void EditorWindows::PostCurrentFrameMessage() {
+  // Posted whatever the window's visibility: a hidden window shows the
+  // right frame when it is shown again.
+  if (TPMain1* window = EditWindow()) window->Post(CurrentFrameMessage);
+}
+
+void EditorWindows::Save() {
+  if (!TheFrameList) return;
+  SaveSetting setting;
+  setting.isEditorExe = IsEditorExe;
+  setting.systemDir = SystemDir;
+  setting.saverBaseName = SaverBaseName;
+  setting.executablePath = ReadExecutablePath();
+  WindowSaveUi ui(main_);
+  ShellSaveFileSystem files(main_.MainHandle());
+  if (SaveShow(*TheFrameList, setting, ui, files) == SaveResult::Saved) main_.SetShowModified(false);
+}
+
+void EditorWindows::ClearOldSavers() {
+  if (!clear_) {
+    auto dialog = std::make_unique<TFormClear>();
+    if (!dialog->Create(main_.MainHandle())) return;
+    clear_ = std::move(dialog);
+  }
+  clear_->Run();
+}
+
+}  // namespace velmora

@@ -1,0 +1,619 @@
+#include "editor/PMainWin32.h"
+
+#include <array>
+#include <exception>
+#include <optional>
+#include <vector>
+
+#include "app/Random.h"
+#include "app/Startup.h"
+#include "app/StartupWin32.h"
+#include "editor/RecordPathWin32.h"
+#include "fade/PictureLoader.h"
+#include "frames/FrameSet.h"
+#include "platform/ApplicationWin32.h"
+#include "platform/DialogsWin32.h"
+#include "platform/FontsWin32.h"
+#include "saver/Player.h"
+#include "saver/ScrnWin32.h"
+
+namespace velmora {
+
+namespace {
+
+// ---- the form's description ----
+
+struct SlotNames {
+  const char* panel;
+  const char* number;
+  const char* fileName;
+  const char* effect;
+  const char* speed;
+  const char* inner;
+  const char* picture;
+};
+
+constexpr SlotNames kSlotNames[SlotCount] = {
+    {"Panel5", "Label8", "Label11", "Label9", "Label10", "Panel13", "Image1"},
+    {"Panel6", "Label12", "Label13", "Label14", "Label15", "Panel20", "Image2"},
+    {"Panel7", "Label16", "Label17", "Label18", "Label19", "Panel14", "Image5"},
+    {"Panel8", "Label20", "Label21", "Label22", "Label23", "Panel15", "Image6"},
+    {"Panel9", "Label24", "Label25", "Label26", "Label27", "Panel16", "Image7"},
+    {"Panel10", "Label28", "Label29", "Label30", "Label31", "Panel17", "Image8"},
+    {"Panel11", "Label32", "Label33", "Label34", "Label35", "Panel18", "Image9"},
+    {"Panel12", "Label36", "Label37", "Label38", "Label39", "Panel19", "Image10"},
+};
+
+constexpr int kSlotColumns[SlotsPerRow] = {8, 132, 256, 380};
+constexpr int kSlotRows[2] = {8, 204};
+constexpr int kControlsPerSlot = 7;
+constexpr int kOtherControls = 6;
+constexpr std::size_t kControlCount = SlotCount * kControlsPerSlot + kOtherControls;
+
+constexpr std::array<ControlSpec, kControlCount> BuildControls() {
+  std::array<ControlSpec, kControlCount> table{};
+  std::size_t n = 0;
+  table[n++] = {.name = "Bevel1", .kind = ControlKind::Bevel, .x = 0, .y = 0, .width = 508, .height = 2};
+  for (int s = 0; s < SlotCount; ++s) {
+    const SlotNames& names = kSlotNames[s];
+    const int left = kSlotColumns[s % SlotsPerRow];
+    const int top = kSlotRows[s / SlotsPerRow];
+    table[n++] = {.name = names.panel, .kind = ControlKind::Panel, .x = left, .y = top, .width = 121,
+                  .height = 169, .bevel = BevelStyle::Raised, .onClick = "Panel5Click"};
+    // The labels in the order the slot record takes them: number, file
+    // name, effect, speed.
+    table[n++] = {.name = names.number, .kind = ControlKind::Label, .parent = names.panel, .x = 8, .y = 4,
+                  .width = 14, .height = 13, .fontColour = kMaroon, .autoSize = true, .onClick = "Panel5Click"};
+    table[n++] = {.name = names.fileName, .kind = ControlKind::Label, .parent = names.panel, .x = 24, .y = 4,
+                  .width = 93, .height = 13, .onClick = "Panel5Click"};
+    table[n++] = {.name = names.effect, .kind = ControlKind::Label, .parent = names.panel, .x = 4, .y = 136,
+                  .width = 113, .height = 15, .onClick = "Panel5Click"};
+    table[n++] = {.name = names.speed, .kind = ControlKind::Label, .parent = names.panel, .x = 4, .y = 152,
+                  .width = 113, .height = 15, .onClick = "Panel5Click"};
+    table[n++] = {.name = names.inner, .kind = ControlKind::Panel, .parent = names.panel, .x = 4, .y = 20,
+                  .width = 113, .height = 113, .bevel = BevelStyle::Lowered, .onClick = "Panel5Click"};
+    table[n++] = {.name = names.picture, .kind = ControlKind::Picture, .parent = names.inner, .x = 1, .y = 1,
+                  .width = 111, .height = 111, .onMouseDown = "Image1MouseDown", .onMouseMove = "Image1MouseMove",
+                  .onMouseUp = "Image1MouseUp", .onDragOver = "Image1DragOver", .onDragDrop = "Image1DragDrop"};
+  }
+  table[n++] = {.name = "ScrollBar1", .kind = ControlKind::ScrollBar, .x = 8, .y = 180, .width = 245, .height = 18,
+                .min = 1, .max = 4, .position = 1, .page = 4, .onChange = "ScrollBar1Change",
+                .onScroll = "ScrollBar1Scroll"};
+  table[n++] = {.name = "ScrollBar2", .kind = ControlKind::ScrollBar, .x = 256, .y = 180, .width = 245,
+                .height = 18, .min = 1, .max = 4, .position = 1, .page = 4, .onChange = "ScrollBar2Change",
+                .onScroll = "ScrollBar2Scroll"};
+  table[n++] = {.name = "StaticText1", .kind = ControlKind::StaticText, .x = 8, .y = 202, .width = 56, .height = 17,
+                .fontColour = kBlue, .autoSize = true, .border = true, .visible = false};
+  table[n++] = {.name = "StaticText2", .kind = ControlKind::StaticText, .x = 256, .y = 160, .width = 56,
+                .height = 17, .fontColour = kBlue, .autoSize = true, .border = true, .visible = false};
+  table[n++] = {.name = "ImageTmp", .kind = ControlKind::Picture, .x = 233, .y = 1, .width = 111, .height = 111,
+                .visible = false};
+  return table;
+}
+
+constexpr std::array<ControlSpec, kControlCount> kControls = BuildControls();
+
+constexpr MenuItemSpec kMenu[] = {
+    {.name = "Addnew1", .caption = "Edit"},
+    {.name = "NewPicture1", .caption = "Add New Pictures", .level = 1},
+    {.name = "RemoveCurrentFrame1", .caption = "Remove Current Frame", .level = 1},
+    {.name = "N1", .caption = "-", .level = 1},
+    {.name = "EmptyFrame1", .caption = "Add Empty Frame", .level = 1},
+    {.name = "ClearEmptyFrame1", .caption = "Clear Empty Frames", .level = 1},
+    {.name = "N4", .caption = "-", .level = 1},
+    {.name = "RandomEffect1", .caption = "Use Random Effect", .level = 1},
+    {.name = "Preview2", .caption = "Preview"},
+    {.name = "ALL1", .caption = "All", .level = 1},
+    {.name = "Single1", .caption = "Current Effect", .level = 1},
+    {.name = "Saver1", .caption = "Saver"},
+    {.name = "Save1", .caption = "Save", .level = 1},
+    {.name = "N3", .caption = "-", .level = 1},
+    {.name = "Clear1", .caption = "Clear Old Savers", .level = 1},
+    {.name = "EditWindow1", .caption = "View"},
+    {.name = "HideEditWindow1", .caption = "Edit Window", .level = 1},
+    {.name = "Both1", .caption = "Scroll Simultaneously", .level = 1, .checked = true},
+    {.name = "N2", .caption = "-", .level = 1},
+    {.name = "About1", .caption = "About", .level = 1},
+    {.name = "Quit2", .caption = "Quit"},
+};
+
+// The run-time captions FormCreate puts in place of the design ones.
+constexpr std::pair<const char*, const char*> kMenuCaptions[] = {
+    {"Addnew1", "編輯"},
+    {"NewPicture1", "加入新圖片"},
+    {"RemoveCurrentFrame1", "刪去目前圖框"},
+    {"EmptyFrame1", "加入空白圖框"},
+    {"ClearEmptyFrame1", "清除空白圖框"},
+    {"RandomEffect1", "使用隨機特效"},
+    {"Preview2", "預覽"},
+    {"ALL1", "全部"},
+    {"Single1", "單一特效"},
+    {"Saver1", "螢幕保護"},
+    {"Save1", "存檔"},
+    {"Clear1", "清除舊的螢幕保護"},
+    {"EditWindow1", "檢視"},
+    {"HideEditWindow1", "顯示次編輯畫面"},
+    {"Both1", "同步捲動"},
+    {"About1", "關於"},
+    {"Quit2", "離開"},
+};
+
+constexpr FormSpec kForm{
+    .name = "PMain",
+    .caption = "Velmora 99",
+    .clientWidth = 508,
+    .clientHeight = 379,
+    .position = FormPosition::ScreenCenter,
+    .border = FormBorder::Single,
+    .font = {.face = "MS Sans Serif", .points = 8},
+    .menu = kMenu,
+};
+
+// The picture dialog's filter: pairs of a shown name and patterns.
+constexpr char kAddPicturesFilter[] =
+    "All (*.jpg;*.jpeg;*.bmp;*.emf;*.wmf)|*.jpg;*.jpeg;*.bmp;*.emf;*.wmf|JPEG Image File (*.jpg)|*.jpg|"
+    "JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp|Enhanced Metafiles (*.emf)|*.emf|"
+    "Metafiles (*.wmf)|*.wmf";
+
+constexpr char kLeaveWithoutSaving[] = "確定不先存檔就要離開嗎?";
+
+const char* MenuName(StripMenuItem item) {
+  switch (item) {
+    case StripMenuItem::NewPicture1: return "NewPicture1";
+    case StripMenuItem::RemoveCurrentFrame1: return "RemoveCurrentFrame1";
+    case StripMenuItem::EmptyFrame1: return "EmptyFrame1";
+    case StripMenuItem::ALL1: return "ALL1";
+    case StripMenuItem::Single1: return "Single1";
+    case StripMenuItem::Save1: return "Save1";
+  }
+  return "";
+}
+
+// A label shows "&&" as "&": a text meant as it stands doubles its "&".
+std::string LabelText(const std::string& utf8) {
+  std::string text;
+  text.reserve(utf8.size());
+  for (char c : utf8) {
+    text += c;
+    if (c == '&') text += '&';
+  }
+  return text;
+}
+
+std::string AnsiToUtf8(const std::string& ansi) { return NarrowToUtf8(WidenAnsi(ansi)); }
+
+// What stands behind the edit window and saving until they exist.
+class NullCompanions : public EditorCompanions {
+ public:
+  void ShowEditWindow(bool) override {}
+  bool EditWindowVisible() const override { return false; }
+  void PostCurrentFrameMessage() override {}
+  void Save() override {}
+  void ClearOldSavers() override {}
+};
+
+// The wait cursor over the window while a command works.
+class WaitCursor {
+ public:
+  WaitCursor() : previous_(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { ::SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
+
+// The "Current Effect" preview of the transition from frame `from` to frame
+// `to`. (The preview window is not part of this build yet.)
+void ShowTransitionPreview(HWND owner, std::int32_t from, std::int32_t to) {
+  (void)owner;
+  (void)from;
+  (void)to;
+}
+
+// The about box. (A plain box until the about window is part of this build.)
+void ShowAboutBox(HWND owner) { ShowMessage(owner, "Velmora 99\nVersion 2.3", MessageKind::Information); }
+
+// Sets a flag for the lifetime of the scope.
+class Busy {
+ public:
+  explicit Busy(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~Busy() { flag_ = previous_; }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+}  // namespace
+
+TPMain::TPMain()
+    : strip_(*this, thumbnails_), nullCompanions_(std::make_unique<NullCompanions>()),
+      companions_(nullCompanions_.get()) {}
+
+TPMain::~TPMain() {
+  // The window goes before the objects its handlers use.
+  Destroy();
+}
+
+HWND TPMain::CreateForm() {
+  if (!Form::CreateForm(kForm, kControls)) return nullptr;
+  thumbnails_.SetOwner(Handle());
+  return Handle();
+}
+
+void TPMain::SetCompanions(EditorCompanions* companions) {
+  companions_ = companions != nullptr ? companions : nullCompanions_.get();
+}
+
+void TPMain::FormCreate() {
+  // 1. Fixed size.
+  firstActivation_ = true;
+  PinMaximumSize();
+  // 2. The slot records; every shown index starts at 0 (in the strip).
+  for (int s = 0; s < SlotCount; ++s) {
+    const SlotNames& names = kSlotNames[s];
+    SlotControls& slot = slots_[s];
+    slot.panel = &Get<Panel>(names.panel);
+    std::vector<Label*> labels;
+    for (Control* child : ChildrenOf(slot.panel))
+      if (auto* label = dynamic_cast<Label*>(child)) labels.push_back(label);
+    if (labels.size() != 4) throw std::logic_error("PMain: a slot panel needs four labels");
+    slot.number = labels[0];
+    slot.fileName = labels[1];
+    slot.effect = labels[2];
+    slot.speed = labels[3];
+    slot.inner = &Get<Panel>(names.inner);
+    slot.picture = &Get<PictureBox>(names.picture);
+  }
+  scrollBars_[0] = &Get<ScrollBar>("ScrollBar1");
+  scrollBars_[1] = &Get<ScrollBar>("ScrollBar2");
+  indicators_[0] = &Get<Label>("StaticText1");
+  indicators_[1] = &Get<Label>("StaticText2");
+  // 3. Run-time captions.
+  for (const auto& [name, caption] : kMenuCaptions) MainMenu().SetCaption(name, caption);
+  // 4. The effect and speed labels in a Traditional Chinese font.
+  HFONT chinese = FontCache::Instance().Get("細明體", 9);
+  for (SlotControls& slot : slots_) {
+    slot.effect->SetFont(chinese);
+    slot.speed->SetFont(chinese);
+  }
+  BindHandlers();
+}
+
+void TPMain::BindHandlers() {
+  const std::pair<const char*, void (TPMain::*)()> commands[] = {
+      {"NewPicture1", &TPMain::NewPicture1Click},
+      {"RemoveCurrentFrame1", &TPMain::RemoveCurrentFrame1Click},
+      {"EmptyFrame1", &TPMain::EmptyFrame1Click},
+      {"ClearEmptyFrame1", &TPMain::ClearEmptyFrame1Click},
+      {"RandomEffect1", &TPMain::RandomEffect1Click},
+      {"ALL1", &TPMain::ALL1Click},
+      {"Single1", &TPMain::Single1Click},
+      {"Save1", &TPMain::Save1Click},
+      {"Clear1", &TPMain::Clear1Click},
+      {"HideEditWindow1", &TPMain::HideEditWindow1Click},
+      {"Both1", &TPMain::Both1Click},
+      {"About1", &TPMain::About1Click},
+      {"Quit2", &TPMain::Quit2Click},
+  };
+  for (const auto& [name, handler] : commands) {
+    auto method = handler;
+    MainMenu().Bind(name, [this, method] {
+      // Nothing acts on a show that is not loaded yet or already freed.
+      if (strip_.Loaded() || method == &TPMain::Quit2Click || method == &TPMain::About1Click) (this->*method)();
+    });
+  }
+  HandleClick("Panel5Click", [this](Control& sender) { Panel5Click(sender); });
+  HandleChange("ScrollBar1Change", [this](Control& sender) { ScrollBarChange(1, static_cast<ScrollBar&>(sender)); });
+  HandleChange("ScrollBar2Change", [this](Control& sender) { ScrollBarChange(2, static_cast<ScrollBar&>(sender)); });
+  HandleScroll("ScrollBar1Scroll", [this](ScrollBar&, int code, int position) { ScrollBarScroll(1, code, position); });
+  HandleScroll("ScrollBar2Scroll", [this](ScrollBar&, int code, int position) { ScrollBarScroll(2, code, position); });
+  HandleMouseDown("Image1MouseDown", [this](Control& sender, MouseButton button, int x, int y, WPARAM) {
+    Image1MouseDown(sender, button, x, y);
+  });
+  HandleMouseMove("Image1MouseMove", [this](Control& sender, int x, int y, WPARAM) { Image1MouseMove(sender, x, y); });
+  HandleMouseUp("Image1MouseUp",
+                [this](Control& sender, MouseButton button, int, int, WPARAM) { Image1MouseUp(sender, button); });
+  HandleDragOver("Image1DragOver",
+                 [this](Control& target, Control& source, int, int) { return Image1DragOver(target, source); });
+  HandleDragDrop("Image1DragDrop",
+                 [this](Control& target, Control& source, int, int) { Image1DragDrop(target, source); });
+  HandleMessageNumber(LoadShowMessage, [this] { LoadShow(); });
+  HandleMessageNumber(FramePictureMessage, [this] { strip_.FramePictureChanged(); });
+  HandleMessageNumber(FrameSettingsMessage, [this] { strip_.FrameSettingsChanged(); });
+}
+
+void TPMain::OnActivate(bool active) {
+  Form::OnActivate(active);
+  if (!active || !firstActivation_) return;
+  firstActivation_ = false;
+  Post(LoadShowMessage);
+  strip_.SetShowModified(false);
+  slots_[0].panel->SetFocus();
+}
+
+void TPMain::LoadShow() {
+  if (strip_.Loaded()) return;
+  if (IsEditorExe) {
+    TheFrameList = std::make_unique<FrameList>();
+    AppendFrameRecord(*TheFrameList);
+    AppendFrameRecord(*TheFrameList);
+  } else {
+    const std::string path = FrameSetPath(SaverBaseName);
+    std::string problem;
+    try {
+      LoadFrameSet();
+      if (!TheFrameList || TheFrameList->Count() == 0)
+        problem = "找不到這個螢幕保護的圖框檔:\n" + AnsiToUtf8(path);
+      else if (TheFrameList->Count() < 3)
+        problem = "這個螢幕保護沒有任何圖框:\n" + AnsiToUtf8(path);
+    } catch (const EInOutError& error) {
+      // Nothing is written back: the damaged file stays as it is.
+      problem = "圖框檔已損壞, 無法開啟:\n" + AnsiToUtf8(path) + "\n" + AnsiToUtf8(error.what());
+    }
+    if (!problem.empty()) {
+      TheFrameList.reset();
+      {
+        Busy busy(busy_);  // the window stays until the message is read
+        ShowMessage(Handle(), problem, MessageKind::Error);
+      }
+      Close();
+      return;
+    }
+  }
+  // The show name is the caption of a saved saver's show.
+  if (!IsEditorExe) Form::SetCaption(AnsiToUtf8((*TheFrameList)[0].Path()));
+  Busy busy(busy_);
+  Busy waiting(waiting_);
+  WaitCursor wait;
+  strip_.Load(*TheFrameList, !IsEditorExe);
+}
+
+bool TPMain::MayClose() {
+  if (busy_) return false;
+  if (!strip_.Loaded() || !strip_.CloseNeedsQuestion()) return true;
+  Busy busy(busy_);  // a second request while the question is up is refused
+  return ShowMessage(Handle(), kLeaveWithoutSaving, MessageKind::Confirmation) == IDYES;
+}
+
+bool TPMain::OnCloseQuery() { return MayClose(); }
+
+CloseAction TPMain::OnClose() {
+  ReleaseShow();
+  // The main form's end ends the application.
+  return CloseAction::Destroy;
+}
+
+void TPMain::ReleaseShow() {
+  thumbnails_.DeleteAll(strip_.NextThumbNumber());
+  strip_.Detach();
+  TheFrameList.reset();
+  // Nothing else may free the list a second time.
+  Playing = false;
+}
+
+LRESULT TPMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_QUERYENDSESSION:
+      // Windows is logging off or shutting down: the same question as closing.
+      return MayClose() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+      if (wParam != 0) ReleaseShow();
+      return 0;
+    case WM_SETCURSOR:
+      if (waiting_) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
+    default:
+      break;
+  }
+  return Form::HandleMessage(message, wParam, lParam);
+}
+
+// ---- MainWindowLink ----
+
+bool TPMain::MakeThumbnail(const std::string& path, std::int32_t number) {
+  return thumbnails_.MakeOne(path, number);
+}
+
+void TPMain::SetEditWindowTick(bool ticked) { MainMenu().SetChecked("HideEditWindow1", ticked); }
+
+void TPMain::SetCaption(std::wstring_view caption) { Form::SetCaption(NarrowToUtf8(caption)); }
+
+// ---- StripView ----
+
+void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
+  SlotControls& controls = slots_[slot - 1];
+  PictureBox& box = *controls.picture;
+  // The cleared picture is painted at once, without letting other handlers
+  // run in the middle of the refresh.
+  box.Clear();
+  box.Refresh();
+  controls.fileName->SetCaption("");
+  switch (picture.source) {
+    case SlotPictureSource::None:
+      return;
+    case SlotPictureSource::Colour:
+      box.FillColour(picture.colour);
+      return;
+    case SlotPictureSource::Thumbnail:
+    case SlotPictureSource::File:
+      break;
+  }
+  controls.fileName->SetCaption(LabelText(AnsiToUtf8(picture.fileName)));
+  if (picture.source == SlotPictureSource::Thumbnail) {
+    if (std::shared_ptr<const MemoryImage24> thumbnail = thumbnails_.Load(picture.thumbnailNumber)) {
+      box.SetImage(*thumbnail);
+      return;
+    }
+  }
+  try {
+    box.SetGraphic(*LoadGraphic(picture.path));
+  } catch (const std::exception&) {
+    box.FillColour(kBlack);
+  }
+}
+
+void TPMain::ShowSlotNumber(int slot, const std::string& text) { slots_[slot - 1].number->SetCaption(text); }
+
+void TPMain::ShowSlotLabels(int slot, const SlotLabels& labels) {
+  slots_[slot - 1].effect->SetCaption(LabelText(labels.effect));
+  slots_[slot - 1].speed->SetCaption(LabelText(labels.speed));
+}
+
+void TPMain::MarkSlot(int slot, bool current) {
+  slots_[slot - 1].panel->SetColour(current ? kButtonShadow : kButtonFace);
+}
+
+void TPMain::SetScrollBar(int bar, const ScrollBarState& state) {
+  ScrollBar& control = *scrollBars_[bar - 1];
+  control.SetParams(state.position, state.min, state.max, state.page, false);
+  if (control.Width() != state.width) control.SetWidth(state.width);
+  if (control.Visible() != state.visible) control.SetVisible(state.visible);
+}
+
+void TPMain::SetScrollIndicator(int bar, const std::string& text, bool visible) {
+  Label& indicator = *indicators_[bar - 1];
+  indicator.SetCaption(text);
+  if (indicator.Visible() != visible) indicator.SetVisible(visible);
+}
+
+void TPMain::SetMenuEnabled(StripMenuItem item, bool enabled) { MainMenu().SetEnabled(MenuName(item), enabled); }
+
+void TPMain::CurrentFrameMayHaveChanged() {
+  if (companions_->EditWindowVisible()) companions_->PostCurrentFrameMessage();
+}
+
+// ---- menu commands ----
+
+void TPMain::NewPicture1Click() {
+  OpenDialogOptions options;
+  options.filter = kAddPicturesFilter;
+  options.multiSelect = true;
+  options.picturePreview = true;
+  const OpenDialogResult result = RunOpenDialog(Handle(), options);
+  if (result.status == OpenDialogStatus::Error) {
+    ShowMessage(Handle(), "無法開啟選擇圖片的對話框 (錯誤碼 " + std::to_string(result.error) + ")",
+                MessageKind::Error);
+    return;
+  }
+  if (result.status != OpenDialogStatus::Ok || result.paths.empty()) return;
+  std::vector<std::string> paths;
+  std::string refused;
+  for (const std::wstring& path : result.paths) {
+    if (std::optional<std::string> stored = PathForRecord(path))
+      paths.push_back(*stored);
+    else
+      refused += "\n" + NarrowToUtf8(path);
+  }
+  if (!paths.empty()) {
+    Busy busy(busy_);
+    Busy waiting(waiting_);
+    WaitCursor wait;
+    strip_.AddPictureFrames(paths);
+  }
+  if (!refused.empty()) {
+    ShowMessage(Handle(),
+                "下列圖片的路徑太長, 或含有系統字碼頁沒有的字元, 無法加入:" + refused,
+                MessageKind::Warning);
+  }
+}
+
+void TPMain::RemoveCurrentFrame1Click() { strip_.RemoveCurrentFrame(); }
+
+void TPMain::EmptyFrame1Click() { strip_.AddEmptyFrame(); }
+
+void TPMain::ClearEmptyFrame1Click() { strip_.ClearEmptyFrames(); }
+
+void TPMain::RandomEffect1Click() {
+  strip_.RandomEffect1Click();
+  MainMenu().SetChecked("RandomEffect1", strip_.RandomEffectTicked());
+}
+
+void TPMain::ALL1Click() {
+  // The preview plays the list in place: it must not be freed meanwhile.
+  Busy busy(busy_);
+  ShowWholeShowPreview(Handle());
+}
+
+void TPMain::Single1Click() {
+  Randomize();
+  const auto frames = strip_.SinglePreviewFrames();
+  if (!frames) return;
+  Busy busy(busy_);
+  ShowTransitionPreview(Handle(), frames->first, frames->second);
+}
+
+void TPMain::Save1Click() { companions_->Save(); }
+
+void TPMain::Clear1Click() { companions_->ClearOldSavers(); }
+
+void TPMain::HideEditWindow1Click() {
+  const bool ticked = !MainMenu().Checked("HideEditWindow1");
+  MainMenu().SetChecked("HideEditWindow1", ticked);
+  companions_->ShowEditWindow(ticked);
+  strip_.CurrentFrameChanged();
+}
+
+void TPMain::Both1Click() {
+  strip_.Both1Click();
+  MainMenu().SetChecked("Both1", strip_.ScrollBoth());
+}
+
+void TPMain::About1Click() { ShowAboutBox(Handle()); }
+
+void TPMain::Quit2Click() { Close(); }
+
+// ---- control events ----
+
+int TPMain::SlotOf(const Control& control) const {
+  for (int s = 0; s < SlotCount; ++s) {
+    const SlotControls& slot = slots_[s];
+    for (const Control* c = &control; c != nullptr; c = c->ParentControl())
+      if (c == slot.panel) return s + 1;
+  }
+  return 0;
+}
+
+void TPMain::Panel5Click(Control& sender) {
+  if (strip_.Loaded()) strip_.SlotClicked(SlotOf(sender));
+}
+
+void TPMain::ScrollBarChange(int bar, ScrollBar& sender) {
+  if (strip_.Loaded()) strip_.ScrollBarChange(bar, sender.Position());
+}
+
+void TPMain::ScrollBarScroll(int bar, int code, int position) {
+  const ScrollCode scrollCode = code == SB_THUMBTRACK ? ScrollCode::Track
+                                : code == SB_ENDSCROLL ? ScrollCode::EndScroll
+                                                       : ScrollCode::Other;
+  strip_.ScrollBarScroll(bar, scrollCode, position);
+}
+
+void TPMain::Image1MouseDown(Control&, MouseButton button, int x, int y) {
+  if (button == MouseButton::Left) strip_.ImageMouseDown(x, y);
+}
+
+void TPMain::Image1MouseMove(Control& sender, int x, int y) {
+  if (strip_.ImageMouseMove(x, y)) sender.BeginDrag();
+}
+
+void TPMain::Image1MouseUp(Control& sender, MouseButton button) {
+  if (button == MouseButton::Left && strip_.Loaded()) strip_.ImageMouseUp(SlotOf(sender));
+}
+
+bool TPMain::Image1DragOver(Control& target, Control& source) {
+  return strip_.Loaded() && strip_.ImageDragOver(SlotOf(target), SlotOf(source));
+}
+
+void TPMain::Image1DragDrop(Control& target, Control& source) {
+  if (strip_.Loaded()) strip_.ImageDragDrop(SlotOf(target), SlotOf(source));
+}
+
+}  // namespace velmora

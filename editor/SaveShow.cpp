@@ -1,0 +1,288 @@
+#include "editor/SaveShow.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cwctype>
+#include <exception>
+
+#include "frames/FrameSet.h"
+
+namespace velmora {
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// The staged copies and the backups of a save, beside their targets.
+constexpr const char* kStagedSuffix = ".new";
+constexpr const char* kBackupSuffix = ".old";
+
+wchar_t UpperAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
+
+bool IsReservedDeviceName(std::wstring_view name) {
+  std::wstring upper;
+  for (wchar_t c : name) upper += UpperAscii(c);
+  for (const wchar_t* reserved : {L"CON", L"PRN", L"AUX", L"NUL"})
+    if (upper == reserved) return true;
+  if (upper.size() == 4 && (upper.starts_with(L"COM") || upper.starts_with(L"LPT")) &&
+      upper[3] >= L'1' && upper[3] <= L'9')
+    return true;
+  return false;
+}
+
+// Whether an error code says the process may not write there.
+bool IsNoWriteRight(int code) {
+#ifdef _WIN32
+  return code == 5 /* ERROR_ACCESS_DENIED */ || code == 19 /* ERROR_WRITE_PROTECT */;
+#else
+  return code == EACCES || code == EPERM || code == EROFS;
+#endif
+}
+
+// The first frame (1 to count-2) that is empty: no path, no colour.
+bool HasEmptyFrame(const FrameList& list) {
+  for (std::size_t i = 1; i + 1 < list.Count(); ++i)
+    if (list[i].IsEmptyFrame()) return true;
+  return false;
+}
+
+int NonEmptyFrameCount(const FrameList& list) {
+  int count = 0;
+  for (std::size_t i = 1; i + 1 < list.Count(); ++i)
+    if (!list[i].IsEmptyFrame()) ++count;
+  return count;
+}
+
+// Puts staged files in place of their targets, keeping each previous target
+// as a backup until all are in place; on a failure puts every backup back.
+// Returns the error of the failure, or nothing.
+struct Placement {
+  std::string staged;
+  std::string target;
+  bool backedUp = false;
+  bool placed = false;
+};
+
+std::optional<EInOutError> PlaceAll(std::vector<Placement>& placements, SaveFileSystem& files) {
+  for (Placement& p : placements) {
+    try {
+      if (files.Exists(p.target)) {
+        files.Rename(p.target, p.target + kBackupSuffix);
+        p.backedUp = true;
+      }
+      files.Rename(p.staged, p.target);
+      p.placed = true;
+    } catch (const EInOutError& error) {
+      // Back out, latest first: the new file goes, the backup returns.
+      for (auto it = placements.rbegin(); it != placements.rend(); ++it) {
+        if (it->placed) files.Remove(it->target);
+        if (it->backedUp) {
+          try {
+            files.Rename(it->target + kBackupSuffix, it->target);
+          } catch (const EInOutError&) {
+            // The previous file stays beside the target under the backup name.
+          }
+        }
+        files.Remove(it->staged);
+      }
+      return error;
+    }
+  }
+  for (const Placement& p : placements)
+    if (p.backedUp) files.Remove(p.target + kBackupSuffix);
+  return std::nullopt;
+}
+
+}  // namespace
+
+SaverNameProblem CheckSaverName(std::wstring_view name) {
+  if (name.empty()) return SaverNameProblem::Empty;
+  if (name.size() > MaxFramePathLength) return SaverNameProblem::TooLong;
+  for (wchar_t c : name) {
+    if (c < 32 || c == 127 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos)
+      return SaverNameProblem::BadCharacter;
+  }
+  if (name.find(L'.') != std::wstring_view::npos) return SaverNameProblem::Dot;
+  if (name.back() == L' ') return SaverNameProblem::TrailingSpace;
+  if (IsReservedDeviceName(name)) return SaverNameProblem::ReservedDeviceName;
+  return SaverNameProblem::Valid;
+}
+
+std::string SaverNameMessage(SaverNameProblem problem) {
+  switch (problem) {
+    case SaverNameProblem::Valid:
+    case SaverNameProblem::Empty:
+      return {};
+    case SaverNameProblem::TooLong:
+      return "名稱不可超過 200 個字元。\r\nA name can have at most 200 characters.";
+    case SaverNameProblem::BadCharacter:
+      return "名稱不可包含 \\ / : * ? \" < > | 或控制字元。\r\n"
+             "A name cannot hold \\ / : * ? \" < > | or control characters.";
+    case SaverNameProblem::Dot:
+      return "名稱不可包含句點 (.)，否則螢幕保護會找不到它的畫面。\r\n"
+             "A name cannot hold a full stop (.): the saver would not find its show.";
+    case SaverNameProblem::TrailingSpace:
+      return "名稱不可以空格結尾。\r\nA name cannot end with a space.";
+    case SaverNameProblem::ReservedDeviceName:
+      return "CON、PRN、AUX、NUL、COM1 至 COM9 及 LPT1 至 LPT9 是 Windows 保留的名稱。\r\n"
+             "CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 are reserved by Windows.";
+  }
+  return {};
+}
+
+bool SameFileName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x >= 0x80 || y >= 0x80) {
+      // A possible double-byte character: both bytes exactly.
+      if (x != y) return false;
+      if (i + 1 < a.size()) {
+        ++i;
+        if (a[i] != b[i]) return false;
+      }
+      continue;
+    }
+    if (UpperAscii(static_cast<wchar_t>(x)) != UpperAscii(static_cast<wchar_t>(y))) return false;
+  }
+  return true;
+}
+
+std::string SaverFilePath(const std::string& systemDir, const std::string& name,
+                          const char* extension) {
+  std::string path = systemDir;
+  if (path.empty() || (path.back() != '\\' && path.back() != '/')) path += kSeparator;
+  return path + name + extension;
+}
+
+std::wstring SaveDoneMessage(std::wstring_view name) {
+  std::wstring text = L"存檔完成。\n\r請開啟\"控制台\"內的\"顯示器\"，設定新設的螢幕保護裝置 - ";
+  text += name;
+  return text;
+}
+
+std::string SaveErrorMessage(int errorCode, bool isEditorExe) {
+  if (IsNoWriteRight(errorCode)) {
+    std::string text =
+        "沒有寫入系統目錄的權限，這次沒有存檔，原有的檔案都沒有變更。\r\n"
+        "No right to write to the system directory: nothing was saved and the files already "
+        "there are unchanged.\r\n\r\n";
+    if (isEditorExe) {
+      text +=
+          "請以系統管理員身分執行編輯器後再存檔。\r\n"
+          "Run the editor as administrator and save again.";
+    } else {
+      text +=
+          "Windows 開啟螢幕保護的設定時不具系統管理員權限。請在以系統管理員身分開啟的命令提示字元中，"
+          "以 /c 參數執行這個螢幕保護 (.scr) 後再存檔。\r\n"
+          "Windows opens a saver's settings without administrator rights. In a command prompt "
+          "run as administrator, run this saver (.scr) with /c and save again.";
+    }
+    return text;
+  }
+  return "存檔失敗，原有的檔案都沒有變更。\r\nSaving failed; the files already saved are "
+         "unchanged.";
+}
+
+SaveResult SaveShow(FrameList& list, const SaveSetting& setting, SaveUserInterface& ui,
+                    SaveFileSystem& files) {
+  if (list.Count() < 2) return SaveResult::NoName;
+  FrameRecord& header = list[0];
+
+  // 1-2. The name: asked in the editor, the saver's own in its settings.
+  std::string name;
+  if (setting.isEditorExe) {
+    const std::optional<std::string> asked = ui.AskName(header.Path());
+    if (!asked || asked->empty()) return SaveResult::NoName;
+    name = *asked;
+    const bool sameShow = SameFileName(name, header.Path());
+    if (!sameShow && (files.Exists(SaverFilePath(setting.systemDir, name, ".fms")) ||
+                      files.Exists(SaverFilePath(setting.systemDir, name, ".scr")))) {
+      if (!ui.ConfirmReplace(name)) return SaveResult::Declined;
+    }
+  } else {
+    name = setting.saverBaseName;
+    if (name.empty()) {
+      ui.ShowError(SaveErrorMessage(0, false), "The saver's own file name is unknown.");
+      return SaveResult::Failed;
+    }
+  }
+
+  // 3. Blank frames, before anything is written.
+  if (HasEmptyFrame(list) && ui.AskClearEmptyFrames()) {
+    if (NonEmptyFrameCount(list) < 2) {
+      ui.ShowError(
+          "清除空白圖框後將少於兩個圖框，這次沒有存檔。\r\n"
+          "Clearing the blank frames would leave fewer than two frames; nothing was saved.",
+          {});
+      return SaveResult::TooFewFrames;
+    }
+    ui.ClearEmptyFrames();
+  }
+
+  // 4. The show name goes into the header and the caption.
+  header.SetPath(name);
+  ui.SetCaption(name);
+
+  const std::string fmsPath = SaverFilePath(setting.systemDir, name, ".fms");
+  const std::string scrPath = SaverFilePath(setting.systemDir, name, ".scr");
+  std::vector<Placement> placements;
+  placements.push_back({fmsPath + kStagedSuffix, fmsPath});
+
+  // 5. The frame-set file, staged whole.
+  try {
+    files.WriteFrameSet(placements[0].staged, list);
+  } catch (const EInOutError& error) {
+    files.Remove(placements[0].staged);
+    ui.ShowError(SaveErrorMessage(error.Code(), setting.isEditorExe), error.what());
+    return SaveResult::Failed;
+  }
+
+  // 6. The executable, staged by the shell's copy (the editor only: a
+  // saver's settings dialog already is its .scr file).
+  if (setting.isEditorExe) {
+    placements.push_back({scrPath + kStagedSuffix, scrPath});
+    int code = 0;
+    const CopyOutcome copied = files.CopyFile(setting.executablePath, placements[1].staged, code);
+    if (copied != CopyOutcome::Copied) {
+      for (const Placement& p : placements) files.Remove(p.staged);
+      if (copied == CopyOutcome::Failed && IsNoWriteRight(code)) {
+        ui.ShowError(SaveErrorMessage(code, true), {});
+        return SaveResult::Failed;
+      }
+      ui.ShowCancelled();
+      return SaveResult::CopyCancelled;
+    }
+  }
+
+  // 7. Both in place, or neither.
+  if (std::optional<EInOutError> failure = PlaceAll(placements, files)) {
+    ui.ShowError(SaveErrorMessage(failure->Code(), setting.isEditorExe), failure->what());
+    return SaveResult::Failed;
+  }
+
+  // 8. Done.
+  ui.ShowDone(name);
+  return SaveResult::Saved;
+}
+
+std::vector<std::wstring> SaverNamesIn(const std::vector<DirectoryEntry>& entries) {
+  constexpr std::wstring_view kEnding = L".fms";
+  std::vector<std::wstring> names;
+  for (const DirectoryEntry& entry : entries) {
+    if (entry.directory || entry.name.size() <= kEnding.size()) continue;
+    const std::wstring_view tail = std::wstring_view(entry.name).substr(entry.name.size() - kEnding.size());
+    bool matches = true;
+    for (std::size_t i = 0; i < kEnding.size(); ++i)
+      if (static_cast<wchar_t>(std::towlower(static_cast<wint_t>(tail[i]))) != kEnding[i]) matches = false;
+    if (matches) names.push_back(entry.name.substr(0, entry.name.size() - kEnding.size()));
+  }
+  return names;
+}
+
+}  // namespace velmora

@@ -1,0 +1,102 @@
+#include "saver/PictureWorker.h"
+
+#include <exception>
+#include <utility>
+
+#include "fade/JpegGraphic.h"
+#include "fade/MorfFade.h"
+#include "fade/PictureLoader.h"
+
+namespace velmora {
+
+std::shared_ptr<const Graphic> PictureWorker::LoadAndPrepare(const std::string& path, int width, int height,
+                                                             const std::atomic<bool>& cancel) {
+  PictureReadCancelScope scope(cancel);
+  std::shared_ptr<const Graphic> graphic = LoadGraphic(path);
+  // JPEG decoding is what takes the time; the other kinds are decoded when
+  // they load (bitmaps) or drawn by the system (metafiles, icons).
+  const auto* jpeg = dynamic_cast<const JpegGraphic*>(graphic.get());
+  if (jpeg && width > 0 && height > 0 && jpeg->Width() > 0 && jpeg->Height() > 0) {
+    const Rect fit = FitRect(jpeg->Width(), jpeg->Height(), width, height);
+    if (fit.Width() > 0 && fit.Height() > 0) jpeg->Prepare(fit.Width(), fit.Height(), &cancel);
+  }
+  return graphic;
+}
+
+PictureWorker::PictureWorker(Loader loader) : loader_(std::move(loader)) {}
+
+PictureWorker::~PictureWorker() {
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+    DropJobLocked();
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void PictureWorker::DropJobLocked() {
+  if (job_) job_->cancel.store(true, std::memory_order_relaxed);
+  job_.reset();
+}
+
+void PictureWorker::Start(const std::string& path, int width, int height) {
+  {
+    std::lock_guard lock(mutex_);
+    DropJobLocked();
+    if (!thread_.joinable()) {
+      try {
+        thread_ = std::thread([this] { Run(); });
+      } catch (const std::exception&) {
+        return;  // no thread: every picture is loaded on the spot
+      }
+    }
+    job_ = std::make_shared<Job>();
+    job_->path = path;
+    job_->width = width;
+    job_->height = height;
+  }
+  changed_.notify_all();
+}
+
+std::optional<std::shared_ptr<const Graphic>> PictureWorker::Take(const std::string& path) {
+  std::unique_lock lock(mutex_);
+  if (!job_ || job_->path != path) {
+    DropJobLocked();
+    return std::nullopt;
+  }
+  const std::shared_ptr<Job> job = job_;
+  changed_.wait(lock, [&job] { return job->done; });
+  job_.reset();
+  return std::move(job->result);
+}
+
+void PictureWorker::Cancel() {
+  std::lock_guard lock(mutex_);
+  DropJobLocked();
+}
+
+void PictureWorker::Run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return quit_ || (job_ && !job_->started); });
+    if (quit_) return;
+    // The job stays alive through this reference even when it is dropped
+    // meanwhile; its cancel flag then stops the loader early.
+    const std::shared_ptr<Job> job = job_;
+    job->started = true;
+    lock.unlock();
+    std::shared_ptr<const Graphic> result;
+    try {
+      result = loader_(job->path, job->width, job->height, job->cancel);
+    } catch (...) {
+      result = nullptr;  // shown black, as a picture loaded on the spot would be
+    }
+    lock.lock();
+    job->result = std::move(result);
+    job->done = true;
+    changed_.notify_all();
+  }
+}
+
+}  // namespace velmora

@@ -1,0 +1,128 @@
+// Menus declared as tables: a real menu bar with popups and a command on
+// the bar, run-time captions, ticks and enabled states by name, and
+// WM_COMMAND reaching the item's handler.
+#include "platform/MenuWin32.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/ApplicationWin32.h"
+#include "platform/FormWin32.h"
+
+namespace velmora {
+namespace {
+
+constexpr MenuItemSpec kMenu[] = {
+    {.name = "Addnew1", .caption = "Edit"},
+    {.name = "NewPicture1", .caption = "Add New Pictures", .level = 1},
+    {.name = "RemoveCurrentFrame1", .caption = "Remove Current Frame", .level = 1, .enabled = false},
+    {.name = "N1", .caption = "-", .level = 1},
+    {.name = "RandomEffect1", .caption = "Use Random Effect", .level = 1},
+    {.name = "EditWindow1", .caption = "View"},
+    {.name = "Both1", .caption = "Scroll Simultaneously", .level = 1, .checked = true},
+    {.name = "Quit2", .caption = "Quit"},
+};
+
+class MenuTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Application::Instance().Initialize(::GetModuleHandleW(nullptr), L"Velmora test"));
+    Application::Instance().Reset();
+    const FormSpec spec{.name = "MenuForm", .caption = "Velmora 99", .clientWidth = 300, .clientHeight = 100,
+                        .border = FormBorder::Single, .menu = kMenu};
+    ASSERT_TRUE(form.CreateForm(spec, {}));
+  }
+  void TearDown() override { Application::Instance().Reset(); }
+  Form form;
+};
+
+TEST_F(MenuTest, TheBarIsARealMenuWithPopupsAndACommandOnTheBar) {
+  Menu& menu = form.MainMenu();
+  HMENU bar = ::GetMenu(form.Handle());
+  ASSERT_EQ(bar, menu.Handle());
+  ASSERT_EQ(::GetMenuItemCount(bar), 3);
+  EXPECT_NE(::GetSubMenu(bar, 0), nullptr);
+  EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(bar, 0)), 4);
+  EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(bar, 1)), 1);
+  EXPECT_EQ(::GetSubMenu(bar, 2), nullptr) << "Quit is a command on the bar";
+  EXPECT_EQ(::GetMenuItemID(bar, 2), static_cast<UINT>(menu.IdOf("Quit2")));
+  EXPECT_EQ(::GetMenuState(::GetSubMenu(bar, 0), 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+  // The client area is the designed one, menu bar or not.
+  EXPECT_EQ(form.ClientWidth(), 300);
+  EXPECT_EQ(form.ClientHeight(), 100);
+}
+
+TEST_F(MenuTest, RunTimeCaptionsTicksAndEnabledStatesByName) {
+  Menu& menu = form.MainMenu();
+  struct Case {
+    const char* name;
+    const char* runTimeCaption;
+    bool designTick;
+    bool designEnabled;
+  };
+  const Case cases[] = {
+      {"Addnew1", "編輯", false, true},
+      {"NewPicture1", "加入新圖片", false, true},
+      {"RemoveCurrentFrame1", "刪去目前圖框", false, false},
+      {"RandomEffect1", "使用隨機特效", false, true},
+      {"Both1", "同步捲動", true, true},
+      {"Quit2", "離開", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(menu.Checked(c.name), c.designTick);
+    EXPECT_EQ(menu.Enabled(c.name), c.designEnabled);
+    ASSERT_TRUE(menu.SetCaption(c.name, c.runTimeCaption));
+    EXPECT_EQ(menu.Caption(c.name), c.runTimeCaption);
+    menu.SetChecked(c.name, !c.designTick);
+    EXPECT_EQ(menu.Checked(c.name), !c.designTick);
+    menu.SetEnabled(c.name, !c.designEnabled);
+    EXPECT_EQ(menu.Enabled(c.name), !c.designEnabled);
+  }
+  // The real menu shows the run-time caption.
+  wchar_t text[64] = {};
+  ::GetMenuStringW(::GetMenu(form.Handle()), 0, text, 64, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"編輯");
+  EXPECT_FALSE(menu.SetCaption("NoSuchItem", "x"));
+  EXPECT_FALSE(menu.SetChecked("NoSuchItem", true));
+}
+
+TEST_F(MenuTest, CommandsRunTheHandlerOfTheirItemWhenEnabled) {
+  Menu& menu = form.MainMenu();
+  std::vector<std::string> ran;
+  for (const char* name : {"NewPicture1", "RemoveCurrentFrame1", "Both1", "Quit2"}) {
+    ASSERT_TRUE(menu.Bind(name, [&ran, name] { ran.push_back(name); }));
+  }
+  struct Case {
+    const char* name;
+    bool runs;
+  };
+  const Case cases[] = {{"NewPicture1", true}, {"RemoveCurrentFrame1", false}, {"Both1", true}, {"Quit2", true},
+                        {"RandomEffect1", false}};  // no handler bound
+  for (const Case& c : cases) {
+    ran.clear();
+    form.Send(WM_COMMAND, MAKEWPARAM(menu.IdOf(c.name), 0), 0);
+    EXPECT_EQ(ran, c.runs ? std::vector<std::string>{c.name} : std::vector<std::string>{}) << c.name;
+  }
+  menu.SetEnabled("RemoveCurrentFrame1", true);
+  ran.clear();
+  form.Send(WM_COMMAND, MAKEWPARAM(menu.IdOf("RemoveCurrentFrame1"), 0), 0);
+  EXPECT_EQ(ran, std::vector<std::string>{"RemoveCurrentFrame1"});
+}
+
+TEST(MenuTableTest, InconsistentTablesBuildNothing) {
+  const MenuItemSpec popupFirst[] = {{.name = "A", .caption = "a", .level = 1}};
+  const MenuItemSpec duplicate[] = {{.name = "A", .caption = "a"}, {.name = "A", .caption = "b"}};
+  const MenuItemSpec tooDeep[] = {{.name = "A", .caption = "a"}, {.name = "B", .caption = "b", .level = 2}};
+  const std::span<const MenuItemSpec> tables[] = {popupFirst, duplicate, tooDeep};
+  for (std::span<const MenuItemSpec> table : tables) {
+    Menu menu;
+    EXPECT_FALSE(menu.Build(table));
+    EXPECT_EQ(menu.Handle(), nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace velmora

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/EditorLinksWin32.h"
 #include "editor/FrameStrip.h"
@@ -77,6 +78,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   void SetScrollIndicator(int bar, const std::string& text, bool visible) override;
   void SetMenuEnabled(StripMenuItem item, bool enabled) override;
   void CurrentFrameMayHaveChanged() override;
+  // Kept for NewPicture1Click, which names them in one message.
+  void PicturesNotRead(const std::vector<std::string>& paths) override;
 
   void BindHandlers();
   // The slot (1 to 8) a control of the strip belongs to; 0 for none.
@@ -127,6 +130,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   bool busy_ = false;
   // Pictures are being read: the wait cursor shows over the window.
   bool waiting_ = false;
+  // The pictures the last add could not read (8-bit paths).
+  std::vector<std::string> notRead_;
 };
 
 }  // namespace velmora

@@ -155,7 +155,7 @@ TEST(ThumbnailsTest, PicturesOfEachKind) {
        folder.Write("exif-tiny.jpg", WithExifThumbnail(photo, EncodeJpeg(Solid(100, 75, kSmall), 90))),
        ThumbnailSize{111, 83}, ThumbnailRoute::ReducedDecode, kPhoto},
       {"photo not stored upright", folder.Write("exif-turned.jpg", WithExifThumbnail(photo, small, 6)),
-       ThumbnailSize{111, 83}, ThumbnailRoute::ReducedDecode, kPhoto},
+       ThumbnailSize{83, 111}, ThumbnailRoute::ReducedDecode, kPhoto},
       {"damaged small picture", folder.Write("exif-bad.jpg", WithExifThumbnail(photo, {0xFF, 0xD8, 0xFF})),
        ThumbnailSize{111, 83}, ThumbnailRoute::ReducedDecode, kPhoto},
       {"small JPEG", folder.Write("small.jpeg", EncodeJpeg(Solid(90, 120, kPhoto), 90)), ThumbnailSize{83, 111},

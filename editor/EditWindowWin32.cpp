@@ -6,6 +6,7 @@
 #include "controls/RFilterEditWin32.h"
 #include "editor/EditFrame.h"
 #include "editor/RecordPathWin32.h"
+#include "fade/PictureProbe.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
 #include "platform/ApplicationWin32.h"
@@ -335,7 +336,7 @@ void TPMain1::SpeedButton2Click() {
 // Picture: the picture dialog; the frame changes on apply.
 void TPMain1::SpeedButton3Click() {
   OpenDialogOptions options;
-  options.filter = kPictureFilter;
+  options.filter = WithSystemDecodedKinds(kPictureFilter);
   options.multiSelect = false;
   options.picturePreview = true;
   const OpenDialogResult chosen = RunOpenDialog(Handle(), options);

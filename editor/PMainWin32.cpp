@@ -3,6 +3,7 @@
 #include <array>
 #include <exception>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/Random.h"
@@ -11,6 +12,7 @@
 #include "editor/AboutBoxWin32.h"
 #include "editor/RecordPathWin32.h"
 #include "fade/PictureLoader.h"
+#include "fade/PictureProbe.h"
 #include "frames/FrameSet.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
@@ -499,9 +501,13 @@ void TPMain::CurrentFrameMayHaveChanged() {
 
 // ---- menu commands ----
 
+void TPMain::PicturesNotRead(const std::vector<std::string>& paths) {
+  notRead_.insert(notRead_.end(), paths.begin(), paths.end());
+}
+
 void TPMain::NewPicture1Click() {
   OpenDialogOptions options;
-  options.filter = kAddPicturesFilter;
+  options.filter = WithSystemDecodedKinds(kAddPicturesFilter);
   options.multiSelect = true;
   options.picturePreview = true;
   const OpenDialogResult result = RunOpenDialog(Handle(), options);
@@ -523,7 +529,14 @@ void TPMain::NewPicture1Click() {
     Busy busy(busy_);
     Busy waiting(waiting_);
     WaitCursor wait;
+    notRead_.clear();
     strip_.AddPictureFrames(paths);
+  }
+  if (!notRead_.empty()) {
+    // Added all the same: they show black, as in the show.
+    std::string names;
+    for (const std::string& path : std::exchange(notRead_, {})) names += "\n" + NarrowToUtf8(WidenAnsi(path));
+    ShowMessage(Handle(), "下列圖片無法讀取, 將以黑色顯示:" + names, MessageKind::Warning);
   }
   if (!refused.empty()) {
     ShowMessage(Handle(),

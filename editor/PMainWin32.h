@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/EditorLinksWin32.h"
 #include "editor/FrameStrip.h"
@@ -85,6 +86,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   void SetScrollIndicator(int bar, const std::string& text, bool visible) override;
   void SetMenuEnabled(StripMenuItem item, bool enabled) override;
   void CurrentFrameMayHaveChanged() override;
+  // Kept for NewPicture1Click, which names them in one message.
+  void PicturesNotRead(const std::vector<std::string>& paths) override;
 
   // Sets a label's text unless it shows it already (`shown` keeps it).
   static void SetLabel(Label& label, std::string& shown, const std::string& text);
@@ -137,6 +140,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   bool busy_ = false;
   // Pictures are being read: the wait cursor shows over the window.
   bool waiting_ = false;
+  // The pictures the last add could not read (8-bit paths).
+  std::vector<std::string> notRead_;
 };
 
 }  // namespace velmora

@@ -25,6 +25,7 @@
 #include "platform/ApplicationWin32.h"
 #include "platform/PictureLoaderWin32.h"
 #include "support/ProcessLauncherWin32.h"
+#include "support/WicPicturesWin32.h"
 
 namespace velmora {
 namespace {
@@ -281,14 +282,16 @@ class EditorTest : public ::testing::Test {
   }
 
   // Adds the pictures in `folder` named `names` through the picture dialog:
-  // into the folder first, then the names in the dialog's quoted form.
-  void AddPictures(const std::wstring& folder, const std::vector<std::wstring>& names) {
+  // into the folder first, then the names in the dialog's quoted form; then
+  // the steps `after` (for the boxes the add shows).
+  void AddPictures(const std::wstring& folder, const std::vector<std::wstring>& names,
+                   const std::vector<std::function<bool()>>& after = {}) {
     std::wstring list;
     for (const std::wstring& name : names) list += L"\"" + name + L"\" ";
     HWND dialog = nullptr;
     HWND nameField = nullptr;
     const DWORD ui = ::GetCurrentThreadId();
-    Script script({
+    std::vector<std::function<bool()>> steps = {
         [&] {
           dialog = FindDialog(L"", ui);
           nameField = FileNameField(dialog);
@@ -303,7 +306,9 @@ class EditorTest : public ::testing::Test {
           ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
           return true;
         },
-    });
+    };
+    steps.insert(steps.end(), after.begin(), after.end());
+    Script script(std::move(steps));
     Choose(L"加入新圖片");
     EXPECT_TRUE(script.Done()) << "the picture dialog was not driven to its end";
   }
@@ -397,6 +402,37 @@ TEST_F(EditorTest, PicturesAreAddedReorderedRemovedAndEmptyFramesCleared) {
   EXPECT_TRUE(CloseAnswering(IDYES));
   EXPECT_FALSE(::IsWindow(main_));
   EXPECT_EQ(TheFrameList, nullptr);
+}
+
+// Pictures that cannot be read (a kind without a decoder here, damaged data)
+// are added all the same and show black; the add names them in one message.
+TEST_F(EditorTest, AddNamesThePicturesItCouldNotReadInOneMessage) {
+  TempDirectory pictures;
+  const std::vector<std::pair<const wchar_t*, std::vector<std::uint8_t>>> files = {
+      {L"a.png", testing::EncodePng({2, 1, {0, 0, 255, 255, 0, 255, 0, 255}})},
+      // Lossless WebP: Wine's imaging component has no decoder for it.
+      {L"b.webp", {'R', 'I', 'F', 'F', 26, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L', 14, 0, 0, 0, 0x2F,
+                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {L"c.png", {'n', 'o', 't', ' ', 'a', ' ', 'P', 'N', 'G'}},
+  };
+  for (const auto& [name, bytes] : files) {
+    std::ofstream(std::filesystem::path(pictures.Path()) / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  std::wstring message;
+  const DWORD ui = ::GetCurrentThreadId();
+  AddPictures(pictures.Path(), {L"a.png", L"b.webp", L"c.png"}, {[&] {
+                HWND box = FindDialog(L"下列圖片無法讀取", ui);
+                if (box == nullptr) return false;
+                message = TextOf(FindChildText(box, L"下列圖片無法讀取"));
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return true;
+              }});
+  EXPECT_EQ(FileNames(4), (std::vector<std::wstring>{L"a.png", L"b.webp", L"c.png", L""}));
+  EXPECT_NE(message.find(L"b.webp"), std::wstring::npos) << NarrowToUtf8(message);
+  EXPECT_NE(message.find(L"c.png"), std::wstring::npos) << NarrowToUtf8(message);
+  EXPECT_EQ(message.find(L"a.png"), std::wstring::npos) << NarrowToUtf8(message);
+  EXPECT_TRUE(CloseAnswering(IDYES));
 }
 
 TEST_F(EditorTest, ClosingOrLoggingOffAsksWhenAnUnnamedShowHasUnsavedFrames) {

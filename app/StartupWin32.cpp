@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Startup.h"
+#include "editor/EditorWindowsWin32.h"
 #include "editor/PMainWin32.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/HandlesWin32.h"
@@ -142,10 +143,15 @@ int RunModes(HINSTANCE instance) {
 
   // 10. The windows of the mode.
   std::unique_ptr<TPMain> editor;
+  std::unique_ptr<EditorWindows> companions;
   std::unique_ptr<TScrn> scrn;
   if (Mode == SaverMode::Configure) {
     editor = std::make_unique<TPMain>();
     if (editor->CreateForm() == nullptr) return 0;
+    // The edit window, saving and the clear dialog.
+    companions = std::make_unique<EditorWindows>(*editor);
+    editor->SetCompanions(companions.get());
+    companions->EditWindow();
     application.SetMainForm(editor.get());
   } else {
     application.SetShowMainForm(false);
@@ -168,6 +174,8 @@ int RunModes(HINSTANCE instance) {
   application.Run();
   // Forms go before the semaphore; the exit code of a normal end is 0.
   scrn.reset();
+  if (editor) editor->SetCompanions(nullptr);
+  companions.reset();
   editor.reset();
   return 0;
 }

@@ -13,7 +13,7 @@ constexpr FormSpec kAboutForm{
     .caption = "關於",  // about
     .clientWidth = 290,
     .clientHeight = 120,
-    .position = FormPosition::OwnerCenter,
+    .position = FormPosition::ScreenCenter,
     .border = FormBorder::Dialog,
 };
 

@@ -6,6 +6,7 @@
 #include "controls/RFilterEditWin32.h"
 #include "editor/EditFrame.h"
 #include "editor/RecordPathWin32.h"
+#include "fade/PictureProbe.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
 #include "platform/ApplicationWin32.h"
@@ -50,9 +51,14 @@ const ControlSpec kControls[] = {
      .width = 89, .height = 22, .caption = "Color", .flat = true, .onClick = "SpeedButton2Click"},
     {.name = "SpeedButton3", .kind = ControlKind::SpeedButton, .parent = "ToolBar2", .x = 89, .y = 2,
      .width = 89, .height = 22, .caption = "Picture", .flat = true, .onClick = "SpeedButton3Click"},
+    // The dividers between the button pairs: etched lines in 8-pixel gaps.
+    {.name = "ToolButton2", .kind = ControlKind::Bevel, .parent = "ToolBar2", .x = 181, .y = 2,
+     .width = 2, .height = 22},
     {.name = "SpeedButton6", .kind = ControlKind::SpeedButton, .parent = "ToolBar2", .x = 186, .y = 2,
      .width = 104, .height = 22, .caption = "Stay On Top", .flat = true, .groupIndex = 1,
      .allowAllUp = true, .onClick = "SpeedButton6Click"},
+    {.name = "ToolButton4", .kind = ControlKind::Bevel, .parent = "ToolBar2", .x = 293, .y = 2,
+     .width = 2, .height = 22},
     {.name = "SpeedButton7", .kind = ControlKind::SpeedButton, .parent = "ToolBar2", .x = 298, .y = 2,
      .width = 103, .height = 22, .caption = "Apply", .flat = true, .onClick = "SpeedButton7Click"},
     {.name = "Panel2", .kind = ControlKind::Panel, .x = 0, .y = 29, .width = 472, .height = 32},
@@ -330,7 +336,7 @@ void TPMain1::SpeedButton2Click() {
 // Picture: the picture dialog; the frame changes on apply.
 void TPMain1::SpeedButton3Click() {
   OpenDialogOptions options;
-  options.filter = kPictureFilter;
+  options.filter = WithSystemDecodedKinds(kPictureFilter);
   options.multiSelect = false;
   options.picturePreview = true;
   const OpenDialogResult chosen = RunOpenDialog(Handle(), options);

@@ -201,6 +201,12 @@ void FrameStrip::LayoutScrollBars() {
   PublishScrollBars();
 }
 
+void FrameStrip::ListSizeChanged() {
+  if (list_ == nullptr) return;
+  UpdateScrollRanges();
+  PublishScrollBars();
+}
+
 void FrameStrip::FinishChange() {
   UpdateScrollRanges();
   PublishScrollBars();

@@ -164,6 +164,9 @@ class FrameStrip {
   // list's count, positions kept inside them; when scrolling separately the
   // lower bar starts four entries after the upper one (or at 1).
   void LayoutScrollBars();
+  // The list changed size elsewhere (the edit window made the trailing
+  // entry a frame): the scroll ranges follow it, positions kept inside.
+  void ListSizeChanged();
   // The current slot's picture / labels again (the edit window changed the
   // current frame's content / settings); marks the show modified.
   void FramePictureChanged();

@@ -3,18 +3,22 @@
 #include <array>
 #include <exception>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/Random.h"
 #include "app/Startup.h"
 #include "app/StartupWin32.h"
+#include "editor/AboutBoxWin32.h"
 #include "editor/RecordPathWin32.h"
 #include "fade/PictureLoader.h"
+#include "fade/PictureProbe.h"
 #include "frames/FrameSet.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
 #include "platform/FontsWin32.h"
 #include "saver/Player.h"
+#include "saver/PreviewFormWin32.h"
 #include "saver/ScrnWin32.h"
 
 namespace velmora {
@@ -203,17 +207,6 @@ class WaitCursor {
  private:
   HCURSOR previous_;
 };
-
-// The "Current Effect" preview of the transition from frame `from` to frame
-// `to`. (The preview window is not part of this build yet.)
-void ShowTransitionPreview(HWND owner, std::int32_t from, std::int32_t to) {
-  (void)owner;
-  (void)from;
-  (void)to;
-}
-
-// The about box. (A plain box until the about window is part of this build.)
-void ShowAboutBox(HWND owner) { ShowMessage(owner, "Velmora 99\nVersion 2.3", MessageKind::Information); }
 
 // Sets a flag for the lifetime of the scope.
 class Busy {
@@ -430,29 +423,35 @@ void TPMain::SetCaption(std::wstring_view caption) { Form::SetCaption(NarrowToUt
 
 void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
   SlotControls& controls = slots_[slot - 1];
+  // A thumbnail number names one picture for the editor's whole run, and a
+  // colour or a blank is what it is: a slot that shows it already keeps it.
+  if (controls.shown && *controls.shown == picture && picture.source != SlotPictureSource::File) return;
+  controls.shown = picture;
   PictureBox& box = *controls.picture;
-  // The cleared picture is painted at once, without letting other handlers
-  // run in the middle of the refresh.
-  box.Clear();
-  box.Refresh();
-  controls.fileName->SetCaption("");
   switch (picture.source) {
     case SlotPictureSource::None:
+      box.Clear();
+      SetLabel(*controls.fileName, controls.fileNameText, "");
       return;
     case SlotPictureSource::Colour:
       box.FillColour(picture.colour);
+      SetLabel(*controls.fileName, controls.fileNameText, "");
       return;
     case SlotPictureSource::Thumbnail:
     case SlotPictureSource::File:
       break;
   }
-  controls.fileName->SetCaption(LabelText(AnsiToUtf8(picture.fileName)));
+  SetLabel(*controls.fileName, controls.fileNameText, LabelText(AnsiToUtf8(picture.fileName)));
   if (picture.source == SlotPictureSource::Thumbnail) {
     if (std::shared_ptr<const MemoryImage24> thumbnail = thumbnails_.Load(picture.thumbnailNumber)) {
       box.SetImage(*thumbnail);
       return;
     }
   }
+  // The whole picture is read: the cleared slot is painted first, at once,
+  // without letting other handlers run in the middle of the refresh.
+  box.Clear();
+  box.Refresh();
   try {
     box.SetGraphic(*LoadGraphic(picture.path));
   } catch (const std::exception&) {
@@ -460,11 +459,21 @@ void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
   }
 }
 
-void TPMain::ShowSlotNumber(int slot, const std::string& text) { slots_[slot - 1].number->SetCaption(text); }
+void TPMain::SetLabel(Label& label, std::string& shown, const std::string& text) {
+  if (shown == text) return;
+  shown = text;
+  label.SetCaption(text);
+}
+
+void TPMain::ShowSlotNumber(int slot, const std::string& text) {
+  SlotControls& controls = slots_[slot - 1];
+  SetLabel(*controls.number, controls.numberText, text);
+}
 
 void TPMain::ShowSlotLabels(int slot, const SlotLabels& labels) {
-  slots_[slot - 1].effect->SetCaption(LabelText(labels.effect));
-  slots_[slot - 1].speed->SetCaption(LabelText(labels.speed));
+  SlotControls& controls = slots_[slot - 1];
+  SetLabel(*controls.effect, controls.effectText, LabelText(labels.effect));
+  SetLabel(*controls.speed, controls.speedText, LabelText(labels.speed));
 }
 
 void TPMain::MarkSlot(int slot, bool current) {
@@ -492,9 +501,13 @@ void TPMain::CurrentFrameMayHaveChanged() {
 
 // ---- menu commands ----
 
+void TPMain::PicturesNotRead(const std::vector<std::string>& paths) {
+  notRead_.insert(notRead_.end(), paths.begin(), paths.end());
+}
+
 void TPMain::NewPicture1Click() {
   OpenDialogOptions options;
-  options.filter = kAddPicturesFilter;
+  options.filter = WithSystemDecodedKinds(kAddPicturesFilter);
   options.multiSelect = true;
   options.picturePreview = true;
   const OpenDialogResult result = RunOpenDialog(Handle(), options);
@@ -516,7 +529,14 @@ void TPMain::NewPicture1Click() {
     Busy busy(busy_);
     Busy waiting(waiting_);
     WaitCursor wait;
+    notRead_.clear();
     strip_.AddPictureFrames(paths);
+  }
+  if (!notRead_.empty()) {
+    // Added all the same: they show black, as in the show.
+    std::string names;
+    for (const std::string& path : std::exchange(notRead_, {})) names += "\n" + NarrowToUtf8(WidenAnsi(path));
+    ShowMessage(Handle(), "下列圖片無法讀取, 將以黑色顯示:" + names, MessageKind::Warning);
   }
   if (!refused.empty()) {
     ShowMessage(Handle(),
@@ -534,6 +554,8 @@ void TPMain::ClearEmptyFrame1Click() { strip_.ClearEmptyFrames(); }
 void TPMain::RandomEffect1Click() {
   strip_.RandomEffect1Click();
   MainMenu().SetChecked("RandomEffect1", strip_.RandomEffectTicked());
+  // The current frame's effect may have changed: the edit window reloads.
+  strip_.CurrentFrameChanged();
 }
 
 void TPMain::ALL1Click() {
@@ -543,11 +565,11 @@ void TPMain::ALL1Click() {
 }
 
 void TPMain::Single1Click() {
-  Randomize();
+  // The preview seeds the random generator itself.
   const auto frames = strip_.SinglePreviewFrames();
   if (!frames) return;
   Busy busy(busy_);
-  ShowTransitionPreview(Handle(), frames->first, frames->second);
+  ShowCurrentEffectPreview(frames->first, frames->second);
 }
 
 void TPMain::Save1Click() { companions_->Save(); }
@@ -564,6 +586,8 @@ void TPMain::HideEditWindow1Click() {
 void TPMain::Both1Click() {
   strip_.Both1Click();
   MainMenu().SetChecked("Both1", strip_.ScrollBoth());
+  // The current slot may show another entry now: the edit window reloads.
+  strip_.CurrentFrameChanged();
 }
 
 void TPMain::About1Click() { ShowAboutBox(Handle()); }

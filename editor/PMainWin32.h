@@ -9,8 +9,10 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/EditorLinksWin32.h"
 #include "editor/FrameStrip.h"
@@ -36,7 +38,11 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   HWND MainHandle() const override { return Handle(); }
   int CurrentFrameIndex() const override { return strip_.CurrentFrameIndex(); }
   void RefreshRow(int row) override { strip_.RefreshRow(row); }
-  void UpdateMenus() override { strip_.UpdateMenus(); }
+  // Called by the edit window after it changed the list.
+  void UpdateMenus() override {
+    strip_.ListSizeChanged();
+    strip_.UpdateMenus();
+  }
   void CurrentFrameChanged() override { strip_.CurrentFrameChanged(); }
   bool MakeThumbnail(const std::string& path, std::int32_t number) override;
   std::int32_t TakeThumbNumber() override { return strip_.TakeThumbNumber(); }
@@ -66,6 +72,9 @@ class TPMain : public Form, public MainWindowLink, private StripView {
     Label* speed = nullptr;
     Panel* inner = nullptr;
     PictureBox* picture = nullptr;
+    // What the controls show now.
+    std::optional<SlotPicture> shown;
+    std::string numberText, fileNameText, effectText, speedText;
   };
 
   // ---- StripView ----
@@ -77,7 +86,11 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   void SetScrollIndicator(int bar, const std::string& text, bool visible) override;
   void SetMenuEnabled(StripMenuItem item, bool enabled) override;
   void CurrentFrameMayHaveChanged() override;
+  // Kept for NewPicture1Click, which names them in one message.
+  void PicturesNotRead(const std::vector<std::string>& paths) override;
 
+  // Sets a label's text unless it shows it already (`shown` keeps it).
+  static void SetLabel(Label& label, std::string& shown, const std::string& text);
   void BindHandlers();
   // The slot (1 to 8) a control of the strip belongs to; 0 for none.
   int SlotOf(const Control& control) const;
@@ -127,6 +140,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   bool busy_ = false;
   // Pictures are being read: the wait cursor shows over the window.
   bool waiting_ = false;
+  // The pictures the last add could not read (8-bit paths).
+  std::vector<std::string> notRead_;
 };
 
 }  // namespace velmora

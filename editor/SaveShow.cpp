@@ -191,7 +191,9 @@ std::string SaveErrorMessage(int errorCode, bool isEditorExe) {
 
 SaveResult SaveShow(FrameList& list, const SaveSetting& setting, SaveUserInterface& ui,
                     SaveFileSystem& files) {
-  if (list.Count() < 2) return SaveResult::NoName;
+  // Save is offered for two frames or more; a command that arrives anyway
+  // (a posted one) does nothing.
+  if (list.FrameCount() < 2) return SaveResult::NoName;
   FrameRecord& header = list[0];
 
   // 1-2. The name: asked in the editor, the saver's own in its settings.

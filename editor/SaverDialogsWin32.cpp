@@ -164,9 +164,10 @@ void TFormClear::BitBtn1Click() {
   for (int i = list.Count() - 1; i >= 0; --i) {
     if (!list.Selected(i)) continue;
     const std::wstring name = list.Item(i);
-    const bool scrGone = DeleteIfThere(dir + name + L".scr");
-    const bool fmsGone = DeleteIfThere(dir + name + L".fms");
-    if (scrGone && fmsGone) {
+    // The frame-set file goes only with its saver, so a saver that cannot
+    // be deleted (running, say) stays whole and listed.
+    const bool gone = DeleteIfThere(dir + name + L".scr") && DeleteIfThere(dir + name + L".fms");
+    if (gone) {
       list.Delete(i);
     } else {
       kept = name + (kept.empty() ? L"" : L"\r\n") + kept;

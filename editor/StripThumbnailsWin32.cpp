@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <optional>
-#include <system_error>
 
+#include "fade/Resample.h"
 #include "platform/ProgressWindowWin32.h"
 
 namespace velmora {
@@ -12,28 +12,13 @@ namespace {
 
 // How long the thumbnails of a batch may take before the progress window shows.
 constexpr ULONGLONG kProgressDelayMs = 1000;
-
-// A new folder under the user's temporary folder; empty when none can be made.
-std::filesystem::path MakeRunFolder() {
-  wchar_t temp[MAX_PATH + 1] = {};
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
-  if (length == 0 || length > MAX_PATH) return {};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::filesystem::path folder = std::filesystem::path(temp) /
-                                   (L"Velmora-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                    std::to_wstring(attempt));
-    if (::CreateDirectoryW(folder.c_str(), nullptr)) return folder;
-    if (::GetLastError() != ERROR_ALREADY_EXISTS) return {};
-  }
-  return {};
-}
+// How many thumbnails read back are kept in memory.
+constexpr std::size_t kKeptThumbnails = 512;
 
 }  // namespace
 
-StripThumbnails::StripThumbnails()
-    : folder_(MakeRunFolder()), store_(std::make_unique<ThumbnailStore>(folder_)) {}
-
-StripThumbnails::~StripThumbnails() { DeleteAll(0); }
+StripThumbnails::StripThumbnails() = default;
+StripThumbnails::~StripThumbnails() = default;
 
 std::vector<bool> StripThumbnails::MakeThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) {
   std::vector<ThumbnailJob> jobs;
@@ -53,21 +38,35 @@ std::vector<bool> StripThumbnails::MakeThumbnails(const std::vector<std::string>
       if (progress->Cancelled()) cancel = true;
     }
   };
-  std::vector<bool> made = store_->MakeMany(jobs, report, &cancel);
+  for (const ThumbnailJob& job : jobs) loaded_.erase(job.number);
+  std::vector<bool> made = files_.Store().MakeMany(jobs, report, &cancel);
   if (progress) progress->Finish();
   return made;
 }
 
-bool StripThumbnails::MakeOne(const std::string& path, std::int32_t number) { return store_->Make(path, number); }
+bool StripThumbnails::MakeOne(const std::string& path, std::int32_t number) {
+  loaded_.erase(number);
+  return files_.Make(path, number);
+}
 
-std::shared_ptr<const MemoryImage24> StripThumbnails::Load(std::int32_t number) const { return store_->Load(number); }
+std::shared_ptr<const MemoryImage24> StripThumbnails::Load(std::int32_t number) {
+  if (auto found = loaded_.find(number); found != loaded_.end()) return found->second;
+  std::shared_ptr<const MemoryImage24> thumbnail = files_.Store().Load(number);
+  if (!thumbnail) return nullptr;
+  // The slot's picture control stretches it to its square: done once here,
+  // so that painting a slot is a plain copy.
+  auto image = std::make_shared<MemoryImage24>();
+  image->SetSize(kThumbnailSide, kThumbnailSide);
+  Resample(*thumbnail, *image, Rect{0, 0, kThumbnailSide, kThumbnailSide});
+  // About 37 KB each: a long show keeps the last few hundred.
+  if (loaded_.size() >= kKeptThumbnails) loaded_.clear();
+  loaded_.emplace(number, image);
+  return image;
+}
 
 void StripThumbnails::DeleteAll(std::int32_t below) {
-  if (deleted_) return;
-  deleted_ = true;
-  if (below > 1) store_->DeleteAll(below);
-  std::error_code ignored;
-  if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  loaded_.clear();
+  files_.Close(below);
 }
 
 }  // namespace velmora

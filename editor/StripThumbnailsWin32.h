@@ -8,12 +8,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "editor/FrameStrip.h"
 #include "editor/Thumbnails.h"
+#include "editor/ThumbnailsWin32.h"
 #include "fade/Graphics.h"
 
 namespace velmora {
@@ -31,17 +33,18 @@ class StripThumbnails : public ThumbnailMaker {
   std::vector<bool> MakeThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) override;
   // One thumbnail, without progress window.
   bool MakeOne(const std::string& path, std::int32_t number);
-  // Thumbnail n, or nullptr when there is none.
-  std::shared_ptr<const MemoryImage24> Load(std::int32_t number) const;
+  // Thumbnail n stretched to the strip's square picture, or nullptr when
+  // there is none.
+  std::shared_ptr<const MemoryImage24> Load(std::int32_t number);
   // Deletes thumbnails 1 .. below-1 and this run's folder. Later calls do
   // nothing.
   void DeleteAll(std::int32_t below);
 
  private:
   HWND owner_ = nullptr;
-  std::filesystem::path folder_;  // made for this run; empty when none could be
-  std::unique_ptr<ThumbnailStore> store_;
-  bool deleted_ = false;
+  EditorThumbnails files_;  // the store in a folder of this run
+  // Thumbnails read back already, so that scrolling reads each file once.
+  std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> loaded_;
 };
 
 }  // namespace velmora

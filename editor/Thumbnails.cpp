@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <fstream>
 #include <iterator>
-#include <new>
 #include <thread>
 
 #include "editor/ThumbnailRules.h"
@@ -96,14 +95,15 @@ bool IsJpegName(const std::string& path) {
 MemoryImage24 SizedImage(const ThumbnailSize& size) { return MemoryImage24(size.width, size.height); }
 
 // The thumbnail from the small picture a camera embedded in the photo, when
-// it can stand for the photo. Only for photos stored upright: for the others
-// the photo itself is decoded, so that the thumbnail shows the picture as
-// the show does.
+// it can stand for the photo. The small picture is stored turned as the
+// photo is, so both are turned upright by the photo's orientation, as the
+// show draws the photo.
 std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes) {
   const ExifInfo exif = ReadExif(bytes);
-  if (!exif.HasThumbnail() || exif.orientation != kOrientationNormal) return std::nullopt;
-  const std::optional<PictureSize> size = ReadJpegFrameSize(bytes.data(), bytes.size());
-  if (!size) return std::nullopt;
+  if (!exif.HasThumbnail()) return std::nullopt;
+  const std::optional<PictureSize> stored = ReadJpegFrameSize(bytes.data(), bytes.size());
+  if (!stored) return std::nullopt;
+  const PictureSize upright = OrientedSize(exif.orientation, stored->width, stored->height);
   const auto small = bytes.begin() + std::ptrdiff_t(exif.thumbnailOffset);
   try {
     const auto graphic = JpegGraphic::FromBytes(
@@ -111,9 +111,10 @@ std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes
     MemoryImage24 decoded(graphic->Width(), graphic->Height());
     graphic->Draw(decoded, 0, 0);
     if (graphic->LastDecodeWarnings() != 0) return std::nullopt;
-    const std::optional<Rect> area = EmbeddedPictureArea(decoded, size->width, size->height);
+    MakeUpright(decoded, exif.orientation);
+    const std::optional<Rect> area = EmbeddedPictureArea(decoded, upright.width, upright.height);
     if (!area) return std::nullopt;
-    const ThumbnailSize fit = *FitThumbnail(size->width, size->height);
+    const ThumbnailSize fit = *FitThumbnail(upright.width, upright.height);
     MemoryImage24 image = SizedImage(fit);
     ResampleBgr(decoded.Row(area->top) + std::size_t(area->left) * 3, area->Width(), area->Height(),
                 std::size_t(decoded.Stride()), image, Rect{0, 0, fit.width, fit.height});
@@ -178,10 +179,8 @@ bool ThumbnailStore::Make(const std::string& path, std::int32_t n) {
   MemoryImage24 image;
   try {
     image = RenderThumbnail(path);
-  } catch (const EPictureError&) {
-    return false;
-  } catch (const std::bad_alloc&) {
-    return false;
+  } catch (const std::exception&) {
+    return false;  // damaged, unreadable, too large for memory: no thumbnail
   }
   bool written = false;
   if (!folder_.empty()) {

@@ -53,9 +53,9 @@ enum class ThumbnailRoute {
 };
 
 // The thumbnail image of the picture file at path (8-bit path, system code
-// page), of FitThumbnail's size. Throws EPictureError when the picture
-// cannot be read or decoded, or has no pixels. Safe to call on several
-// threads at once for JPEG and BMP files.
+// page), of FitThumbnail's size, turned upright as the show draws it. Throws
+// EPictureError when the picture cannot be read or decoded, or has no
+// pixels. Safe to call on several threads at once.
 MemoryImage24 RenderThumbnail(const std::string& path, ThumbnailRoute* route = nullptr);
 // The same for JPEG data in memory; name is used in error messages.
 MemoryImage24 RenderJpegThumbnail(std::vector<std::uint8_t> bytes, const std::string& name,
@@ -87,7 +87,7 @@ class ThumbnailStore {
   // MakeThumbnail: makes the thumbnail of the picture at path under number n.
   // A file of that name is deleted first. True when the thumbnail was made
   // (in a file, or in memory when the file cannot be written); false when
-  // the picture cannot be read (no thumbnail n exists then).
+  // the picture cannot be read (no thumbnail n exists then). Never throws.
   bool Make(const std::string& path, std::int32_t n);
 
   // Makes the thumbnails of many pictures on all processors. Jobs are taken

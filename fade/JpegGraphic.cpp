@@ -497,6 +497,11 @@ void JpegGraphic::DropCache() const {
   cached_.reset();
 }
 
+bool JpegGraphic::Keeps(int width, int height) const {
+  std::lock_guard lock(cacheMutex_);
+  return cached_ && cached_->Width() == width && cached_->Height() == height;
+}
+
 bool JpegGraphic::DecodeNatural(Image24& target, int x, int y, const std::atomic<bool>* cancel) const {
   DecodeOutcome outcome;
   if (orientation_ == kOrientationNormal) {

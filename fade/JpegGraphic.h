@@ -74,6 +74,8 @@ class JpegGraphic final : public Graphic {
   int LastDecodeWarnings() const;
   // Frees the kept result of the last scaled draw.
   void DropCache() const;
+  // Whether the kept result is the picture drawn at width x height; for tests.
+  bool Keeps(int width, int height) const;
 
  private:
   std::vector<std::uint8_t> bytes_;

@@ -1,8 +1,9 @@
 // Loading of picture files by their extension.
 //
 // JPEG (.jpg .jpeg .jpe .jfif) and bitmaps (.bmp .dib) load everywhere; the
-// Win32 layer registers further kinds (enhanced metafiles, metafiles and
-// icons) at start-up through RegisterGraphicOpener.
+// Win32 layer registers further kinds (enhanced metafiles, metafiles, icons,
+// and PNG, GIF, TIFF, HEIC, WebP and JPEG XR through the Windows imaging
+// component) at start-up through RegisterGraphicOpener.
 #pragma once
 
 #include <atomic>

@@ -55,15 +55,11 @@ velmora::testing::BgraFrame Pattern(int width, int height, int salt) {
 
 std::vector<Bytes> Seeds() {
   using namespace velmora::testing;
-  // GIF frames take few colours: the encoder is given a palette of them.
-  BgraFrame a{4, 3, {}}, b{4, 3, {}};
-  for (int i = 0; i < 12; ++i) {
-    a.pixels.insert(a.pixels.end(), {std::uint8_t(i % 3 * 100), 0, 200, 255});
-    b.pixels.insert(b.pixels.end(), {0, std::uint8_t(i % 2 * 255), 0, 255});
-  }
   static constexpr std::uint32_t kPalette[4] = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
+  const Bytes animated = MakeGif(4, 3, kPalette, {{0, 0, 4, 3, {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 2, 2}, -1},
+                                                  {0, 0, 4, 3, std::vector<std::uint8_t>(12, 3), -1}});
   const Bytes placed = MakeGif(6, 5, kPalette, {{2, 1, 3, 2, {1, 2, 3, 0, 1, 2}, 0}, {0, 0, 2, 2, {3, 3, 3, 3}, -1}});
-  return {EncodePng(Pattern(9, 7, 0)), EncodeGif({a, b}), placed, MakeTiff(Pattern(5, 4, 3), 6)};
+  return {EncodePng(Pattern(9, 7, 0)), animated, placed, MakeTiff(Pattern(5, 4, 3), 6)};
 }
 
 void Mutate(Bytes& data, Random& random) {

@@ -23,6 +23,7 @@ bool LoadedPictureHeld = false;
 std::array<std::unique_ptr<FadeSlot>, 2> FadeSlots;
 int CurrentSlot = 0;
 bool PictureWorkerEnabled = true;
+PictureWorker::Loader PictureAheadLoader = &PictureWorker::LoadAndPrepare;
 bool EditorPreviewActive = false;
 std::int32_t MouseMoveGrace = 0;
 
@@ -89,7 +90,7 @@ void LoadNextPictureAhead() {
     if (pictureWorker) pictureWorker->Cancel();
     return;
   }
-  if (!pictureWorker) pictureWorker = std::make_unique<PictureWorker>();
+  if (!pictureWorker) pictureWorker = std::make_unique<PictureWorker>(PictureAheadLoader);
   const bool fit = fade->StretchToFit();
   pictureWorker->Start(next.Path(), fit ? fade->Width() : 0, fit ? fade->Height() : 0);
 }

@@ -15,6 +15,7 @@
 
 #include "app/DateTime.h"
 #include "fade/Graphics.h"
+#include "saver/PictureWorker.h"
 
 namespace velmora {
 
@@ -83,6 +84,9 @@ extern int CurrentSlot;
 // a worker thread while the current frame stands still (PictureWorker); on
 // by default. Off, every picture is loaded when its step starts.
 extern bool PictureWorkerEnabled;
+// What the worker runs for each picture; PictureWorker::LoadAndPrepare
+// unless a test replaces it (before StartSlideshow).
+extern PictureWorker::Loader PictureAheadLoader;
 // Set by the editor while its whole-show preview shows the saver window.
 extern bool EditorPreviewActive;
 // Number of coming mouse-move events the saver window ignores.

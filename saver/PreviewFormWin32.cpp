@@ -147,6 +147,24 @@ bool TForm2::OnPaint(HDC dc, const RECT& area) {
 std::int64_t TForm2::NowMillis() { return std::int64_t(::GetTickCount64()); }
 
 void TForm2::PrepareHint(TMorfFade& hint) {
+  // The text: Arial, 26 points, bold, white, centred.
+  const std::wstring text = WidenUtf8(kPreviewHint);
+  UniqueFont font;
+  SIZE extent{};
+  {
+    WindowDc screen(nullptr);
+    const int pixels = -::MulDiv(26, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+    font.reset(::CreateFontW(pixels, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
+    SelectGuard selected(screen.get(), font.get());
+    ::GetTextExtentPoint32W(screen.get(), text.c_str(), int(text.size()), &extent);
+  }
+  // Where Arial is missing a wider face stands in: the hint grows to the
+  // left so that the text is never cut.
+  if (extent.cx + 8 > hint.Width()) {
+    const int width = int(extent.cx) + 8;
+    hint.SetBounds(hint.Left() + hint.Width() - width, hint.Top(), width, hint.Height());
+  }
   const int width = hint.Width();
   const int height = hint.Height();
   DibImage image(width, height);
@@ -159,17 +177,8 @@ void TForm2::PrepareHint(TMorfFade& hint) {
     ::BitBlt(image.Dc(), 0, 0, width, height, screen.get(), origin.x, origin.y, SRCCOPY);
   }
   hint.SetPicFrom(PictureOf(image));
-  // The text over it: Arial, 26 points, bold, white, centred.
   {
-    WindowDc screen(nullptr);
-    const int pixels = -::MulDiv(26, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
-    UniqueFont font(::CreateFontW(pixels, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_SWISS, L"Arial"));
     SelectGuard selected(image.Dc(), font.get());
-    const std::wstring text = WidenUtf8(kPreviewHint);
-    SIZE extent{};
-    ::GetTextExtentPoint32W(image.Dc(), text.c_str(), int(text.size()), &extent);
     ::SetBkMode(image.Dc(), TRANSPARENT);
     ::SetTextColor(image.Dc(), RGB(255, 255, 255));
     ::TextOutW(image.Dc(), (width - extent.cx) / 2, (height - extent.cy) / 2, text.c_str(), int(text.size()));

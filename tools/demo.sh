@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Shows the program working, from a fresh Debian machine: installs the
 # packages, builds both targets, then runs VELMORA.EXE under Wine on your
-# $DISPLAY (or, when none answers, on an Xvfb of its own) and saves a
-# screenshot under build/demo/; then installs the demonstration show as a
-# saver and plays it, with screenshots under build/demo/show/.
+# $DISPLAY (or, when none answers, on an Xvfb of its own): installs the
+# demonstration show as a saver, opens its configuration (the editor on the
+# demo show) and saves build/demo/editor.png, then plays the show, with
+# screenshots under build/demo/show/.
 #
 # Environment:
 #   VELMORA_DEMO_SECONDS=n   how long the program runs before the screenshot
@@ -88,7 +89,8 @@ stop_program() {
   program_pid=""
 }
 
-# The editor as it comes up.
+# The editor as it comes up on a new show (used when the demo show cannot
+# be made).
 demo_editor() {
   log "starting VELMORA.EXE (the editor) for ${seconds}s"
   start_program
@@ -102,19 +104,23 @@ demo_editor() {
 }
 
 # The demo show: tools/demo-show/play.sh installs the demonstration show as a
-# saver in the demo's Wine prefix and plays it full screen on the session's
-# display, with screenshots under build/demo/show. Skipped while that script
-# or its generator (built by the native preset) is missing.
+# saver in the demo's Wine prefix, opens its configuration (`Demo.scr /c`,
+# the editor with the show's strip) for build/demo/editor.png, then plays it
+# full screen on the session's display, with screenshots under
+# build/demo/show. Without that script or its generator (built by the native
+# preset) the editor is shown on a new show instead.
 demo_show() {
   local play=$root/tools/demo-show/play.sh
   local generator=$native_dir/tools/demo-show/velmora-demo-show
   if [ ! -f "$play" ] || [ ! -x "$generator" ]; then
-    log "no demo show yet (tools/demo-show/play.sh or velmora-demo-show missing)"
+    log "no demo show (tools/demo-show/play.sh or velmora-demo-show missing)"
+    demo_editor
     return 0
   fi
-  log "playing the demo show for ${show_seconds}s"
+  log "the editor on the demo show, then the show for ${show_seconds}s"
   bash "$play" --exe "$velmora_exe" --prefix "$WINEPREFIX" --display "$DISPLAY" \
-    --generator "$generator" --shots "$demo_dir/show" --seconds "$show_seconds"
+    --generator "$generator" --shots "$demo_dir/show" --seconds "$show_seconds" \
+    --editor-shot "$demo_dir/editor.png" --editor-seconds "$seconds"
 }
 
 trap 'stop_program; stop_session' EXIT
@@ -122,6 +128,5 @@ trap 'stop_program; stop_session' EXIT
 prepare
 build_all
 start_session
-demo_editor
 demo_show
 log "done; screenshots in $demo_dir"

@@ -241,8 +241,11 @@ TEST_F(StartupTest, NameWithoutDotEndsAtOnce) {
   }
 }
 
+// A saver asked to configure opens the editor on its show; this one has no
+// show file, so the main window says why and then closes, ending the program.
 TEST_F(StartupTest, ConfigureModeShowsTheMainWindowUntilItCloses) {
-  const std::wstring saver = Copy(L"StartupConfigure.scr");
+  // The editor's own name: a new show, whatever the configure argument.
+  const std::wstring saver = Copy(L"VELMORA.EXE");
   for (const wchar_t* arguments : {L"", L"/c:1234", L"config"}) {
     LaunchedProcess process;
     ASSERT_TRUE(process.Start(saver, arguments));
@@ -250,7 +253,11 @@ TEST_F(StartupTest, ConfigureModeShowsTheMainWindowUntilItCloses) {
         [](HWND window) { return ::IsWindowVisible(window) && TextOf(window) == L"Velmora 99"; }, kStartMs);
     ASSERT_NE(main, nullptr) << arguments;
     EXPECT_FALSE(CoversScreen(main));
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    HWND box = process.WaitForWindow(
+        [](HWND window) { return ::IsWindowVisible(window) && ClassNameOf(window) == L"#32770"; }, kStartMs);
+    ASSERT_NE(box, nullptr) << arguments;
+    EXPECT_NE(test::WaitForChildText(box, 0xFFFF, kStartMs), L"") << arguments;
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     DWORD exitCode = 1;
     ASSERT_TRUE(process.WaitForExit(10000, &exitCode)) << arguments;
     EXPECT_EQ(exitCode, 0u);

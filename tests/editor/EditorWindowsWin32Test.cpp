@@ -22,6 +22,7 @@
 #include "frames/FrameSet.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/FormWin32.h"
+#include "support/DialogFinderWin32.h"
 #include "support/ProcessLauncherWin32.h"
 
 namespace velmora {
@@ -76,60 +77,15 @@ class Script {
   static inline Script* current_ = nullptr;
 };
 
-std::vector<HWND> ThreadWindows() {
-  std::vector<HWND> windows;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        if (::IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
+using test::ChildWithText;
+using test::ThreadWindows;
 
-HWND VisibleWindowTitled(const std::wstring& title) {
-  for (HWND window : ThreadWindows())
-    if (test::TextOf(window) == title) return window;
-  return nullptr;
-}
-
-// A message box of this thread, with its text read (only once its text
-// control exists).
-HWND MessageBoxOpen(std::wstring* text = nullptr) {
-  for (HWND window : ThreadWindows()) {
-    if (test::ClassNameOf(window) != L"#32770") continue;
-    HWND label = ::GetDlgItem(window, 0xFFFF);
-    if (label == nullptr) continue;
-    if (text != nullptr) *text = test::TextOf(label);
-    return window;
-  }
-  return nullptr;
-}
+HWND VisibleWindowTitled(const std::wstring& title) { return test::FindTitled(ThreadWindows(), title); }
+HWND MessageBoxOpen(std::wstring* text = nullptr) { return test::FindMessageBox(ThreadWindows(), text); }
+HWND ChildOfClass(HWND parent, const wchar_t* className) { return ::FindWindowExW(parent, nullptr, className, nullptr); }
 
 void Script::CloseEverything() {
   for (HWND window : ThreadWindows()) ::PostMessageW(window, WM_CLOSE, 0, 0);
-}
-
-HWND ChildTexted(HWND parent, const std::wstring& text) {
-  HWND found = nullptr;
-  std::pair<const std::wstring*, HWND*> data{&text, &found};
-  ::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM p) -> BOOL {
-        auto* d = reinterpret_cast<std::pair<const std::wstring*, HWND*>*>(p);
-        if (test::TextOf(child) == *d->first) {
-          *d->second = child;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&data));
-  return found;
-}
-
-HWND ChildOfClass(HWND parent, const wchar_t* className) {
-  return ::FindWindowExW(parent, nullptr, className, nullptr);
 }
 
 // Steps: answer the next message box with `button` once it shows, keeping
@@ -148,7 +104,7 @@ std::function<bool()> NameDialog(const std::wstring& name, std::wstring* offered
     HWND dialog = VisibleWindowTitled(L"命名");
     if (dialog == nullptr) return false;
     HWND field = ChildOfClass(dialog, L"Edit");
-    if (field == nullptr || ChildTexted(dialog, L"確定") == nullptr) return false;
+    if (field == nullptr || ChildWithText(dialog, L"確定") == nullptr) return false;
     if (offered != nullptr) *offered = test::TextOf(field);
     ::SetWindowTextW(field, name.c_str());
     ::SetFocus(field);
@@ -162,7 +118,7 @@ std::function<bool()> NameDialog(const std::wstring& name, std::wstring* offered
 std::function<bool()> PressIn(const std::wstring& windowTitle, const std::wstring& buttonText) {
   return [=] {
     HWND window = VisibleWindowTitled(windowTitle);
-    HWND button = window != nullptr ? ChildTexted(window, buttonText) : nullptr;
+    HWND button = window != nullptr ? ChildWithText(window, buttonText) : nullptr;
     if (button == nullptr || MessageBoxOpen() != nullptr) return false;
     ::PostMessageW(button, BM_CLICK, 0, 0);
     return true;
@@ -466,9 +422,14 @@ TEST_F(EditorWindowsTest, SavingNamesTheShowWritesBothFilesAndRefusesBadNames) {
 }
 
 TEST_F(EditorWindowsTest, TheClearDialogListsSaversAndDeletesTheChosenOnes) {
-  for (const wchar_t* name : {L"Ocean.fms", L"Ocean.scr", L"Lake.fms", L"Lake.scr", L"notes.fmsx", L"Lake.txt"})
+  for (const wchar_t* name : {L"Ocean.fms", L"Ocean.scr", L"Lake.fms", L"Lake.scr", L"Sea.fms", L"Sea.scr",
+                              L"notes.fmsx", L"Lake.txt"})
     Write(name, "x");
   ASSERT_TRUE(::CreateDirectoryW(InDir(L"folder.fms").c_str(), nullptr));
+  // A running saver: its file cannot be deleted.
+  HANDLE running = ::CreateFileW(InDir(L"Sea.scr").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(running, INVALID_HANDLE_VALUE);
+  std::wstring kept;
   EditorWindows windows(main_);
   std::set<std::wstring> listed;
   int left = -1;
@@ -476,17 +437,18 @@ TEST_F(EditorWindowsTest, TheClearDialogListsSaversAndDeletesTheChosenOnes) {
       [&] {
         HWND dialog = VisibleWindowTitled(L"清除舊的螢幕保護");
         HWND list = dialog != nullptr ? ChildOfClass(dialog, L"ListBox") : nullptr;
-        if (list == nullptr || ChildTexted(dialog, L"清除") == nullptr) return false;
+        if (list == nullptr || ChildWithText(dialog, L"清除") == nullptr) return false;
         const int count = static_cast<int>(::SendMessageW(list, LB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
           wchar_t item[256] = {};
           ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
           listed.insert(item);
-          if (std::wstring(item) == L"Ocean") ::SendMessageW(list, LB_SETSEL, TRUE, i);
+          if (std::wstring(item) != L"Lake") ::SendMessageW(list, LB_SETSEL, TRUE, i);
         }
         return true;
       },
       PressIn(L"清除舊的螢幕保護", L"清除"),
+      AnswerBox(IDOK, &kept),
       [&] {
         if (Exists(L"Ocean.fms") || Exists(L"Ocean.scr")) return false;
         HWND dialog = VisibleWindowTitled(L"清除舊的螢幕保護");
@@ -496,9 +458,12 @@ TEST_F(EditorWindowsTest, TheClearDialogListsSaversAndDeletesTheChosenOnes) {
       PressIn(L"清除舊的螢幕保護", L"離開"),
   });
   windows.ClearOldSavers();
+  ::CloseHandle(running);
   EXPECT_EQ(script.FailedStep(), 0u);
-  EXPECT_EQ(listed, (std::set<std::wstring>{L"Ocean", L"Lake"}));
-  EXPECT_EQ(left, 1);
+  EXPECT_EQ(listed, (std::set<std::wstring>{L"Ocean", L"Lake", L"Sea"}));
+  EXPECT_EQ(left, 2);  // Lake, not chosen, and Sea, which could not be deleted
+  EXPECT_TRUE(kept.ends_with(L"\r\n\r\nSea"));
+  EXPECT_TRUE(Exists(L"Sea.fms"));
   EXPECT_TRUE(Exists(L"Lake.fms") && Exists(L"Lake.scr") && Exists(L"notes.fmsx") && Exists(L"Lake.txt"));
   ::RemoveDirectoryW(InDir(L"folder.fms").c_str());
 }

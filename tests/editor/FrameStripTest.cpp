@@ -444,7 +444,7 @@ TEST(FrameStripTest, EveryCommandKeepsTheCurrentFrameAndTheStripReachable) {
   SetRandSeed(12345);
   Editor e(6);
   for (int step = 0; step < 3000; ++step) {
-    switch (Random(9)) {
+    switch (Random(10)) {
       case 0: e.strip.AddPictureFrames({"p", "q"}); break;
       case 1: e.strip.AddEmptyFrame(); break;
       case 2: e.strip.RemoveCurrentFrame(); break;
@@ -453,6 +453,12 @@ TEST(FrameStripTest, EveryCommandKeepsTheCurrentFrameAndTheStripReachable) {
       case 5: e.strip.Both1Click(); break;
       case 6: e.strip.SlotClicked(1 + Random(8)); break;
       case 7: e.strip.ImageDragDrop(1 + Random(8), 1 + Random(8)); break;
+      case 8:  // the edit window turns the trailing entry into a frame
+        e.list.Append(NewFrameRecord());
+        e.strip.RefreshRow(1);
+        e.strip.RefreshRow(2);
+        e.strip.ListSizeChanged();
+        break;
       default: e.strip.RandomEffect1Click(); break;
     }
     const std::int32_t count = static_cast<std::int32_t>(e.list.Count());

@@ -25,6 +25,7 @@
 #include "platform/ApplicationWin32.h"
 #include "platform/PictureLoaderWin32.h"
 #include "support/ProcessLauncherWin32.h"
+#include "support/WicPicturesWin32.h"
 
 namespace velmora {
 namespace {
@@ -88,11 +89,40 @@ HWND FindChildText(HWND window, const std::wstring& part) {
   return search.found;
 }
 
-// The texts of the strip's labels, slot by slot (1 to 8), in their order
-// top to bottom, left to right: number, file name, effect, speed.
+// What a slot's two upper labels show.
 struct SlotTexts {
   std::wstring number, fileName;
 };
+
+// The number and file-name labels of slot 1 to 8 of the main window `main`
+// (of this process or another).
+SlotTexts SlotOf(HWND main, int slot) {
+  const int left = kSlotColumns[(slot - 1) % 4];
+  const int top = kSlotRows[(slot - 1) / 4];
+  SlotTexts texts;
+  for (HWND child = ::GetWindow(main, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    RECT rect{};
+    ::GetWindowRect(child, &rect);
+    POINT origin{rect.left, rect.top};
+    ::ScreenToClient(main, &origin);
+    if (origin.x != left || origin.y != top || ClassNameOf(child) != L"VelmoraPanel") continue;
+    for (HWND label = ::GetWindow(child, GW_CHILD); label != nullptr; label = ::GetWindow(label, GW_HWNDNEXT)) {
+      if (ClassNameOf(label) != L"Static") continue;
+      RECT labelRect{};
+      ::GetWindowRect(label, &labelRect);
+      if (labelRect.top - rect.top > 10) continue;
+      (labelRect.left - rect.left < 20 ? texts.number : texts.fileName) = TextOf(label);
+    }
+  }
+  return texts;
+}
+
+std::vector<std::wstring> FileNamesOf(HWND main, int slots) {
+  std::vector<std::wstring> names;
+  for (int s = 1; s <= slots; ++s) names.push_back(SlotOf(main, s).fileName);
+  return names;
+}
+
 
 // Runs the steps of a script one after the other on a thread of its own,
 // every 50 ms, while the test's thread is inside the modal loops the editor
@@ -217,32 +247,8 @@ class EditorTest : public ::testing::Test {
     ::SendMessageW(main_, WM_COMMAND, item->id, 0);
   }
 
-  // The texts of a slot's number and file-name labels.
-  SlotTexts Slot(int slot) const {
-    const int left = kSlotColumns[(slot - 1) % 4];
-    const int top = kSlotRows[(slot - 1) / 4];
-    SlotTexts texts;
-    for (HWND child = ::GetWindow(main_, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-      RECT rect{};
-      ::GetWindowRect(child, &rect);
-      POINT origin{rect.left, rect.top};
-      ::ScreenToClient(main_, &origin);
-      if (origin.x != left || origin.y != top || ClassNameOf(child) != L"VelmoraPanel") continue;
-      for (HWND label = ::GetWindow(child, GW_CHILD); label != nullptr; label = ::GetWindow(label, GW_HWNDNEXT)) {
-        if (ClassNameOf(label) != L"Static") continue;
-        RECT labelRect{};
-        ::GetWindowRect(label, &labelRect);
-        if (labelRect.top - rect.top > 10) continue;
-        (labelRect.left - rect.left < 20 ? texts.number : texts.fileName) = TextOf(label);
-      }
-    }
-    return texts;
-  }
-  std::vector<std::wstring> FileNames(int slots) const {
-    std::vector<std::wstring> names;
-    for (int s = 1; s <= slots; ++s) names.push_back(Slot(s).fileName);
-    return names;
-  }
+  SlotTexts Slot(int slot) const { return SlotOf(main_, slot); }
+  std::vector<std::wstring> FileNames(int slots) const { return FileNamesOf(main_, slots); }
 
   // The screen point at the middle of slot s's picture.
   POINT PictureCentre(int slot) const {
@@ -276,14 +282,16 @@ class EditorTest : public ::testing::Test {
   }
 
   // Adds the pictures in `folder` named `names` through the picture dialog:
-  // into the folder first, then the names in the dialog's quoted form.
-  void AddPictures(const std::wstring& folder, const std::vector<std::wstring>& names) {
+  // into the folder first, then the names in the dialog's quoted form; then
+  // the steps `after` (for the boxes the add shows).
+  void AddPictures(const std::wstring& folder, const std::vector<std::wstring>& names,
+                   const std::vector<std::function<bool()>>& after = {}) {
     std::wstring list;
     for (const std::wstring& name : names) list += L"\"" + name + L"\" ";
     HWND dialog = nullptr;
     HWND nameField = nullptr;
     const DWORD ui = ::GetCurrentThreadId();
-    Script script({
+    std::vector<std::function<bool()>> steps = {
         [&] {
           dialog = FindDialog(L"", ui);
           nameField = FileNameField(dialog);
@@ -298,14 +306,18 @@ class EditorTest : public ::testing::Test {
           ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
           return true;
         },
-    });
+    };
+    steps.insert(steps.end(), after.begin(), after.end());
+    Script script(std::move(steps));
     Choose(L"加入新圖片");
     EXPECT_TRUE(script.Done()) << "the picture dialog was not driven to its end";
   }
 
   // Closes the window, answering the close question (when it comes) with
-  // `answer`; returns whether the question came.
-  bool CloseAnswering(int answer) {
+  // `answer`; returns whether the question came. With `message`
+  // WM_QUERYENDSESSION, Windows asks whether the session may end; its
+  // result goes to `result`.
+  bool CloseAnswering(int answer, UINT message = WM_CLOSE, LRESULT* result = nullptr) {
     bool asked = false;
     const DWORD ui = ::GetCurrentThreadId();
     Script script({[&] {
@@ -315,7 +327,8 @@ class EditorTest : public ::testing::Test {
       ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
       return true;
     }});
-    ::SendMessageW(main_, WM_CLOSE, 0, 0);
+    const LRESULT answered = ::SendMessageW(main_, message, 0, 0);
+    if (result != nullptr) *result = answered;
     return asked;
   }
 
@@ -391,7 +404,38 @@ TEST_F(EditorTest, PicturesAreAddedReorderedRemovedAndEmptyFramesCleared) {
   EXPECT_EQ(TheFrameList, nullptr);
 }
 
-TEST_F(EditorTest, ClosingAsksWhenAnUnnamedShowHasUnsavedFrames) {
+// Pictures that cannot be read (a kind without a decoder here, damaged data)
+// are added all the same and show black; the add names them in one message.
+TEST_F(EditorTest, AddNamesThePicturesItCouldNotReadInOneMessage) {
+  TempDirectory pictures;
+  const std::vector<std::pair<const wchar_t*, std::vector<std::uint8_t>>> files = {
+      {L"a.png", testing::EncodePng({2, 1, {0, 0, 255, 255, 0, 255, 0, 255}})},
+      // Lossless WebP: Wine's imaging component has no decoder for it.
+      {L"b.webp", {'R', 'I', 'F', 'F', 26, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L', 14, 0, 0, 0, 0x2F,
+                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {L"c.png", {'n', 'o', 't', ' ', 'a', ' ', 'P', 'N', 'G'}},
+  };
+  for (const auto& [name, bytes] : files) {
+    std::ofstream(std::filesystem::path(pictures.Path()) / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  std::wstring message;
+  const DWORD ui = ::GetCurrentThreadId();
+  AddPictures(pictures.Path(), {L"a.png", L"b.webp", L"c.png"}, {[&] {
+                HWND box = FindDialog(L"下列圖片無法讀取", ui);
+                if (box == nullptr) return false;
+                message = TextOf(FindChildText(box, L"下列圖片無法讀取"));
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return true;
+              }});
+  EXPECT_EQ(FileNames(4), (std::vector<std::wstring>{L"a.png", L"b.webp", L"c.png", L""}));
+  EXPECT_NE(message.find(L"b.webp"), std::wstring::npos) << NarrowToUtf8(message);
+  EXPECT_NE(message.find(L"c.png"), std::wstring::npos) << NarrowToUtf8(message);
+  EXPECT_EQ(message.find(L"a.png"), std::wstring::npos) << NarrowToUtf8(message);
+  EXPECT_TRUE(CloseAnswering(IDYES));
+}
+
+TEST_F(EditorTest, ClosingOrLoggingOffAsksWhenAnUnnamedShowHasUnsavedFrames) {
   struct Case {
     const char* name;
     std::vector<const wchar_t*> commands;
@@ -409,35 +453,50 @@ TEST_F(EditorTest, ClosingAsksWhenAnUnnamedShowHasUnsavedFrames) {
       SetUp();
     }
     for (const wchar_t* command : c.commands) Choose(command);
+    // Logging off asks the same; No keeps the session and the editor.
+    LRESULT mayEnd = FALSE;
+    EXPECT_EQ(CloseAnswering(IDNO, WM_QUERYENDSESSION, &mayEnd), c.asks);
+    EXPECT_EQ(mayEnd != FALSE, !c.asks);
+    ASSERT_TRUE(::IsWindow(main_));
     EXPECT_EQ(CloseAnswering(IDYES), c.asks);
     EXPECT_FALSE(::IsWindow(main_));
   }
 }
 
-TEST_F(EditorTest, WholeShowPreviewCoversTheScreenAndEndsOnAKey) {
+TEST_F(EditorTest, BothPreviewsCoverTheScreenAndEndOnAKey) {
   Choose(L"加入空白圖框");
   Choose(L"加入空白圖框");
   ASSERT_TRUE(MenuEnabled(L"全部"));
-  bool shown = false;
-  Script script({[&] {
-    HWND show = ::FindWindowW(L"VelmoraScrn", nullptr);
-    if (show == nullptr || !::IsWindowVisible(show)) return false;
-    RECT rect{};
-    ::GetWindowRect(show, &rect);
-    shown = rect.right - rect.left == ::GetSystemMetrics(SM_CXSCREEN);
-    ::PostMessageW(show, WM_KEYDOWN, VK_SPACE, 0);
-    return true;
-  }});
-  Choose(L"全部");
-  EXPECT_TRUE(shown);
-  EXPECT_EQ(::FindWindowW(L"VelmoraScrn", nullptr), nullptr);
-  EXPECT_TRUE(::IsWindowVisible(main_));
-  ASSERT_NE(TheFrameList, nullptr);
-  EXPECT_EQ(TheFrameList->Count(), 4u);
+  ASSERT_TRUE(MenuEnabled(L"單一特效"));
+  struct Case {
+    const wchar_t* command;
+    const wchar_t* windowClass;
+  };
+  for (const Case& c : {Case{L"全部", L"VelmoraScrn"}, Case{L"單一特效", L"VelmoraForm2"}}) {
+    SCOPED_TRACE(NarrowToUtf8(c.command));
+    bool shown = false;
+    Script script({[&] {
+      HWND show = ::FindWindowW(c.windowClass, nullptr);
+      if (show == nullptr || !::IsWindowVisible(show)) return false;
+      RECT rect{};
+      ::GetWindowRect(show, &rect);
+      shown = rect.right - rect.left == ::GetSystemMetrics(SM_CXSCREEN);
+      ::PostMessageW(show, WM_KEYDOWN, VK_SPACE, 0);
+      ::PostMessageW(show, WM_KEYUP, VK_SPACE, 0);
+      return true;
+    }});
+    Choose(c.command);
+    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(::FindWindowW(c.windowClass, nullptr), nullptr);
+    EXPECT_TRUE(::IsWindowVisible(main_));
+    ASSERT_NE(TheFrameList, nullptr);
+    EXPECT_EQ(TheFrameList->Count(), 4u);
+  }
 }
 
 // A scroll step refills the eight slots from thumbnails; the time it takes
-// is reported, not checked.
+// (with the painting) is reported, not checked.
 TEST_F(EditorTest, ScrollStepRefillsTheStrip) {
   std::vector<std::string> paths;
   for (int i = 0; i < 24; ++i)
@@ -448,17 +507,27 @@ TEST_F(EditorTest, ScrollStepRefillsTheStrip) {
     if (ClassNameOf(child) == L"ScrollBar" && ::IsWindowVisible(child)) bar = child;
   ASSERT_NE(bar, nullptr);
   constexpr int kSteps = 40;
-  LARGE_INTEGER frequency{}, start{}, end{};
+  LARGE_INTEGER frequency{};
   ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&start);
-  for (int i = 0; i < kSteps; ++i)
+  // Each step as the user sees it: the strip refilled, then painted.
+  LONGLONG refill = 0;
+  LONGLONG paint = 0;
+  for (int i = 0; i < kSteps; ++i) {
+    LARGE_INTEGER t0{}, t1{}, t2{};
+    ::QueryPerformanceCounter(&t0);
     ::SendMessageW(main_, WM_HSCROLL, MAKEWPARAM(i < kSteps / 2 ? SB_LINERIGHT : SB_LINELEFT, 0),
                    reinterpret_cast<LPARAM>(bar));
-  ::QueryPerformanceCounter(&end);
-  const double msPerStep = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                           static_cast<double>(frequency.QuadPart) / kSteps;
-  std::printf("scroll step: %.2f ms\n", msPerStep);
-  RecordProperty("scroll_step_us", static_cast<int>(msPerStep * 1000));
+    ::QueryPerformanceCounter(&t1);
+    ::RedrawWindow(main_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ::QueryPerformanceCounter(&t2);
+    refill += t1.QuadPart - t0.QuadPart;
+    paint += t2.QuadPart - t1.QuadPart;
+  }
+  const auto ms = [&](LONGLONG ticks) {
+    return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency.QuadPart) / kSteps;
+  };
+  std::printf("scroll step: %.2f ms (refill %.2f ms, paint %.2f ms)\n", ms(refill + paint), ms(refill), ms(paint));
+  RecordProperty("scroll_step_us", static_cast<int>(ms(refill + paint) * 1000));
   EXPECT_EQ(Slot(1).number, L"1");
   ::SendMessageW(main_, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), reinterpret_cast<LPARAM>(bar));
   EXPECT_EQ(Slot(1).number, L"2");
@@ -481,29 +550,6 @@ class ConfigureTest : public ::testing::Test {
 
   static bool IsMainWindow(HWND window) {
     return ::IsWindowVisible(window) && ClassNameOf(window) == L"VelmoraForm" && ::GetMenu(window) != nullptr;
-  }
-
-  // The file-name label texts of the upper row, left to right.
-  static std::vector<std::wstring> UpperFileNames(HWND main, int slots) {
-    std::vector<std::wstring> names(static_cast<std::size_t>(slots));
-    for (HWND child = ::GetWindow(main, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-      RECT rect{};
-      ::GetWindowRect(child, &rect);
-      POINT origin{rect.left, rect.top};
-      ::ScreenToClient(main, &origin);
-      if (origin.y != kSlotRows[0] || ClassNameOf(child) != L"VelmoraPanel") continue;
-      int slot = -1;
-      for (int i = 0; i < slots; ++i)
-        if (origin.x == kSlotColumns[i]) slot = i;
-      if (slot < 0) continue;
-      for (HWND label = ::GetWindow(child, GW_CHILD); label != nullptr; label = ::GetWindow(label, GW_HWNDNEXT)) {
-        RECT labelRect{};
-        ::GetWindowRect(label, &labelRect);
-        if (ClassNameOf(label) == L"Static" && labelRect.top - rect.top <= 10 && labelRect.left - rect.left >= 20)
-          names[static_cast<std::size_t>(slot)] = TextOf(label);
-      }
-    }
-    return names;
   }
 
   HWND WaitForBox(LaunchedProcess& process, const std::wstring& part) {
@@ -563,7 +609,7 @@ TEST_F(ConfigureTest, SaverLoadsItsShowOrSaysWhyNot) {
       ASSERT_NE(main, nullptr);
       ASSERT_TRUE(PumpUntil(
           [&] {
-            return UpperFileNames(main, 3) == std::vector<std::wstring>{L"p1.jpg", L"p2.jpg", L""} &&
+            return FileNamesOf(main, 3) == std::vector<std::wstring>{L"p1.jpg", L"p2.jpg", L""} &&
                    TextOf(main) == L"Configured";
           },
           kStartMs));

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "editor/Thumbnails.h"
 #include "fade/PictureLoader.h"
 #include "fade/Resample.h"
 #include "platform/PictureLoaderWin32.h"
@@ -63,12 +64,9 @@ TEST(WicGraphicWin32Test, DecodesEachKindToItsUprightPixels) {
       // Opaque, half and fully transparent pixels, over black.
       {"png with alpha", testing::EncodePng(Frame(3, 1, {kRed, kGreen, kBlue}, {255, 128, 0})),
        {{kRed, 0x008000, 0x000000}}},
-      // An animated GIF shows its first frame.
-      {"animated gif",
-       testing::EncodeGif({Frame(2, 2, {kRed, kGreen, kBlue, kRed}), Frame(2, 2, {kBlue, kBlue, kBlue, kBlue})}),
-       {{kRed, kGreen}, {kBlue, kRed}}},
-      // The first frame at its place on the logical screen, its transparent
-      // pixel and the rest of the screen black; the second frame not shown.
+      // An animated GIF shows its first frame (not the second, which covers
+      // the screen), at its place on the logical screen, with its
+      // transparent pixel and the rest of the screen black.
       {"gif frame placed on its screen",
        testing::MakeGif(4, 3, kGifPalette,
                         {{1, 1, 2, 1, {1, 3}, 3}, {0, 0, 4, 3, std::vector<std::uint8_t>(12, 2), -1}}),
@@ -143,6 +141,29 @@ TEST(WicGraphicWin32Test, ScaledDrawingResamplesTheWholePictureAndKeepsTheResult
     EXPECT_EQ(std::vector<std::uint8_t>(again.Bits(), again.Bits() + again.ByteSize()),
               std::vector<std::uint8_t>(drawn.Bits(), drawn.Bits() + drawn.ByteSize()));
   }
+}
+
+// The strip's thumbnails of these kinds: upright, of the thumbnail size; a
+// kind the system cannot decode is a picture that cannot be read.
+TEST(WicGraphicWin32Test, ThumbnailsAreUprightAndAnUndecodableKindIsNotRead) {
+  InstallWin32Graphics();
+  BgraFrame wide{300, 200, {}};
+  for (int i = 0; i < 300 * 200; ++i) wide.pixels.insert(wide.pixels.end(), {0, 0, 255, 255});
+  const std::string png = testing::WriteTempFile("velmora-wic-thumb.png", testing::EncodePng(wide));
+  const std::string tif = testing::WriteTempFile("velmora-wic-thumb.tif", testing::MakeTiff(kSix, 6));
+  const std::string webp = testing::WriteTempFile(
+      "velmora-wic-thumb.webp", {'R', 'I', 'F', 'F', 26, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L', 14, 0, 0, 0,
+                                 0x2F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  const MemoryImage24 pngThumb = RenderThumbnail(png);
+  EXPECT_EQ(pngThumb.Width(), 111);
+  EXPECT_EQ(pngThumb.Height(), 74);
+  EXPECT_EQ(pngThumb.PixelAt(55, 37), kRed);
+  const MemoryImage24 tifThumb = RenderThumbnail(tif);
+  EXPECT_EQ(tifThumb.Width(), 74);  // stored 3 x 2, shown 2 x 3
+  EXPECT_EQ(tifThumb.Height(), 111);
+  EXPECT_EQ(tifThumb.PixelAt(0, 0), kD);
+  EXPECT_THROW(RenderThumbnail(webp), EPictureError);
+  for (const std::string& path : {png, tif, webp}) ::DeleteFileA(path.c_str());
 }
 
 // Pictures are loaded and drawn on worker threads too (prefetching,

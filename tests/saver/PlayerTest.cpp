@@ -9,15 +9,19 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/DateTime.h"
+#include "app/Random.h"
 #include "app/Startup.h"
+#include "fade/JpegGraphic.h"
 #include "fade/MorfFade.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
+#include "support/FakeFade.h"
 
 namespace velmora {
 namespace {
@@ -605,6 +609,67 @@ TEST_F(PlayerTest, InputAndTicksDuringTheSwapWaitForTheStepToEnd) {
   EXPECT_EQ(Shown(), kBlue);
   EXPECT_EQ(host_.exitsPosted, 1);
   EXPECT_FALSE(StepBusy);
+}
+
+// Loading pictures ahead changes only when their pixels are made: the same
+// frames, effects (random ones included), black failed pictures and still
+// times come, in the same order, with the worker and without. With it, every
+// picture a step brings is the one the worker loaded for the component's size.
+TEST_F(PlayerTest, PicturesLoadedAheadPlayTheSameShowAsPicturesLoadedOnTheSpot) {
+  MemoryImage24 green(40, 30);
+  green.Fill(kGreen);
+  const std::vector<std::uint8_t> jpeg = EncodeJpeg(green, 95);
+  std::ofstream(PicturePath("g.jpg"), std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+  std::ofstream(PicturePath("cut.jpg"), std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), 20);
+  WritePicture("r.bmp", kRed);
+  WriteShow({PictureFrame("g.jpg", EffectAny, 0, 1), PictureFrame("gone.jpg", EffectAny, 0, 2),
+             PictureFrame("r.bmp", EffectBlend, DirectionNone, 0), PictureFrame("cut.jpg", EffectAny, 0, 1),
+             ColourFrame(kBlue, EffectAny, 0, 3), PictureFrame("g.jpg", EffectDissolve, DirectionFromLeft, 1)});
+  std::mutex mutex;
+  std::vector<std::shared_ptr<const Graphic>> loadedAhead;
+  const PictureWorker::Loader saved = PictureAheadLoader;
+  PictureAheadLoader = [&](const std::string& path, int width, int height, const std::atomic<bool>& cancel) {
+    EXPECT_EQ(width * 100 + height, kSize * 100 + kSize);
+    auto graphic = PictureWorker::LoadAndPrepare(path, width, height, cancel);
+    std::lock_guard lock(mutex);
+    loadedAhead.push_back(graphic);
+    return graphic;
+  };
+  int takenFromTheWorker = 0;
+  // Per step: action, direction, from and to of the run, what is shown, and the still time after.
+  auto play = [&](bool worker) {
+    PictureWorkerEnabled = worker;
+    SetRandSeed(20241208);
+    SetFixedRandomizeSeed(1208);  // the dissolves reseed
+    StartSlideshow();
+    std::vector<std::vector<double>> steps;
+    for (int step = 0; step < 14; ++step) {
+      now_ = NextStepTime;
+      SlideshowStep();
+      const RunRecord& run = host_.runs.back();
+      steps.push_back({double(run.action), double(run.direction), double(run.from), double(run.to), double(Shown()),
+                       double(LoadedPictureHeld), NextStepTime - now_});
+      std::lock_guard lock(mutex);
+      takenFromTheWorker += LoadedPicture && std::count(loadedAhead.begin(), loadedAhead.end(), LoadedPicture);
+    }
+    StopSlideshow();
+    ResetPlayerState();
+    FadeSlots[0] = host_.CreateFadeSlot();
+    Fade().SetColorTo(kBlack);
+    Fade().SetProcessMsgs(true);
+    Fade().SetBounds(0, 0, kSize, kSize);
+    return steps;
+  };
+  const auto onTheSpot = play(false);
+  const auto ahead = play(true);
+  PictureWorkerEnabled = true;
+  PictureAheadLoader = saved;
+  SetFixedRandomizeSeed(std::nullopt);
+  EXPECT_EQ(ahead, onTheSpot);
+  EXPECT_EQ(takenFromTheWorker, 7);  // the steps that brought g.jpg and r.bmp
+  // The failed pictures came on black.
+  const std::vector<TColor> shown = {TColor(onTheSpot[0][4]), TColor(onTheSpot[1][4]), TColor(onTheSpot[2][4])};
+  EXPECT_EQ(shown, (std::vector<TColor>{kBlack, kRed, kBlack}));
 }
 
 }  // namespace

@@ -77,9 +77,9 @@ TEST(PreviewFormTest, ShowsTheFramePlaysAndEndsOnAKeyPressedWhileOpen) {
     r.PureColour = 1;
     r.Colour = colour;
     r.Effect = EffectStretch;
-    r.Direction = DirectionFromLeft;
+    r.Direction = DirectionFromRight;  // the left edge, where the test looks, changes last
     r.Speed = 0;
-    r.StillTime = 1;
+    r.StillTime = 2;
   }
   AppendFrameRecord(*TheFrameList);
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <stdexcept>
 
 namespace velmora::testing {
@@ -88,33 +87,6 @@ std::vector<std::uint8_t> EncodePng(const BgraFrame& f) {
                              const_cast<BYTE*>(f.pixels.data())),
           "WritePixels");
   });
-}
-
-std::vector<std::uint8_t> EncodeGif(const std::vector<BgraFrame>& frames) {
-  return Encode(GUID_ContainerFormatGif, frames.size(),
-                [&](IWICImagingFactory* factory, IWICBitmapFrameEncode* frame, std::size_t i) {
-                  const BgraFrame& f = frames[i];
-                  Check(frame->SetSize(UINT(f.width), UINT(f.height)), "SetSize");
-                  WICPixelFormatGUID format = GUID_WICPixelFormat8bppIndexed;
-                  Check(frame->SetPixelFormat(&format), "SetPixelFormat");
-                  std::map<WICColor, BYTE> index;
-                  std::vector<WICColor> colours;
-                  std::vector<BYTE> indices;
-                  for (std::size_t p = 0; p + 3 < f.pixels.size(); p += 4) {
-                    const WICColor c = 0xFF000000u | WICColor(f.pixels[p + 2]) << 16 | WICColor(f.pixels[p + 1]) << 8 |
-                                       f.pixels[p];
-                    auto [it, added] = index.emplace(c, BYTE(colours.size()));
-                    if (added) colours.push_back(c);
-                    indices.push_back(it->second);
-                  }
-                  while (colours.size() < 2) colours.push_back(0xFF000000u);
-                  Released<IWICPalette> palette;
-                  Check(factory->CreatePalette(&palette.p), "CreatePalette");
-                  Check(palette->InitializeCustom(colours.data(), UINT(colours.size())), "InitializeCustom");
-                  Check(frame->SetPalette(palette.p), "SetPalette");
-                  Check(frame->WritePixels(UINT(f.height), UINT(f.width), UINT(indices.size()), indices.data()),
-                        "WritePixels");
-                });
 }
 
 std::vector<std::uint8_t> MakeGif(int screenWidth, int screenHeight, const std::uint32_t (&palette)[4],

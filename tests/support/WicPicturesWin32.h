@@ -1,7 +1,7 @@
 // Small pictures made in the test process, for the tests and the fuzz driver
-// of the pictures the system's imaging component decodes: written with its
-// own encoders where they do what is needed, by hand where they do not
-// (Wine's TIFF encoder writes no orientation tag).
+// of the pictures the system's imaging component decodes: PNG with its own
+// encoder, GIF and TIFF by hand (its encoders there place every GIF frame at
+// the top-left corner, write no transparency and no TIFF orientation tag).
 #pragma once
 
 #include <cstdint>
@@ -20,10 +20,6 @@ struct BgraFrame {
 
 // A PNG of frame (with its alpha channel); throws std::runtime_error.
 std::vector<std::uint8_t> EncodePng(const BgraFrame& frame);
-
-// A GIF with one frame per entry; each frame is indexed into a palette of
-// the distinct colours it uses (at most 256; alpha is ignored).
-std::vector<std::uint8_t> EncodeGif(const std::vector<BgraFrame>& frames);
 
 // A GIF frame by hand: its place on the logical screen, its size, its pixels
 // as indices into the global palette, and the index shown transparent (-1:

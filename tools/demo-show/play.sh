@@ -16,6 +16,11 @@
 #                      print the time from the start to frame 1 on screen
 #                      (each run, then the median)
 #   --keep             leave the saver and its files installed afterwards
+#   --editor-shot FILE first open the saver's configuration (`Demo.scr /c`:
+#                      the editor on the demo show) and save a screenshot of
+#                      it as FILE, then close it and go on
+#   --editor-seconds N how long the editor runs before that screenshot
+#                      (default 6)
 #
 # The saver is installed as C:\windows\system32\Demo.scr beside Demo.fms and
 # the folder Demo-pictures, then started the way Windows starts it:
@@ -26,7 +31,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
 exe="" prefix="" generator="" display="" force_xvfb=0 shots="" seconds=30 every=3
-measure=0 keep=0
+measure=0 keep=0 editor_shot="" editor_seconds=6
 while [ $# -gt 0 ]; do
   case $1 in
     --exe) exe=$2; shift 2 ;;
@@ -39,7 +44,9 @@ while [ $# -gt 0 ]; do
     --every) every=$2; shift 2 ;;
     --measure) measure=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    -h|--help) sed -n '2,24p' "$0"; exit 0 ;;
+    --editor-shot) editor_shot=$2; shift 2 ;;
+    --editor-seconds) editor_seconds=$2; shift 2 ;;
+    -h|--help) sed -n '2,29p' "$0"; exit 0 ;;
     *) echo "play.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -104,6 +111,23 @@ cp "$work/Demo.fms" "$sysdir/Demo.fms"
 rm -rf "$sysdir/Demo-pictures"
 cp -r "$work/pictures" "$sysdir/Demo-pictures"
 log "installed C:\\windows\\system32\\Demo.scr, Demo.fms and Demo-pictures in $WINEPREFIX"
+
+# ---- the editor on the demo show
+if [ -n "$editor_shot" ]; then
+  log "opening the saver's configuration (the editor) for ${editor_seconds}s"
+  wine "C:\\windows\\system32\\Demo.scr" /c >/dev/null 2>&1 &
+  editor_pid=$!
+  sleep "$editor_seconds"
+  mkdir -p "$(dirname "$editor_shot")"
+  xwd -root -silent | convert xwd:- "$editor_shot"
+  log "screenshot: $editor_shot"
+  # Nothing was changed, so the editor may simply end; the saver can only
+  # start once it has (one instance at a time).
+  kill "$editor_pid" 2>/dev/null || true
+  for _ in $(seq 50); do kill -0 "$editor_pid" 2>/dev/null || break; sleep 0.1; done
+  wait "$editor_pid" 2>/dev/null || true
+  sleep 1
+fi
 
 # ---- helpers
 screen_size() { xdpyinfo 2>/dev/null | awk '/dimensions:/ {print $2; exit}'; }

@@ -1,0 +1,219 @@
+// The player in real time over a show of six 24-megapixel photos (camera-like,
+// about 2.6 bits a pixel), still time 1 s, on a 1920 x 1080 component off
+// screen: for every transition, how late its first step comes after the
+// frame's still time ended. Argument 1 loads and decodes the next picture on
+// the worker during the still time; 0 loads it when the step starts.
+// Target: the 95th percentile at most one step of 1/60 s.
+//
+// Counters: late_p50_ms, late_p95_ms, late_max_ms, late_p95_steps (in 1/60 s)
+// and peak_rss_mb, the process's peak resident memory during the run (Linux:
+// the peak is reset before each run), with base_rss_mb before it.
+//   build/bench/bench/velmora_bench --benchmark_filter=BM_PlayerLateness
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "OffscreenFade.h"
+#include "app/DateTime.h"
+#include "app/Startup.h"
+#include "fade/JpegGraphic.h"
+#include "fade/MorfFade.h"
+#include "frames/EffectCatalogue.h"
+#include "frames/FrameList.h"
+#include "saver/Player.h"
+
+namespace velmora::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kPhotos = 6;
+constexpr int kPhotoWidth = 6000;
+constexpr int kPhotoHeight = 4000;
+constexpr int kScreenWidth = 1920;
+constexpr int kScreenHeight = 1080;
+constexpr int kTransitions = 12;  // twice round the show
+constexpr double kStepMs = 1000.0 / 60.0;
+
+// A camera-like photo: shading, soft shapes, texture and sensor noise, each
+// photo of the show a little different; quality 90.
+std::vector<std::uint8_t> MakePhoto(int index) {
+  MemoryImage24 image(kPhotoWidth, kPhotoHeight);
+  std::uint32_t seed = 77u + std::uint32_t(index) * 7919u;
+  auto noise = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return double((seed >> 8) & 0xFFFF) / 65535.0 - 0.5;
+  };
+  const double phase = index * 0.9;
+  for (int y = 0; y < kPhotoHeight; ++y) {
+    std::uint8_t* row = image.Row(y);
+    const double cy = std::cos(y * 0.0017 + phase);
+    for (int x = 0; x < kPhotoWidth; ++x) {
+      const double shade = 0.5 + 0.25 * std::sin(x * 0.0011 + 0.7 + phase) * cy;
+      const double texture = 0.08 * std::sin(x * 0.09 + y * 0.05 * (1 + index % 3));
+      const double blob = (std::hypot(x - 1000.0 - 700 * index, y - 1700.0) < 900) ? 0.15 : 0.0;
+      const double grain = noise() * 24 / 255.0;
+      for (int c = 0; c < 3; ++c) {
+        const double v = (shade + texture + blob * (c == 2 ? 1 : -0.5)) * (0.8 + 0.15 * c) + grain + noise() * 6 / 255.0;
+        row[x * 3 + c] = std::uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+      }
+    }
+  }
+  return EncodeJpeg(image, 90);
+}
+
+// The six photos as files, made once per process.
+const std::vector<std::string>& PhotoFiles(double* bitsPerPixel) {
+  static std::vector<std::string> paths;
+  static double bits = 0;
+  if (paths.empty()) {
+    const fs::path dir = fs::temp_directory_path() / "velmora-player-bench";
+    fs::create_directories(dir);
+    std::size_t total = 0;
+    for (int i = 0; i < kPhotos; ++i) {
+      const std::vector<std::uint8_t> bytes = MakePhoto(i);
+      total += bytes.size();
+      const std::string path = (dir / ("photo" + std::to_string(i) + ".jpg")).string();
+      std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+      paths.push_back(path);
+    }
+    bits = double(total) * 8 / (double(kPhotos) * kPhotoWidth * kPhotoHeight);
+  }
+  *bitsPerPixel = bits;
+  return paths;
+}
+
+// Resident memory figures of this process in MB (Linux), 0 elsewhere.
+double StatusMb(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, key.size(), key) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
+  return 0;
+}
+void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// Runs of the transitions: after each drawn step of a run with ProcessMsgs
+// set the component handles messages; the first of them after a still time
+// marks when the transition's first step was on screen.
+class LatenessHost final : public FadeHost {
+ public:
+  void ProcessMessages() override {
+    if (!armed) return;
+    armed = false;
+    lateMs.push_back((Now() - deadline) * SecondsPerDay * 1000.0);
+  }
+  void Sleep(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  std::int64_t NowMicros() override { return clock_.NowMicros(); }
+
+  bool armed = false;
+  TDateTime deadline = 0;
+  std::vector<double> lateMs;
+
+ private:
+  render::RenderHost clock_;
+};
+
+class BenchSlot final : public FadeSlot {
+ public:
+  BenchSlot(ImageFactory& images, FadeHost& host) : fade_(images, surface_, host) {}
+  TMorfFade& Fade() override { return fade_; }
+  void SendToBack() override {}
+  void Hide() override { fade_.SetVisible(false); }
+
+ private:
+  render::OffscreenSurface surface_;
+  TMorfFade fade_;
+};
+
+class BenchPlayerHost final : public PlayerHost {
+ public:
+  void ShowApplicationWindow(bool) override {}
+  void RemovePendingTick() override {}
+  void PostExitMessage() override {}
+  std::unique_ptr<FadeSlot> CreateFadeSlot() override { return std::make_unique<BenchSlot>(images, fadeHost); }
+  void ProcessMessages() override {}
+  void LogError(const std::string&) override {}
+  void ShowStartError(const std::string&) override {}
+
+  MemoryImageFactory images;
+  LatenessHost fadeHost;
+};
+
+double Percentile(std::vector<double> values, double p) {
+  std::sort(values.begin(), values.end());
+  const std::size_t i = std::min(values.size() - 1, std::size_t(std::ceil(p * double(values.size()))) - 1);
+  return values[i];
+}
+
+void BM_PlayerLateness(benchmark::State& state) {
+  const bool worker = state.range(0) != 0;
+  double bits = 0;
+  const std::vector<std::string>& photos = PhotoFiles(&bits);
+  for (auto _ : state) {
+    BenchPlayerHost host;
+    const SaverMode savedMode = Mode;
+    Mode = SaverMode::Configure;  // plays the list given here, as the editor's preview does
+    PictureWorkerEnabled = worker;
+    TheFrameList = std::make_unique<FrameList>();
+    AppendFrameRecord(*TheFrameList).SetPath("Bench");
+    for (const std::string& path : photos) {
+      FrameRecord& r = AppendFrameRecord(*TheFrameList);
+      r.SetPath(path);
+      r.Effect = EffectBlend;
+      r.Direction = 0;
+      r.Speed = 0;
+      r.StillTime = 1;
+    }
+    AppendFrameRecord(*TheFrameList);
+    FrameCount = kPhotos;
+    ResetPlayerState();
+    SetPlayerHost(&host);
+    const double baseMb = StatusMb("VmRSS:");
+    ResetPeakRss();
+
+    FadeSlots[0] = host.CreateFadeSlot();
+    CurrentFade()->SetColorTo(kBlack);
+    CurrentFade()->SetProcessMsgs(true);
+    CurrentFade()->SetBounds(0, 0, kScreenWidth, kScreenHeight);
+    StartSlideshow();
+    // The saver's idle loop: a step whenever the loop falls idle.
+    while (int(host.fadeHost.lateMs.size()) < kTransitions) {
+      host.fadeHost.deadline = NextStepTime;
+      host.fadeHost.armed = true;
+      SlideshowStep();
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    StopSlideshow();
+    const double peakMb = StatusMb("VmHWM:");
+    ResetPlayerState();
+    TheFrameList.reset();
+    SetPlayerHost(nullptr);
+    Mode = savedMode;
+    PictureWorkerEnabled = true;
+
+    const std::vector<double>& late = host.fadeHost.lateMs;
+    state.counters["late_p50_ms"] = Percentile(late, 0.50);
+    state.counters["late_p95_ms"] = Percentile(late, 0.95);
+    state.counters["late_max_ms"] = Percentile(late, 1.0);
+    state.counters["late_p95_steps"] = Percentile(late, 0.95) / kStepMs;
+    state.counters["peak_rss_mb"] = peakMb;
+    state.counters["base_rss_mb"] = baseMb;
+  }
+  char label[64];
+  std::snprintf(label, sizeof label, "%s, %.1f bits/px", worker ? "worker" : "on the spot", bits);
+  state.SetLabel(label);
+}
+
+BENCHMARK(BM_PlayerLateness)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+}  // namespace velmora::bench

@@ -69,6 +69,7 @@ const ControlSpec kControls[] = {
      .caption = "保持在最上面", .groupIndex = 1, .allowAllUp = true},
     {.name = "ListBox1", .kind = ControlKind::ListBox, .x = 380, .y = 180, .width = 100, .height = 40,
      .multiSelect = true, .itemHeight = 13},
+    {.name = "ToolBar2", .kind = ControlKind::ToolBar, .y = 366, .height = 12, .dock = Dock::Top},
     {.name = "BitBtn1", .kind = ControlKind::Button, .x = 300, .y = 340, .width = 75, .height = 25, .caption = "確定",
      .modalResult = IDOK, .isDefault = true},
     {.name = "BitBtn2", .kind = ControlKind::Button, .x = 380, .y = 340, .width = 75, .height = 25, .caption = "離開",
@@ -508,6 +509,12 @@ TEST_F(FormTest, ShowHideEventsPinnedSizeAndNextControl) {
   form.Send(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.ptMaxTrackSize.x, before.right - before.left);
   EXPECT_EQ(info.ptMaxTrackSize.y, before.bottom - before.top);
+  // A control docked at the top spans the client width, also after a resize.
+  Control& toolBar = form.Get<Control>("ToolBar2");
+  EXPECT_EQ(toolBar.Width(), 508);
+  form.SetClientSize(400, 379);
+  EXPECT_EQ(toolBar.Width(), 400);
+  EXPECT_EQ(toolBar.Top(), 366);
   // WM_NEXTDLGCTL, as a field asks for the next control.
   form.Get<Edit>("RFilterEdit3").SetFocus();
   form.Send(WM_NEXTDLGCTL, 0, 0);

@@ -112,13 +112,21 @@ SaverNameProblem CheckSaverName(std::wstring_view name) {
   return SaverNameProblem::Valid;
 }
 
+SaverNameProblem CheckSaverName(std::wstring_view name, std::string_view ansi) {
+  const SaverNameProblem problem = CheckSaverName(name);
+  if (problem == SaverNameProblem::Valid && ansi.size() > MaxFramePathLength)
+    return SaverNameProblem::TooLong;
+  return problem;
+}
+
 std::string SaverNameMessage(SaverNameProblem problem) {
   switch (problem) {
     case SaverNameProblem::Valid:
     case SaverNameProblem::Empty:
       return {};
     case SaverNameProblem::TooLong:
-      return "名稱不可超過 200 個字元。\r\nA name can have at most 200 characters.";
+      return "名稱太長：最多 200 個位元組 (一個中文字佔兩個)。\r\n"
+             "The name is too long: at most 200 bytes (a Chinese character takes two).";
     case SaverNameProblem::BadCharacter:
       return "名稱不可包含 \\ / : * ? \" < > | 或控制字元。\r\n"
              "A name cannot hold \\ / : * ? \" < > | or control characters.";

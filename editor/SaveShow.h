@@ -30,6 +30,10 @@ enum class SaverNameProblem {
 // directory. Checked as characters, not as 8-bit bytes: a Big5 character's
 // second byte can be a backslash.
 SaverNameProblem CheckSaverName(std::wstring_view name);
+// The same, with `ansi` the name in the system code page as the header
+// stores it: a name over 200 bytes there (a Big5 character takes two) is
+// too long, since the header would hold only a cut name.
+SaverNameProblem CheckSaverName(std::wstring_view name, std::string_view ansi);
 // The message for a refused name (UTF-8), or empty for Valid and Empty.
 std::string SaverNameMessage(SaverNameProblem problem);
 

@@ -96,13 +96,13 @@ std::optional<std::string> TForm3::Run() {
 // Called when OK is pressed (also by Enter in the name).
 void TForm3::BitBtn1Click() {
   const std::wstring name = Get<Control>("RFilterEdit1").Text();
-  const SaverNameProblem problem = CheckSaverName(name);
+  const std::string ansi = NarrowToAnsi(name);
+  const SaverNameProblem problem = CheckSaverName(name, ansi);
   if (problem == SaverNameProblem::Empty) {
     SetModalResult(IDOK);
     return;
   }
   std::string message = SaverNameMessage(problem);
-  const std::string ansi = NarrowToAnsi(name);
   if (message.empty() && WidenAnsi(ansi) != name) {
     message =
         "名稱中有系統字碼頁無法表示的字元。\r\n"

@@ -151,6 +151,18 @@ TEST(SaveShowTest, NamesThatCannotBeASaversFileNameAreRefused) {
   }
   EXPECT_EQ(CheckSaverName(std::wstring(200, L'a')), SaverNameProblem::Valid);
   EXPECT_EQ(CheckSaverName(std::wstring(201, L'a')), SaverNameProblem::TooLong);
+  // As the header stores it: 200 bytes in the system code page at most.
+  const struct {
+    std::wstring name;
+    std::string ansi;
+    SaverNameProblem problem;
+  } stored[] = {
+      {std::wstring(100, L'海'), std::string(200, '\xAE'), SaverNameProblem::Valid},
+      {std::wstring(101, L'海'), std::string(202, '\xAE'), SaverNameProblem::TooLong},
+      {L"海.", "\xAE\xFC.", SaverNameProblem::Dot},
+      {L"", "", SaverNameProblem::Empty},
+  };
+  for (const auto& c : stored) EXPECT_EQ(CheckSaverName(c.name, c.ansi), c.problem) << c.ansi.size();
 }
 
 TEST(SaveShowTest, NamesCompareIgnoringCaseButDoubleByteCharactersExactly) {

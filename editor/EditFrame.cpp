@@ -108,6 +108,15 @@ std::int32_t StillTimeFromText(std::wstring_view text, std::int32_t lastValid) {
   return ClampStillTime(value);
 }
 
+std::string RefusedPicturePathMessage(std::string_view path) {
+  std::string text =
+      "這個圖片的路徑太長, 或含有系統字碼頁沒有的字元, 無法存入圖框:\r\n"
+      "This picture's path is too long for a frame, or holds characters the system's code page "
+      "lacks:\r\n\r\n";
+  text += path;
+  return text;
+}
+
 ApplyResult ApplyFrameChoice(FrameList& list, std::size_t current, const ApplyChoice& choice,
                              const ThumbnailMaker& makeThumbnail) {
   ApplyResult result;

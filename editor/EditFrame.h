@@ -84,6 +84,11 @@ std::int32_t StillTimeFromText(std::wstring_view text, std::int32_t lastValid);
 // A stored still time as the up-down control shows it: within 0 to 120.
 std::int32_t ClampStillTime(std::int32_t seconds);
 
+// The message for a picture path that a frame record cannot hold exactly
+// (too long, or characters the system code page lacks), naming the path
+// (UTF-8).
+std::string RefusedPicturePathMessage(std::string_view path);
+
 // The pending choice of the edit window when apply is pressed.
 struct ApplyChoice {
   bool pathShown = false;

@@ -372,10 +372,7 @@ void TPMain1::SpeedButton7Click() {
     if (!typed.empty()) {
       const std::optional<std::string> recordPath = PrepareRecordPath(typed);
       if (!recordPath) {
-        ShowMessage(Handle(),
-                    "這個圖片路徑太長，無法存入圖框 (最多 200 個字元)。\r\n"
-                    "This picture's path is too long for a frame (at most 200 characters).",
-                    MessageKind::Warning);
+        ShowMessage(Handle(), RefusedPicturePathMessage(NarrowToUtf8(typed)), MessageKind::Warning);
         return;
       }
       choice.path = *recordPath;

@@ -305,6 +305,20 @@ TEST_F(EditorWindowsTest, TheEditWindowShowsAndWritesTheCurrentFrame) {
   EXPECT_EQ(frame.Path(), NarrowToAnsi(InDir(L"pic.jpg")));
   EXPECT_EQ(frame.StillTime, 12);
   EXPECT_EQ(main_.thumbnails, std::vector<std::string>{frame.Path()});
+  // A path no record can hold exactly is refused with a message naming it;
+  // the frame keeps its path.
+  const std::wstring tooLong = L"C:\\" + std::wstring(240, L'p') + L".jpg";
+  path.SetText(tooLong);
+  std::wstring refusal;
+  {
+    Script script({AnswerBox(IDOK, &refusal)});
+    window.Get<Control>("SpeedButton7").Send(BM_CLICK);
+    EXPECT_TRUE(test::PumpUntil([&] { return script.Finished(); }, kStepMs * 2));
+    EXPECT_EQ(script.FailedStep(), 0u);
+  }
+  EXPECT_NE(refusal.find(tooLong), std::wstring::npos) << refusal;
+  EXPECT_EQ(frame.Path(), NarrowToAnsi(InDir(L"pic.jpg")));
+  EXPECT_EQ(main_.thumbnails.size(), 1u);
 
   // The colour frame, changed while shown.
   main_.current = 2;

@@ -255,8 +255,12 @@ void TPMain1::LoadCurrentFrame() {
   ShowStillGroup(view.stillShown);
   SetStillTime(view.stillTime);
   ShowEffectButtons(view.stillShown);
-  if (view.effectButton >= 0)
+  if (view.effectButton >= 0) {
     Get<RadioButton>(kEffectButtons[static_cast<std::size_t>(view.effectButton)]).SelectSilently();
+  } else {
+    // No button stands for the frame's effect: none shows another frame's.
+    for (const char* name : kEffectButtons) Get<RadioButton>(name).Uncheck();
+  }
   LayoutDirections(frame->Effect);
   if (view.directionButton >= 0)
     Get<RadioButton>(kDirectionButtons[static_cast<std::size_t>(view.directionButton)]).SelectSilently();

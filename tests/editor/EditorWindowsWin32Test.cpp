@@ -326,6 +326,14 @@ TEST_F(EditorWindowsTest, TheEditWindowShowsAndWritesTheCurrentFrame) {
   ASSERT_TRUE(test::PumpUntil([&] { return shape.Visible() && !path.Visible(); }, kStepMs));
   EXPECT_EQ(still.Text(), L"9");
   EXPECT_TRUE(window.Get<RadioButton>("RadioButton10").Checked());  // FromTop, third button
+  // An effect code no button stands for: no effect button stays selected,
+  // so clicking the one the previous view had selected stores its effect.
+  TheFrameList->At(2).Effect = 12;
+  window.Post(CurrentFrameMessage);
+  ASSERT_TRUE(test::PumpUntil([&] { return !window.Get<RadioButton>("RadioButton3").Checked(); }, kStepMs));
+  window.Get<RadioButton>("RadioButton3").Send(BM_CLICK);
+  test::PumpFor(50);
+  EXPECT_EQ(TheFrameList->At(2).Effect, EffectPush);
 
   // The trailing entry: nothing below the tool bar; the still field still
   // holds the frame's value.

@@ -26,12 +26,12 @@ wchar_t UpperAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wcha
 bool IsReservedDeviceName(std::wstring_view name) {
   std::wstring upper;
   for (wchar_t c : name) upper += UpperAscii(c);
-  for (const wchar_t* reserved : {L"CON", L"PRN", L"AUX", L"NUL"})
+  for (const wchar_t* reserved : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
     if (upper == reserved) return true;
-  if (upper.size() == 4 && (upper.starts_with(L"COM") || upper.starts_with(L"LPT")) &&
-      upper[3] >= L'1' && upper[3] <= L'9')
-    return true;
-  return false;
+  // COM and LPT with a digit, superscripts one to three included.
+  return upper.size() == 4 && (upper.starts_with(L"COM") || upper.starts_with(L"LPT")) &&
+         ((upper[3] >= L'0' && upper[3] <= L'9') ||
+          std::wstring_view(L"\u00B9\u00B2\u00B3").find(upper[3]) != std::wstring_view::npos);
 }
 
 // Whether an error code says the process may not write there.
@@ -136,8 +136,9 @@ std::string SaverNameMessage(SaverNameProblem problem) {
     case SaverNameProblem::TrailingSpace:
       return "名稱不可以空格結尾。\r\nA name cannot end with a space.";
     case SaverNameProblem::ReservedDeviceName:
-      return "CON、PRN、AUX、NUL、COM1 至 COM9 及 LPT1 至 LPT9 是 Windows 保留的名稱。\r\n"
-             "CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 are reserved by Windows.";
+      return "這是 Windows 保留的裝置名稱 (例如 CON、PRN、AUX、NUL、COM1、LPT1)，不能當作檔名。\r\n"
+             "This is a device name reserved by Windows (such as CON, PRN, AUX, NUL, COM1, LPT1); "
+             "it cannot name a file.";
   }
   return {};
 }

@@ -23,7 +23,7 @@ enum class SaverNameProblem {
   BadCharacter,        // \ / : * ? " < > | or a control character
   Dot,                 // the saver would look for the wrong frame-set file
   TrailingSpace,       // Windows drops it: the files would get another name
-  ReservedDeviceName,  // CON, PRN, AUX, NUL, COM1-9, LPT1-9
+  ReservedDeviceName,  // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9, COM¹-³, LPT¹-³
 };
 
 // Checks a show name as the base name of the two saver files in the system

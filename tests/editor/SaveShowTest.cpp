@@ -142,6 +142,12 @@ TEST(SaveShowTest, NamesThatCannotBeASaversFileNameAreRefused) {
       {L"Com1", SaverNameProblem::ReservedDeviceName},
       {L"LPT9", SaverNameProblem::ReservedDeviceName},
       {L"aux", SaverNameProblem::ReservedDeviceName},
+      {L"com\u00B9", SaverNameProblem::ReservedDeviceName},
+      {L"LPT\u00B3", SaverNameProblem::ReservedDeviceName},
+      {L"COM0", SaverNameProblem::ReservedDeviceName},
+      {L"conin$", SaverNameProblem::ReservedDeviceName},
+      {L"CONOUT$", SaverNameProblem::ReservedDeviceName},
+      {L"LPT\u00B4", SaverNameProblem::Valid},
   };
   for (const Case& c : cases) {
     const SaverNameProblem got = CheckSaverName(c.name);

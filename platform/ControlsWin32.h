@@ -161,7 +161,7 @@ class Control : public Window {
   virtual const wchar_t* StandardClass() const;
   virtual DWORD StyleFor(const ControlSpec& spec) const;
   virtual DWORD ExStyleFor(const ControlSpec& spec) const;
-  // Called once the window exists, to apply the rest of the spec.
+  // Called once the window exists, to apply the rest of its table entry.
   virtual void Setup(const ControlSpec& spec);
 
   // Raise the events; derived classes may override to add behaviour (the

@@ -38,7 +38,7 @@ class FontCache {
   // creation fails the default GUI font stands in. Not owned by the caller.
   HFONT Get(std::string_view face, int points, bool bold = false);
   HFONT GetPixels(std::string_view face, int pixels, bool bold = false);
-  // The font of a spec whose empty parts are taken from `base`.
+  // The font of a description whose empty parts are taken from `base`.
   HFONT Get(const FontSpec& spec, const FontSpec& base);
 
   // The character height in pixels of a point size on the screen.

@@ -244,13 +244,15 @@ TEST_F(StartupTest, NameWithoutDotEndsAtOnce) {
 // A saver asked to configure opens the editor on its show; this one has no
 // show file, so the main window says why and then closes, ending the program.
 TEST_F(StartupTest, ConfigureModeShowsTheMainWindowUntilItCloses) {
-  // The editor's own name: a new show, whatever the configure argument.
-  const std::wstring saver = Copy(L"VELMORA.EXE");
+  const std::wstring saver = Copy(L"StartupConfigure.scr");
   for (const wchar_t* arguments : {L"", L"/c:1234", L"config"}) {
     LaunchedProcess process;
     ASSERT_TRUE(process.Start(saver, arguments));
     HWND main = process.WaitForWindow(
-        [](HWND window) { return ::IsWindowVisible(window) && TextOf(window) == L"Velmora 99"; }, kStartMs);
+        [](HWND window) {
+          return ::IsWindowVisible(window) && TextOf(window) == L"Velmora 99" && ClassNameOf(window) != L"#32770";
+        },
+        kStartMs);
     ASSERT_NE(main, nullptr) << arguments;
     EXPECT_FALSE(CoversScreen(main));
     HWND box = process.WaitForWindow(

@@ -256,7 +256,10 @@ OpenDialogResult RunOpenDialog(HWND owner, const OpenDialogOptions& options) {
   std::unique_ptr<PreviewTemplate> preview;
   if (options.picturePreview) preview = std::make_unique<PreviewTemplate>();
   std::vector<wchar_t> buffer;
-  size_t size = 16384;
+  // Larger than anything the file-name field takes when typed: some
+  // versions of the dialog copy a typed list without checking its length.
+  // Selections in the list grow the buffer through the hook beforehand.
+  size_t size = 65536;
   for (;;) {
     buffer.assign(std::max(size, options.initialFile.size() + 2), L'\0');
     std::copy(options.initialFile.begin(), options.initialFile.end(), buffer.begin());

@@ -153,6 +153,59 @@ TEST_F(OpenDialogTest, TypedNamesComeBackAsFullPathsInOrderAndCancelIsNoError) {
   }
 }
 
+TEST_F(OpenDialogTest, ALongTypedSelectionComesBackCompleteAndInOrder) {
+  // 120 files of 150-character names: a list of some 18 600 characters.
+  const int kFiles = 120;
+  std::vector<std::wstring> names;
+  std::wstring typed;
+  for (int i = 0; i < kFiles; ++i) {
+    std::wstring name = std::wstring(140, L'p') + std::to_wstring(1000 + i) + L".bmp";
+    const std::wstring path = directory.Path() + L"\\" + name;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::CloseHandle(file);
+    typed += L"\"" + name + L"\" ";
+    names.push_back(name);
+  }
+  ASSERT_GT(typed.size(), 16384u);
+  std::atomic<int> runs{0};
+  std::atomic<bool> finished{false};
+  const HWND kFinished = reinterpret_cast<HWND>(1);
+  std::thread user([&] {
+    HWND previous = nullptr;
+    // Each run of the dialog gets the same list typed into it.
+    for (int run = 0; run < 3; ++run) {
+      HWND dialog = PollFor([&] {
+        if (finished) return kFinished;
+        HWND found = FileDialog();
+        return found != previous ? found : nullptr;
+      });
+      if (dialog == nullptr || dialog == kFinished) return;
+      HWND field = PollFor([&] { return FileNameField(dialog); });
+      if (field == nullptr) return;
+      ::SendMessageW(field, EM_LIMITTEXT, 0, 0);
+      ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+      ++runs;
+      ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+      previous = dialog;
+      if (!PollFor([&] { return ::IsWindow(dialog) ? nullptr : dialog; })) return;
+    }
+  });
+  OpenDialogOptions options;
+  options.filter = kPictureFilter;
+  options.initialDir = directory.Path();
+  options.picturePreview = false;
+  const OpenDialogResult result = RunOpenDialog(nullptr, options);
+  // No further dialog comes: the user thread stops looking.
+  finished = true;
+  user.join();
+  EXPECT_EQ(result.status, OpenDialogStatus::Ok) << result.error;
+  EXPECT_EQ(runs, 1) << "the first buffer holds it";
+  std::vector<std::wstring> expected;
+  for (const std::wstring& name : names) expected.push_back(directory.Path() + L"\\" + name);
+  EXPECT_EQ(result.paths, expected);
+}
+
 }  // namespace
 }  // namespace velmora
 

@@ -430,10 +430,14 @@ TEST_F(FormTest, PicturesShowColoursAndStretchedPicturesAndClearToTheirParentsCo
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     c.show();
-    // Painted at once, without the message loop.
+    // Painted at once, without the message loop (the screen may show it a
+    // little later: read until it does).
     picture.Refresh();
     const POINT left = ScreenOf(picture, 10, 55);
     const POINT right = ScreenOf(picture, 100, 55);
+    PumpUntil([&] {
+      return test::ScreenPixel(left.x, left.y) == c.left && test::ScreenPixel(right.x, right.y) == c.right;
+    }, kWaitMs);
     EXPECT_EQ(test::ScreenPixel(left.x, left.y), c.left);
     EXPECT_EQ(test::ScreenPixel(right.x, right.y), c.right);
   }

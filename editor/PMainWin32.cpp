@@ -569,7 +569,7 @@ void TPMain::Single1Click() {
   const auto frames = strip_.SinglePreviewFrames();
   if (!frames) return;
   Busy busy(busy_);
-  ShowCurrentEffectPreview(frames->first, frames->second);
+  ShowCurrentEffectPreview(frames->first, frames->second, Handle());
 }
 
 void TPMain::Save1Click() { companions_->Save(); }

@@ -190,13 +190,13 @@ void TForm2::LogError(const std::string& message) {
   ::OutputDebugStringW((L"Velmora: " + WidenUtf8(message) + L"\n").c_str());
 }
 
-void ShowCurrentEffectPreview(int currentIndex, int nextIndex) {
+void ShowCurrentEffectPreview(int currentIndex, int nextIndex, HWND owner) {
   Randomize();
   if (!TheFrameList || TheFrameList->Count() < 4) return;
   const int count = int(TheFrameList->Count());
   if (currentIndex < 1 || currentIndex >= count - 1) return;
   TForm2 form(currentIndex, nextIndex);
-  if (form.CreateForm(Application::Instance().Handle()) != nullptr) form.ShowModal();
+  if (form.CreateForm(owner != nullptr ? owner : Application::Instance().Handle()) != nullptr) form.ShowModal();
 }
 
 }  // namespace velmora

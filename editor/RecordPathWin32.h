@@ -4,11 +4,17 @@
 // conditions, else nothing: the caller refuses that picture with a message.
 #pragma once
 
+#include <windows.h>
+
 #include <optional>
 #include <string>
 
 namespace velmora {
 
 std::optional<std::string> PathForRecord(const std::wstring& path);
+
+// `text` in code page `codePage` (CP_ACP: the system's ANSI code page, which
+// may be UTF-8) when it converts back to exactly `text`; nothing otherwise.
+std::optional<std::string> ExactInCodePage(const std::wstring& text, UINT codePage);
 
 }  // namespace velmora

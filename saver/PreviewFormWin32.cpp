@@ -93,8 +93,9 @@ bool TForm2::OnTimer(UINT_PTR id) {
   return true;
 }
 
-bool TForm2::OnKeyDown(UINT virtualKey, LPARAM) {
-  if (sequence_) sequence_->KeyDown(virtualKey);
+bool TForm2::OnKeyDown(UINT virtualKey, LPARAM flags) {
+  // Bit 30: the key was down before this message (a repeat).
+  if (sequence_) sequence_->KeyDown(virtualKey, (flags & (LPARAM(1) << 30)) != 0);
   return true;
 }
 

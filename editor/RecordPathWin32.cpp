@@ -31,6 +31,17 @@ std::optional<std::string> ExactInCodePage(const std::wstring& text, UINT codePa
   return ansi;
 }
 
+std::wstring RecordFileName(const std::string& path, UINT codePage) {
+  if (path.empty()) return {};
+  const int length = static_cast<int>(path.size());
+  const int wideLength = ::MultiByteToWideChar(codePage, 0, path.data(), length, nullptr, 0);
+  if (wideLength <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  ::MultiByteToWideChar(codePage, 0, path.data(), length, wide.data(), wideLength);
+  const std::size_t cut = wide.find_last_of(L"\\:");
+  return cut == std::wstring::npos ? wide : wide.substr(cut + 1);
+}
+
 namespace {
 
 std::optional<std::string> ExactAnsi(const std::wstring& text) { return ExactInCodePage(text, CP_ACP); }

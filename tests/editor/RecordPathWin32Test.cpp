@@ -32,5 +32,28 @@ TEST(RecordPathWin32Test, ExactInCodePage) {
   }
 }
 
+// A slot's file-name label: the characters after the last "\" or ":", found
+// as characters, so a Big5 character whose second byte is a backslash stays
+// whole.
+TEST(RecordPathWin32Test, RecordFileNameSplitsCharacters) {
+  struct Case {
+    const char* path;
+    UINT codePage;
+    const wchar_t* fileName;
+  };
+  const Case cases[] = {
+      {"C:\\pics\\a.jpg", 1252, L"a.jpg"},
+      {"D:b.bmp", 1252, L"b.bmp"},
+      {"c.emf", 1252, L"c.emf"},
+      {"", 950, L""},
+      {"C:\\pics\\\xa5\x5c\xbd\xd2.jpg", 950, L"功課.jpg"},
+      {"C:\\\xb3\x5c\\\xb3\x5c.jpg", 950, L"許.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(RecordFileName(c.path, c.codePage), c.fileName);
+  }
+}
+
 }  // namespace
 }  // namespace velmora

@@ -148,7 +148,8 @@ void FrameStrip::ReselectSlot() {
 void FrameStrip::CurrentFrameChanged() {
   if (list_ == nullptr) return;
   const bool trailing = CurrentFrameIndex() == Count() - 1;
-  SetMenu(StripMenuItem::Single1, !trailing);
+  // A show of one frame has no transition to preview.
+  SetMenu(StripMenuItem::Single1, !trailing && Count() >= 4);
   SetMenu(StripMenuItem::RemoveCurrentFrame1, !trailing);
   view_.CurrentFrameMayHaveChanged();
 }

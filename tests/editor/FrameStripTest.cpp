@@ -277,7 +277,12 @@ TEST(FrameStripTest, MenuStates) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Editor e(c.frames);
+    e.strip.SlotClicked(e.strip.SelectedSlot() == 1 ? 2 : 1);
     e.strip.SlotClicked(c.slot);
+    // A click alone leaves the two items that follow the current frame as
+    // UpdateMenus sets them.
+    EXPECT_EQ(e.view.menus[M::RemoveCurrentFrame1], c.remove);
+    EXPECT_EQ(e.view.menus[M::Single1], c.single);
     e.strip.UpdateMenus();
     EXPECT_EQ(e.view.menus[M::RemoveCurrentFrame1], c.remove);
     EXPECT_EQ(e.view.menus[M::ALL1], c.all);

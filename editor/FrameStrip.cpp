@@ -78,14 +78,18 @@ void FrameStrip::Load(FrameList& list, bool makeThumbnails) {
     std::vector<std::string> paths;
     for (std::int32_t i = 1; i < Count() - 1; ++i)
       if (list[i].Kind() == FrameKind::Picture) paths.push_back(list[i].Path());
-    const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, nextThumbNumber_);
+    // The numbers are taken before the pictures are made: messages handled
+    // meanwhile may take numbers as well.
+    const std::int32_t first = nextThumbNumber_;
+    nextThumbNumber_ += static_cast<std::int32_t>(paths.size());
+    const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, first);
     std::size_t k = 0;
     for (std::int32_t i = 1; i < Count() - 1; ++i) {
       FrameRecord& frame = list[i];
-      if (frame.Kind() != FrameKind::Picture) continue;
+      if (frame.Kind() != FrameKind::Picture || k >= paths.size()) continue;
       // A picture whose thumbnail was not made (or not tried) loads itself.
       frame.HasThumbnail = k < made.size() && made[k] ? 1 : 0;
-      frame.ThumbnailNumber = TakeThumbNumber();
+      frame.ThumbnailNumber = first + static_cast<std::int32_t>(k);
       ++k;
     }
   }
@@ -148,7 +152,8 @@ void FrameStrip::ReselectSlot() {
 void FrameStrip::CurrentFrameChanged() {
   if (list_ == nullptr) return;
   const bool trailing = CurrentFrameIndex() == Count() - 1;
-  SetMenu(StripMenuItem::Single1, !trailing);
+  // A show of one frame has no transition to preview.
+  SetMenu(StripMenuItem::Single1, !trailing && Count() >= 4);
   SetMenu(StripMenuItem::RemoveCurrentFrame1, !trailing);
   view_.CurrentFrameMayHaveChanged();
 }
@@ -315,15 +320,23 @@ void FrameStrip::ImageDragDrop(int targetSlot, int sourceSlot) {
 
 int FrameStrip::AddPictureFrames(const std::vector<std::string>& paths) {
   if (list_ == nullptr || paths.empty()) return 0;
-  const std::int32_t at = CurrentFrameIndex();
-  const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, nextThumbNumber_);
+  std::int32_t at = CurrentFrameIndex();
+  // The numbers are taken before the pictures are made: the edit window can
+  // take one while the progress window lets messages through.
+  const std::int32_t first = nextThumbNumber_;
+  const auto reserved = static_cast<std::int32_t>(paths.size());
+  nextThumbNumber_ += reserved;
+  const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, first);
   const std::size_t added = std::min(made.size(), paths.size());
+  // The numbers of pictures not added go back when none was taken since.
+  if (nextThumbNumber_ == first + reserved) nextThumbNumber_ = first + static_cast<std::int32_t>(added);
+  at = std::min(at, Count() - 1);
   for (std::size_t k = 0; k < added; ++k) {
     std::unique_ptr<FrameRecord> record = NewFrameRecord();
     if (randomEffect_) record->Effect = kEffectAny;
     record->SetPath(paths[k]);
     record->HasThumbnail = made[k] ? 1 : 0;
-    record->ThumbnailNumber = TakeThumbNumber();
+    record->ThumbnailNumber = first + static_cast<std::int32_t>(k);
     list_->Insert(static_cast<std::size_t>(at) + k, std::move(record));
     showModified_ = true;
   }

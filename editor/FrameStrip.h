@@ -33,7 +33,8 @@ struct SlotPicture {
   std::uint32_t colour = 0;           // Colour: Windows colour form
   std::int32_t thumbnailNumber = 0;   // Thumbnail
   std::string path;                   // Thumbnail and File: the picture's path (8-bit)
-  std::string fileName;               // the path's file-name part (8-bit); "" when none
+  std::string fileName;               // the path's file-name part split as bytes; "" when none
+                                      // (the window splits the path as characters)
   bool operator==(const SlotPicture&) const = default;
 };
 
@@ -51,7 +52,8 @@ SlotPicture SlotPictureOf(const FrameList& list, std::int32_t index);
 // The labels of entry `index`: the effect line ("" for effect 0 and codes
 // outside 0 to 7), "速度 n" and " & 顆粒 m" when speed and dot size are used.
 SlotLabels SlotLabelsOf(const FrameList& list, std::int32_t index);
-// The file-name part of a path: after the last "\" or ":".
+// The file-name part of a path: after the last "\" or ":". Splits bytes:
+// right for UTF-8 and single-byte code pages, not for double-byte ones.
 std::string FileNamePart(const std::string& path);
 
 // "p ~ p+7" (all eight slots) or "p ~ p+3" (one row): the range indicator.

@@ -441,7 +441,7 @@ void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
     case SlotPictureSource::File:
       break;
   }
-  SetLabel(*controls.fileName, controls.fileNameText, LabelText(AnsiToUtf8(picture.fileName)));
+  SetLabel(*controls.fileName, controls.fileNameText, LabelText(NarrowToUtf8(RecordFileName(picture.path))));
   if (picture.source == SlotPictureSource::Thumbnail) {
     if (std::shared_ptr<const MemoryImage24> thumbnail = thumbnails_.Load(picture.thumbnailNumber)) {
       box.SetImage(*thumbnail);
@@ -569,7 +569,7 @@ void TPMain::Single1Click() {
   const auto frames = strip_.SinglePreviewFrames();
   if (!frames) return;
   Busy busy(busy_);
-  ShowCurrentEffectPreview(frames->first, frames->second);
+  ShowCurrentEffectPreview(frames->first, frames->second, Handle());
 }
 
 void TPMain::Save1Click() { companions_->Save(); }

@@ -148,8 +148,8 @@ void PreviewSequence::ShowHint() {
   nextTime_ = host_.NowMillis() + kHintPauseMs;
 }
 
-void PreviewSequence::KeyDown(unsigned key) {
-  if (key < pressed_.size()) pressed_.set(key);
+void PreviewSequence::KeyDown(unsigned key, bool repeat) {
+  if (!repeat && key < pressed_.size()) pressed_.set(key);
 }
 
 bool PreviewSequence::KeyUp(unsigned key) {

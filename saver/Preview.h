@@ -56,8 +56,10 @@ class PreviewSequence {
   // Timer1Timer: the step that is due, if any. Returns at once while a step
   // runs (re-entered from the messages a run pumps) or after Close.
   void Tick();
-  // A key went down while the preview is open.
-  void KeyDown(unsigned key);
+  // A key went down while the preview is open. repeat: it was down already
+  // (the keyboard repeats a held key); a key held since before the preview
+  // opened is not one pressed while it is open.
+  void KeyDown(unsigned key, bool repeat = false);
   // FormKeyUp: true when the key was pressed while the preview was open
   // (the key-up of the Enter that chose the menu item does not count);
   // then both runs are asked to stop and the window is to close.

@@ -93,8 +93,9 @@ bool TForm2::OnTimer(UINT_PTR id) {
   return true;
 }
 
-bool TForm2::OnKeyDown(UINT virtualKey, LPARAM) {
-  if (sequence_) sequence_->KeyDown(virtualKey);
+bool TForm2::OnKeyDown(UINT virtualKey, LPARAM flags) {
+  // Bit 30: the key was down before this message (a repeat).
+  if (sequence_) sequence_->KeyDown(virtualKey, (flags & (LPARAM(1) << 30)) != 0);
   return true;
 }
 
@@ -190,13 +191,13 @@ void TForm2::LogError(const std::string& message) {
   ::OutputDebugStringW((L"Velmora: " + WidenUtf8(message) + L"\n").c_str());
 }
 
-void ShowCurrentEffectPreview(int currentIndex, int nextIndex) {
+void ShowCurrentEffectPreview(int currentIndex, int nextIndex, HWND owner) {
   Randomize();
   if (!TheFrameList || TheFrameList->Count() < 4) return;
   const int count = int(TheFrameList->Count());
   if (currentIndex < 1 || currentIndex >= count - 1) return;
   TForm2 form(currentIndex, nextIndex);
-  if (form.CreateForm(Application::Instance().Handle()) != nullptr) form.ShowModal();
+  if (form.CreateForm(owner != nullptr ? owner : Application::Instance().Handle()) != nullptr) form.ShowModal();
 }
 
 }  // namespace velmora

@@ -69,8 +69,10 @@ class TForm2 : public Window, private PreviewHost {
 
 // The 'Current Effect' command's preview: seeds the random generator, then
 // (when TheFrameList holds at least two frames and currentIndex is one of
-// them) shows TForm2 for currentIndex and nextIndex modally, owned by the
-// application window, and frees it. Returns when the user has closed it.
-void ShowCurrentEffectPreview(int currentIndex, int nextIndex);
+// them) shows TForm2 for currentIndex and nextIndex modally, and frees it.
+// owner (the editor's main window, not owned; nullptr: the application
+// window) takes no input while the preview is up and is active again after.
+// Returns when the user has closed it.
+void ShowCurrentEffectPreview(int currentIndex, int nextIndex, HWND owner = nullptr);
 
 }  // namespace velmora

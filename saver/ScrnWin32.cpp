@@ -460,7 +460,9 @@ void ShowWholeShowPreview(HWND focusAfter) {
     FrameCount = TheFrameList && TheFrameList->Count() >= 2
                      ? static_cast<std::int32_t>(TheFrameList->Count()) - 2
                      : 0;
-    if (scrn.CreateForm(Application::Instance().Handle()) != nullptr) scrn.ShowModal();
+    // Modal over the editor: its main window is disabled while the show plays.
+    const HWND owner = focusAfter != nullptr ? focusAfter : Application::Instance().Handle();
+    if (scrn.CreateForm(owner) != nullptr) scrn.ShowModal();
   }
   if (focusAfter != nullptr && ::IsWindow(focusAfter)) ::SetFocus(focusAfter);
   EditorPreviewActive = false;

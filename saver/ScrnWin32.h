@@ -114,7 +114,8 @@ class TScrn : public Window, private PlayerHost {
 // The editor's 'All' command: plays the editor's FrameList on a saver window
 // shown modally (EditorPreviewActive set meanwhile). Returns when the user
 // has ended it; the window is freed by then. `focusAfter` (the editor's main
-// window, not owned) gets the focus back.
+// window, not owned) owns the saver window while it plays, so that it takes
+// no input meanwhile, and gets the focus back.
 void ShowWholeShowPreview(HWND focusAfter);
 
 }  // namespace velmora

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Random.h"
@@ -48,10 +50,13 @@ class FakeThumbnails : public ThumbnailMaker {
       if (path == "stop") break;
       made.emplace_back(path, firstNumber++);
       results.push_back(path.find("bad") == std::string::npos);
+      if (during) std::exchange(during, nullptr)();
     }
     return results;
   }
   std::vector<std::pair<std::string, std::int32_t>> made;
+  // Run once while the pictures are made (messages handled meanwhile).
+  std::function<void()> during;
 };
 
 // A show of `frames` picture frames named "1" ... "n" (header and trailing
@@ -277,7 +282,12 @@ TEST(FrameStripTest, MenuStates) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Editor e(c.frames);
+    e.strip.SlotClicked(e.strip.SelectedSlot() == 1 ? 2 : 1);
     e.strip.SlotClicked(c.slot);
+    // A click alone leaves the two items that follow the current frame as
+    // UpdateMenus sets them.
+    EXPECT_EQ(e.view.menus[M::RemoveCurrentFrame1], c.remove);
+    EXPECT_EQ(e.view.menus[M::Single1], c.single);
     e.strip.UpdateMenus();
     EXPECT_EQ(e.view.menus[M::RemoveCurrentFrame1], c.remove);
     EXPECT_EQ(e.view.menus[M::ALL1], c.all);
@@ -368,6 +378,36 @@ TEST(FrameStripTest, LoadNumbersThumbnailsOfPictureFramesOnly) {
   EXPECT_EQ(list[3].ThumbnailNumber, 2);
   EXPECT_EQ(list[2].HasThumbnail, 0);
   EXPECT_FALSE(strip.ShowModified());
+}
+
+// The edit window can take a thumbnail number while the progress window of
+// a long add lets messages through: every picture keeps the number its
+// thumbnail was made under, and no number names two pictures.
+TEST(FrameStripTest, ThumbnailNumbersTakenWhilePicturesAreMadeStayApart) {
+  for (const bool loading : {false, true}) {
+    SCOPED_TRACE(loading ? "loading a show" : "adding pictures");
+    FakeView view;
+    FakeThumbnails thumbs;
+    FrameList list = Show(loading ? 3 : 0);
+    FrameStrip strip(view, thumbs);
+    std::int32_t taken = 0;
+    thumbs.during = [&] { taken = strip.TakeThumbNumber(); };
+    if (loading) {
+      strip.Load(list, true);
+    } else {
+      strip.Load(list, false);
+      strip.AddPictureFrames({"a", "b", "c"});
+    }
+    ASSERT_EQ(thumbs.made.size(), 3u);
+    ASSERT_NE(taken, 0);
+    for (std::size_t k = 0; k < 3; ++k) {
+      EXPECT_EQ(list[k + 1].Path(), thumbs.made[k].first);
+      EXPECT_EQ(list[k + 1].ThumbnailNumber, thumbs.made[k].second) << k;
+      EXPECT_NE(list[k + 1].ThumbnailNumber, taken) << k;
+      EXPECT_LT(list[k + 1].ThumbnailNumber, strip.NextThumbNumber()) << k;
+    }
+    EXPECT_LT(taken, strip.NextThumbNumber());
+  }
 }
 
 TEST(FrameStripTest, RandomEffectTurnsNoneIntoAnyAndBack) {

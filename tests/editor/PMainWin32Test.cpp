@@ -475,12 +475,15 @@ TEST_F(EditorTest, BothPreviewsCoverTheScreenAndEndOnAKey) {
   for (const Case& c : {Case{L"全部", L"VelmoraScrn"}, Case{L"單一特效", L"VelmoraForm2"}}) {
     SCOPED_TRACE(NarrowToUtf8(c.command));
     bool shown = false;
+    bool mainTookInput = true;
     Script script({[&] {
       HWND show = ::FindWindowW(c.windowClass, nullptr);
       if (show == nullptr || !::IsWindowVisible(show)) return false;
       RECT rect{};
       ::GetWindowRect(show, &rect);
       shown = rect.right - rect.left == ::GetSystemMetrics(SM_CXSCREEN);
+      // Modal: the menus and the strip take no input while it is up.
+      mainTookInput = ::IsWindowEnabled(main_) != FALSE;
       ::PostMessageW(show, WM_KEYDOWN, VK_SPACE, 0);
       ::PostMessageW(show, WM_KEYUP, VK_SPACE, 0);
       return true;
@@ -488,8 +491,10 @@ TEST_F(EditorTest, BothPreviewsCoverTheScreenAndEndOnAKey) {
     Choose(c.command);
     EXPECT_TRUE(script.Done());
     EXPECT_TRUE(shown);
+    EXPECT_FALSE(mainTookInput);
     EXPECT_EQ(::FindWindowW(c.windowClass, nullptr), nullptr);
     EXPECT_TRUE(::IsWindowVisible(main_));
+    EXPECT_TRUE(::IsWindowEnabled(main_));
     ASSERT_NE(TheFrameList, nullptr);
     EXPECT_EQ(TheFrameList->Count(), 4u);
   }

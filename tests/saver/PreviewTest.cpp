@@ -182,7 +182,7 @@ TEST(PreviewTest, TransitionOutcomes) {
 }
 
 TEST(PreviewTest, ClosesOnlyOnAKeyPressedWhileOpen) {
-  enum Event { Down, Up };
+  enum Event { Down, Repeat, Up };
   struct Key {
     Event event;
     unsigned key;
@@ -198,14 +198,16 @@ TEST(PreviewTest, ClosesOnlyOnAKeyPressedWhileOpen) {
       {"a key held from before, then another", {{Up, kShift}, {Down, kA}, {Up, kA}}, 2},
       {"the release of another key than the one pressed", {{Down, kA}, {Up, kEnter}}, -1},
       {"Enter again after its first release", {{Up, kEnter}, {Down, kEnter}, {Up, kEnter}}, 2},
+      {"Enter held from the command repeats, then is released", {{Repeat, kEnter}, {Up, kEnter}}, -1},
+      {"a key pressed while open and held", {{Down, kA}, {Repeat, kA}, {Up, kA}}, 2},
   };
   for (const Case& c : cases) {
     Rig rig;
     PreviewSequence& preview = rig.Sequence();
     int closedAt = -1;
     for (std::size_t i = 0; i < c.keys.size(); ++i) {
-      if (c.keys[i].event == Down) {
-        preview.KeyDown(c.keys[i].key);
+      if (c.keys[i].event != Up) {
+        preview.KeyDown(c.keys[i].key, c.keys[i].event == Repeat);
       } else if (preview.KeyUp(c.keys[i].key) && closedAt < 0) {
         closedAt = int(i);
       }

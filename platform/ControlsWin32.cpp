@@ -506,13 +506,20 @@ void Label::Setup(const ControlSpec& spec) {
 }
 
 void Label::SetCaption(std::string_view utf8) {
-  Control::SetCaption(utf8);
-  if (autoSize_) FitToText();
-  // The transparent background must be repainted by the parent.
-  if (Handle() != nullptr) {
-    RECT bounds = Bounds();
-    ::InvalidateRect(::GetParent(Handle()), &bounds, TRUE);
+  if (Handle() == nullptr) {
+    Control::SetCaption(utf8);
+    return;
   }
+  // A static control may paint itself at once when its text changes; the
+  // invalidation below paints it anyway, so only the window text is stored
+  // here (one paint instead of two).
+  const std::wstring text = WidenUtf8(utf8);
+  ::DefWindowProcW(Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (autoSize_) FitToText();
+  // The label paints its whole rectangle with its parent's background before
+  // the text, so only the label itself is repainted; a change of size has
+  // had the parent repaint the uncovered part already.
+  ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void Label::SetAutoSize(bool autoSize) {
@@ -523,7 +530,9 @@ void Label::SetAutoSize(bool autoSize) {
 void Label::FitToText() {
   if (Handle() == nullptr) return;
   const std::wstring text = Text();
-  WindowDc dc(Handle());
+  // Measured on a memory DC: a window DC would first fetch the window's
+  // visible region, which is all it would add.
+  UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
   SelectGuard font(dc.get(), Font() != nullptr ? Font() : ::GetStockObject(DEFAULT_GUI_FONT));
   RECT measure{0, 0, 0, 0};
   int width = 0;
@@ -537,9 +546,13 @@ void Label::FitToText() {
     width = measure.right - measure.left;
     height = measure.bottom - measure.top;
   }
-  const int right = Left() + Width();
-  const int left = align_ == TextAlign::Right ? right - width : Left();
-  SetPlace(left, Top(), width, height);
+  const RECT bounds = Bounds();
+  const POINT offset = ParentOffset();
+  const int right = bounds.right - offset.x;
+  const int left = align_ == TextAlign::Right ? right - width : bounds.left - offset.x;
+  // Moving a window costs a repaint of both places: only when the text's size changed.
+  if (left == bounds.left - offset.x && width == bounds.right - bounds.left && height == bounds.bottom - bounds.top) return;
+  SetPlace(left, bounds.top - offset.y, width, height);
 }
 
 bool Label::OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -612,10 +625,13 @@ void PictureBox::SetImage(const Image24& image) {
     Clear();
     return;
   }
-  auto copy = std::make_unique<DibImage>(image.Width(), image.Height());
+  // A strip slot shows one thumbnail size after another: its section is kept.
+  if (!picture_ || picture_->Width() != image.Width() || picture_->Height() != image.Height() ||
+      picture_->Dc() == nullptr) {
+    picture_ = std::make_unique<DibImage>(image.Width(), image.Height());
+  }
   ::GdiFlush();
-  std::copy(image.Bits(), image.Bits() + image.ByteSize(), copy->Bits());
-  picture_ = std::move(copy);
+  std::copy(image.Bits(), image.Bits() + image.ByteSize(), picture_->Bits());
   kind_ = Content::Picture;
   Invalidate(true);
 }

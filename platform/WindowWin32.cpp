@@ -4,6 +4,8 @@
 #include <windowsx.h>
 
 #include <exception>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/ApplicationWin32.h"
 
@@ -11,8 +13,34 @@ namespace velmora {
 
 namespace {
 
-// The window property that points at the bound object.
-constexpr wchar_t kObjectProperty[] = L"Velmora.Window";
+// The bound object of each window. Kept in the process rather than as a
+// window property: every message to our own classes and every reflected
+// notification looks it up, and a property read is a round trip to the
+// window manager under Wine.
+class BoundWindows {
+ public:
+  static BoundWindows& Instance() {
+    static BoundWindows instance;
+    return instance;
+  }
+  void Bind(HWND window, Window* object) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    objects_[window] = object;
+  }
+  void Unbind(HWND window) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    objects_.erase(window);
+  }
+  Window* Find(HWND window) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = objects_.find(window);
+    return found != objects_.end() ? found->second : nullptr;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<HWND, Window*> objects_;
+};
 constexpr UINT_PTR kSubclassId = 0x56454C4D;  // "VELM"
 
 MouseButton ButtonOf(UINT message) {
@@ -31,6 +59,10 @@ MouseButton ButtonOf(UINT message) {
 }
 
 }  // namespace
+
+// The table of bound windows is made before any window object, so that it
+// outlives windows kept in static storage.
+Window::Window() { BoundWindows::Instance(); }
 
 Window::~Window() {
   if (hwnd_ == nullptr) return;
@@ -77,7 +109,7 @@ bool Window::Attach(HWND window) {
   if (!::SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
   hwnd_ = window;
   attached_ = true;
-  ::SetPropW(window, kObjectProperty, this);
+  BoundWindows::Instance().Bind(window, this);
   return true;
 }
 
@@ -87,7 +119,7 @@ void Window::Detach() {
 
 void Window::Unbind() {
   if (hwnd_ == nullptr) return;
-  ::RemovePropW(hwnd_, kObjectProperty);
+  BoundWindows::Instance().Unbind(hwnd_);
   if (attached_) ::RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
   hwnd_ = nullptr;
   attached_ = false;
@@ -95,7 +127,7 @@ void Window::Unbind() {
 
 Window* Window::FromHandle(HWND window) noexcept {
   if (window == nullptr) return nullptr;
-  return static_cast<Window*>(::GetPropW(window, kObjectProperty));
+  return BoundWindows::Instance().Find(window);
 }
 
 void Window::Show(int command) {
@@ -193,7 +225,7 @@ LRESULT CALLBACK Window::StaticWindowProc(HWND window, UINT message, WPARAM wPar
     self = static_cast<Window*>(create->lpCreateParams);
     if (self != nullptr) {
       self->hwnd_ = window;
-      ::SetPropW(window, kObjectProperty, self);
+      BoundWindows::Instance().Bind(window, self);
     }
   } else {
     self = FromHandle(window);

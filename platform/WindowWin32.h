@@ -42,7 +42,7 @@ enum class CloseAction { None, Hide, Destroy };
 
 class Window {
  public:
-  Window() = default;
+  Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
   // Destroys the window if it still exists (an attached window is only

@@ -114,6 +114,7 @@ TEST_F(WindowTest, BindsTheObjectBeforeCreateAndLetsGoAfterDestroy) {
   window.Destroy();
   EXPECT_EQ(window.Handle(), nullptr);
   EXPECT_FALSE(::IsWindow(handle));
+  EXPECT_EQ(Window::FromHandle(handle), nullptr) << "a handle used again later must not find the old object";
   EXPECT_EQ(window.events, (std::vector<std::string>{"create", "destroy"}));
 }
 
@@ -132,6 +133,7 @@ TEST_F(WindowTest, DestructorDestroysTheWindow) {
     ASSERT_NE(handle, nullptr);
   }
   EXPECT_FALSE(::IsWindow(handle));
+  EXPECT_EQ(Window::FromHandle(handle), nullptr);
 }
 
 TEST_F(WindowTest, CloseAsksFirstAndThenDoesWhatOnCloseSays) {
@@ -198,6 +200,12 @@ TEST_F(WindowTest, ControlNotificationsGoToTheControlThatClaimsThem) {
   parent.Send(WM_COMMAND, MAKEWPARAM(kButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(claimed));
   EXPECT_EQ(button.clicks, 1);
   EXPECT_EQ(parent.events.back(), "command " + std::to_string(kButtonId) + " 0");
+
+  // A control destroyed while attached lets go of its object.
+  ASSERT_TRUE(button.Attach(claimed));
+  ::DestroyWindow(claimed);
+  EXPECT_EQ(button.Handle(), nullptr);
+  EXPECT_EQ(Window::FromHandle(claimed), nullptr);
 }
 
 TEST_F(WindowTest, ShowModalDisablesTheOwnerUntilAResultIsSet) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/ApplicationWin32.h"
+#include "platform/HandlesWin32.h"
 #include "support/ProcessLauncherWin32.h"
 
 namespace velmora {
@@ -408,6 +409,9 @@ TEST_F(FormTest, PicturesShowColoursAndStretchedPicturesAndClearToTheirParentsCo
   DibImage checker(20, 20);  // left half red, right half blue
   checker.Fill(0x0000FF);
   checker.FillRect(Rect{10, 0, 20, 20}, 0xFF0000);
+  DibImage mirrored(20, 20);  // the other way round
+  mirrored.Fill(0xFF0000);
+  mirrored.FillRect(Rect{10, 0, 20, 20}, 0x0000FF);
   struct Case {
     const char* what;
     std::function<void()> show;
@@ -418,6 +422,7 @@ TEST_F(FormTest, PicturesShowColoursAndStretchedPicturesAndClearToTheirParentsCo
       {"a colour", [&] { picture.FillColour(0x00FF00); }, RGB(0, 255, 0), RGB(0, 255, 0)},
       {"a picture stretched over the whole control", [&] { picture.SetImage(checker); }, RGB(255, 0, 0),
        RGB(0, 0, 255)},
+      {"the next picture of the same size", [&] { picture.SetImage(mirrored); }, RGB(0, 0, 255), RGB(255, 0, 0)},
       {"cleared: the parent's colour", [&] { picture.Clear(); }, RGB(0x40, 0x40, 0x40), RGB(0x40, 0x40, 0x40)},
       {"a system colour", [&] { picture.FillColour(kButtonShadow); }, ::GetSysColor(COLOR_BTNSHADOW),
        ::GetSysColor(COLOR_BTNSHADOW)},
@@ -446,6 +451,53 @@ TEST_F(FormTest, PicturesShowColoursAndStretchedPicturesAndClearToTheirParentsCo
   picture.Clear();
   EXPECT_TRUE(picture.Empty());
   EXPECT_EQ(picture.Picture(), nullptr);
+}
+
+// A label's new text is painted at once by the message loop, and what its
+// old text covered goes back to the panel's colour, whether the label sizes
+// itself to its text or not.
+TEST_F(FormTest, LabelsRepaintTheirNewTextOverTheirParentsColour) {
+  Panel& panel = form.Get<Panel>("Panel5");
+  panel.SetColour(kWhite);
+  // Pixels not white inside a rectangle of the panel, as the screen shows it.
+  const auto inkIn = [&](const RECT& area) {
+    POINT origin{area.left, area.top};
+    ::ClientToScreen(panel.Handle(), &origin);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    WindowDc screen(nullptr);
+    UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
+    SelectGuard select(memory.get(), bitmap.get());
+    ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), origin.x, origin.y, SRCCOPY);
+    int ink = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) ink += ::GetPixel(memory.get(), x, y) != RGB(255, 255, 255) ? 1 : 0;
+    return ink;
+  };
+  struct Case {
+    const char* label;
+    const char* caption;
+    bool ink;  // the label's place, old and new, shows text
+  };
+  const Case cases[] = {
+      {"Label11", "WWWWWWWWWWWW", true},
+      {"Label11", "", false},
+      {"Label8", "88888888", true},
+      {"Label8", "", false},
+      {"Label8", "7", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.label) + " \"" + c.caption + "\"");
+    Label& label = form.Get<Label>(c.label);
+    RECT area = label.Bounds();
+    label.SetCaption(c.caption);
+    const RECT now = label.Bounds();
+    ::UnionRect(&area, &area, &now);
+    EXPECT_EQ(test::TextOf(label.Handle()), WidenUtf8(c.caption));
+    PumpUntil([&] { return (inkIn(area) > 0) == c.ink; }, kWaitMs);
+    EXPECT_EQ(inkIn(area) > 0, c.ink);
+  }
 }
 
 // An edit field class of another module, made by the table's factory: it

@@ -515,7 +515,7 @@ void Label::SetCaption(std::string_view utf8) {
   // here (one paint instead of two).
   const std::wstring text = WidenUtf8(utf8);
   ::DefWindowProcW(Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  if (autoSize_) FitToText();
+  if (autoSize_) FitToText(text);
   // The label paints its whole rectangle with its parent's background before
   // the text, so only the label itself is repainted; a change of size has
   // had the parent repaint the uncovered part already.
@@ -528,8 +528,11 @@ void Label::SetAutoSize(bool autoSize) {
 }
 
 void Label::FitToText() {
+  if (Handle() != nullptr) FitToText(Text());
+}
+
+void Label::FitToText(std::wstring_view text) {
   if (Handle() == nullptr) return;
-  const std::wstring text = Text();
   // Measured on a memory DC: a window DC would first fetch the window's
   // visible region, which is all it would add.
   UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
@@ -542,7 +545,7 @@ void Label::FitToText() {
     ::GetTextMetricsW(dc.get(), &metrics);
     height = metrics.tmHeight;
   } else {
-    ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &measure, DT_CALCRECT | DT_SINGLELINE);
+    ::DrawTextW(dc.get(), text.data(), static_cast<int>(text.size()), &measure, DT_CALCRECT | DT_SINGLELINE);
     width = measure.right - measure.left;
     height = measure.bottom - measure.top;
   }

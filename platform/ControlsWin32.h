@@ -253,6 +253,7 @@ class Label : public Control {
   void Setup(const ControlSpec& spec) override;
   bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
   void FitToText();
+  void FitToText(std::wstring_view text);
 
  private:
   bool autoSize_ = false;

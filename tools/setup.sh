@@ -27,6 +27,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev
   wine wine64 xvfb x11-utils x11-apps xdotool imagemagick
   fonts-wqy-microhei
+  xserver-xorg-core xserver-xorg-video-dummy
 )
 
 missing=()

@@ -14,7 +14,9 @@
 #                        build's generated wrapper sets it)
 #   WINEPREFIX           defaults to $VELMORA_WINE_STATE/../wineprefix
 #   VELMORA_WINE_DISPLAY "auto" (default: $DISPLAY when it answers, else Xvfb),
-#                        "xvfb" (always a private Xvfb) or a display like ":0"
+#                        "xvfb" (always a private Xvfb), "xorg:CONFIG" (a
+#                        private Xorg with that xorg.conf, e.g. two heads side
+#                        by side on the dummy driver) or a display like ":0"
 #   VELMORA_WINE_GEOMETRY  Xvfb screen, default 1024x768x24
 set -euo pipefail
 
@@ -107,13 +109,36 @@ start_xvfb() {
   log "started Xvfb $(cat "$display_file") ($geometry), pid $pid"
 }
 
-# Whether the PID in xvfb.pid is an Xvfb this session started (PIDs are
-# reused; the environment tells our server from anyone else's).
+# An Xorg of this session on the given configuration, started as start_xvfb
+# starts Xvfb (it needs no virtual terminal with these options).
+start_xorg() {
+  local config=$1
+  local numfile=$state/xvfb.num
+  command -v Xorg >/dev/null || { log "Xorg is not installed (run tools/setup.sh)"; return 1; }
+  rm -f "$numfile"
+  setsid Xorg -displayfd 3 -config "$config" -noreset -nolisten tcp -logfile "$state/xorg.log" \
+    -novtswitch -sharevts 3>"$numfile" </dev/null >"$state/xorg.out" 2>&1 &
+  local pid=$!
+  local i
+  for i in $(seq 1 200); do
+    if [ -s "$numfile" ]; then break; fi
+    if ! kill -0 "$pid" 2>/dev/null; then log "Xorg failed:"; tail -20 "$state/xorg.log" >&2; return 1; fi
+    sleep 0.1
+  done
+  [ -s "$numfile" ] || { log "Xorg did not start"; kill "$pid" 2>/dev/null; return 1; }
+  echo "$pid" > "$xvfb_pid_file"
+  printf ':%s\n' "$(tr -dc 0-9 < "$numfile")" > "$display_file"
+  log "started Xorg $(cat "$display_file") ($config), pid $pid"
+}
+
+# Whether the PID in xvfb.pid is an X server (Xvfb or Xorg) this session
+# started (PIDs are reused; the environment tells our server from anyone
+# else's).
 our_xvfb() {
   local pid
   [ -s "$xvfb_pid_file" ] || return 1
   pid=$(cat "$xvfb_pid_file")
-  [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] || return 1
+  case $(cat "/proc/$pid/comm" 2>/dev/null) in Xvfb|Xorg) ;; *) return 1 ;; esac
   local environment
   environment=$(tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null) || return 1
   grep -qxF "VELMORA_WINE_STATE=$state" <<< "$environment"
@@ -131,6 +156,12 @@ choose_display() {
       fi
       stop_xvfb
       start_xvfb ;;
+    xorg:*)
+      if our_xvfb && [ -s "$display_file" ] && display_answers "$(cat "$display_file")"; then
+        return 0
+      fi
+      stop_xvfb
+      start_xorg "${want#xorg:}" ;;
     *)
       display_answers "$want" || { log "display $want does not answer"; return 1; }
       stop_xvfb
@@ -146,7 +177,7 @@ stop_xvfb() {
     kill "$pid" 2>/dev/null || true
     local i
     for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    log "stopped Xvfb pid $pid"
+    log "stopped X server pid $pid"
   fi
   rm -f "$xvfb_pid_file" "$display_file"
 }
@@ -195,6 +226,18 @@ case ${1:-} in
     use_display
     start_wineserver
     set_fonts
+    case ${VELMORA_WINE_DISPLAY:-} in
+      xorg:*)
+        # Wine's XF86VidMode settings cover the first head only and leave the
+        # others out of the desktop; without them every head is a monitor.
+        # The X11 driver reads this when a process starts, so the session
+        # starts again after it.
+        "$wine_bin" reg add 'HKCU\Software\Wine\X11 Driver' /v UseXVidMode /d N /f \
+          </dev/null >/dev/null 2>&1
+        "$wineserver_bin" -k 2>/dev/null || true
+        "$wineserver_bin" -w 2>/dev/null || true
+        start_wineserver ;;
+    esac
     echo "WINEPREFIX=$WINEPREFIX DISPLAY=$(cat "$display_file")"
     ;;
   cleanup)

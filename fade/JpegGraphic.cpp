@@ -494,12 +494,24 @@ int JpegGraphic::LastDecodeWarnings() const {
 
 void JpegGraphic::DropCache() const {
   std::lock_guard lock(cacheMutex_);
-  cached_.reset();
+  cached_.clear();
 }
 
 bool JpegGraphic::Keeps(int width, int height) const {
   std::lock_guard lock(cacheMutex_);
-  return cached_ && cached_->Width() == width && cached_->Height() == height;
+  return FindKeptLocked(width, height) != nullptr;
+}
+
+const MemoryImage24* JpegGraphic::FindKeptLocked(int width, int height) const {
+  for (const std::shared_ptr<const MemoryImage24>& image : cached_)
+    if (image->Width() == width && image->Height() == height) return image.get();
+  return nullptr;
+}
+
+void JpegGraphic::KeepLocked(std::shared_ptr<const MemoryImage24> image) const {
+  // The newest first; the oldest size goes when the list is full.
+  cached_.insert(cached_.begin(), std::move(image));
+  if (cached_.size() > kKeptSizes) cached_.pop_back();
 }
 
 bool JpegGraphic::DecodeNatural(Image24& target, int x, int y, const std::atomic<bool>* cancel) const {
@@ -536,7 +548,7 @@ std::shared_ptr<MemoryImage24> JpegGraphic::Render(int width, int height, const 
 bool JpegGraphic::Prepare(int width, int height, const std::atomic<bool>* cancel) const {
   if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxCachedPixels) return true;
   std::lock_guard lock(cacheMutex_);
-  if (cached_ && cached_->Width() == width && cached_->Height() == height) return true;
+  if (FindKeptLocked(width, height)) return true;
   std::shared_ptr<MemoryImage24> image;
   if (width == width_ && height == height_) {
     // What a natural-size draw decodes, kept for Draw.
@@ -546,14 +558,14 @@ bool JpegGraphic::Prepare(int width, int height, const std::atomic<bool>* cancel
     image = Render(width, height, cancel);
     if (!image) return false;
   }
-  cached_ = std::move(image);
+  KeepLocked(std::move(image));
   return true;
 }
 
 void JpegGraphic::Draw(Image24& target, int x, int y) const {
   std::lock_guard lock(cacheMutex_);
-  if (cached_ && cached_->Width() == width_ && cached_->Height() == height_) {
-    target.Draw(*cached_, x, y);
+  if (const MemoryImage24* kept = FindKeptLocked(width_, height_)) {
+    target.Draw(*kept, x, y);
     return;
   }
   if (x >= target.Width() || y >= target.Height() || x + width_ <= 0 || y + height_ <= 0) return;
@@ -569,14 +581,14 @@ void JpegGraphic::StretchDraw(Image24& target, const Rect& rect) const {
     return;
   }
   std::lock_guard lock(cacheMutex_);
-  if (cached_ && cached_->Width() == w && cached_->Height() == h) {
-    target.Draw(*cached_, rect.left, rect.top);
+  if (const MemoryImage24* kept = FindKeptLocked(w, h)) {
+    target.Draw(*kept, rect.left, rect.top);
     return;
   }
   if (static_cast<long long>(w) * h <= kMaxCachedPixels) {
     std::shared_ptr<MemoryImage24> image = Render(w, h, nullptr);
     target.Draw(*image, rect.left, rect.top);
-    cached_ = std::move(image);
+    KeepLocked(std::move(image));
     return;
   }
   if (orientation_ != kOrientationNormal) {

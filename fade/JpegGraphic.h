@@ -4,8 +4,9 @@
 // Drawing at natural size decodes the whole picture straight into the target's
 // rows; drawing scaled lets the decoder reduce the picture by the largest N/8
 // factor whose result still covers the rectangle, then resamples that into
-// the rectangle (area averaging down, bilinear up). The last scaled result is
-// kept, so drawing the same rectangle size again costs a copy.
+// the rectangle (area averaging down, bilinear up). The results of the last
+// few sizes drawn are kept (one per monitor the show plays on), so drawing
+// one of those sizes again costs a copy.
 //
 // Damaged data: a picture whose header reads is always drawn; what the decoder
 // could not recover (after a corrupt-data warning or a fatal error in the
@@ -19,6 +20,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -72,10 +74,13 @@ class JpegGraphic final : public Graphic {
   bool Prepare(int width, int height, const std::atomic<bool>* cancel = nullptr) const;
   // Warnings (corrupt data) reported by the last decode; for tests.
   int LastDecodeWarnings() const;
-  // Frees the kept result of the last scaled draw.
+  // Frees the kept results of the last scaled draws.
   void DropCache() const;
-  // Whether the kept result is the picture drawn at width x height; for tests.
+  // Whether a kept result is the picture drawn at width x height; for tests.
   bool Keeps(int width, int height) const;
+
+  // How many drawn sizes are kept at most; the oldest goes first.
+  static constexpr std::size_t kKeptSizes = 4;
 
  private:
   std::vector<std::uint8_t> bytes_;
@@ -94,10 +99,15 @@ class JpegGraphic final : public Graphic {
   // Called with cacheMutex_ held.
   std::shared_ptr<MemoryImage24> Render(int width, int height, const std::atomic<bool>* cancel) const;
 
-  // The last scaled draw, for drawing the same size again. Pictures are
-  // shared between holders, so the cache is guarded.
+  // The kept result of that size, or nullptr. Called with cacheMutex_ held.
+  const MemoryImage24* FindKeptLocked(int width, int height) const;
+  // Keeps a result as the newest. Called with cacheMutex_ held.
+  void KeepLocked(std::shared_ptr<const MemoryImage24> image) const;
+
+  // The last scaled draws, newest first, for drawing those sizes again.
+  // Pictures are shared between holders, so the cache is guarded.
   mutable std::mutex cacheMutex_;
-  mutable std::shared_ptr<const MemoryImage24> cached_;
+  mutable std::vector<std::shared_ptr<const MemoryImage24>> cached_;
   mutable int lastWarnings_ = 0;
 };
 

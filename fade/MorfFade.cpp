@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "fade/BlendKernel.h"
@@ -289,6 +290,11 @@ void TMorfFade::ResetNaturalSize() {
 // ---------------------------------------------------------------- steps
 
 void TMorfFade::Pace(std::int64_t stepStart, bool handleMessages) {
+  PaceUntil(stepStart, handleMessages, [this] { return StopRequested; });
+}
+
+void TMorfFade::PaceUntil(std::int64_t stepStart, bool handleMessages,
+                          const std::function<bool()>& stopped) {
   if (stepInterval_ <= 0) return;
   const std::int64_t deadline = stepStart + stepInterval_;
   if (host_.NowMicros() >= deadline) return;  // a slow step: the next follows at once
@@ -296,7 +302,7 @@ void TMorfFade::Pace(std::int64_t stepStart, bool handleMessages) {
   for (;;) {
     if (handleMessages) {
       host_.ProcessMessages();
-      if (StopRequested) return;
+      if (stopped()) return;
     }
     const std::int64_t left = deadline - host_.NowMicros();
     if (left <= 0) return;
@@ -323,153 +329,255 @@ void TMorfFade::EndStopped() {
   StopRequested = false;
 }
 
+// ---------------------------------------------------------------- runs in steps
+
+void TMorfFade::BeginRun(RunKind kind) {
+  runKind_ = kind;
+  runNext_ = 0;
+  runSteps_ = 0;
+  runRestPending_ = false;
+  switch (kind) {
+    case RunKind::Sweep: {
+      Reset();
+      FireEvent(OnBegin);
+      if (steps_ == 0) throw EZeroDivide();
+      runW_ = Width();
+      runH_ = Height();
+      runSteps_ = steps_;
+      runNext_ = 1;
+      runAction_ = action_;
+      runDirection_ = direction_;
+      const int w = runW_, h = runH_;
+      dx_ = float(w) / float(steps_);
+      dy_ = float(h) / float(steps_);
+      if (runAction_ == TAction::Push) {
+        switch (runDirection_) {
+          case TDirection::FromLeft:
+            workImage_->Draw(*toImage_, 0, 0);
+            workImage_->Draw(*fromImage_, w, 0);
+            break;
+          case TDirection::FromRight:
+            workImage_->Draw(*fromImage_, 0, 0);
+            workImage_->Draw(*toImage_, w, 0);
+            break;
+          case TDirection::FromTop:
+            workImage_->Draw(*toImage_, 0, 0);
+            workImage_->Draw(*fromImage_, 0, h);
+            break;
+          case TDirection::FromBottom:
+            workImage_->Draw(*fromImage_, 0, 0);
+            workImage_->Draw(*toImage_, 0, h);
+            break;
+          default:
+            break;
+        }
+      }
+      break;
+    }
+    case RunKind::Dissolve: {
+      Reset();
+      dots_.Build(Width(), Height(), dotSize_, direction_, action_, generalRate_);
+      const std::int64_t count = dots_.Count();
+      runPerStep_ = disolvRate_ >= 1 ? count / disolvRate_ : 0;
+      if (runPerStep_ < 1) throw EMorfFade("DisolvRate cannot be > Width * Height!");
+      FireEvent(OnBegin);
+      dots_.Rewind(dots_.Reversed());
+      runSteps_ = count / runPerStep_;
+      runRestPending_ = true;
+      break;
+    }
+    case RunKind::Blend:
+      Reset();
+      if (blendRate_ < 1) throw EMorfFade("BlendRate must be between 0 and 256");
+      FireEvent(OnBegin);
+      // The work image is the fixed first operand; with Action Push it was
+      // sized for the composite, so it takes the from-image's size here.
+      Resize(*workImage_, fromImage_->Width(), fromImage_->Height());
+      std::memcpy(workImage_->Bits(), fromImage_->Bits(), fromImage_->ByteSize());
+      runRate_ = blendRate_;
+      runSteps_ = std::int64_t(runRate_) + 1;
+      break;
+  }
+}
+
+bool TMorfFade::RunHasStep() const {
+  switch (runKind_) {
+    case RunKind::Sweep: return runNext_ <= runSteps_;
+    case RunKind::Dissolve: return runNext_ < runSteps_ || runRestPending_;
+    case RunKind::Blend: return runNext_ < runSteps_;
+  }
+  return false;
+}
+
+TMorfFade::StepEnd TMorfFade::DrawRunStep() {
+  switch (runKind_) {
+    case RunKind::Sweep:
+      DrawSweepStep(int(runNext_++));
+      return StepEnd::Checked;
+    case RunKind::Dissolve: {
+      if (runNext_ < runSteps_) {
+        ++runNext_;
+        CopyDots(runPerStep_);
+        Paint();
+        return StepEnd::Checked;
+      }
+      // The remainder, and a last repaint in any case; no messages, no stop.
+      runRestPending_ = false;
+      const std::int64_t rest = dots_.Count() - runSteps_ * runPerStep_;
+      CopyDots(rest);
+      Paint();
+      return rest > 0 ? StepEnd::PacedOnly : StepEnd::Unpaced;
+    }
+    case RunKind::Blend:
+      DrawBlendStep(int(runNext_++), runRate_);
+      return StepEnd::Checked;
+  }
+  return StepEnd::Unpaced;
+}
+
+void TMorfFade::EndRun() {
+  switch (runKind_) {
+    case RunKind::Sweep:
+      fromImage_->Draw(*toImage_, 0, 0);
+      break;
+    case RunKind::Dissolve:
+      dots_.Release();
+      if (autoReverse_) AutoReverseCycle(true);
+      break;
+    case RunKind::Blend:
+      if (autoReverse_) AutoReverseCycle(false);
+      break;
+  }
+  FireEvent(OnEnd);
+}
+
+void TMorfFade::RunAlone(RunKind kind) {
+  std::optional<DotOrderRelease> release;
+  if (kind == RunKind::Dissolve) release.emplace(dots_);
+  BeginRun(kind);
+  while (RunHasStep()) {
+    const std::int64_t start = stepInterval_ > 0 ? host_.NowMicros() : 0;
+    switch (DrawRunStep()) {
+      case StepEnd::Checked:
+        if (FinishStep(start)) return;
+        break;
+      case StepEnd::PacedOnly:
+        Pace(start, false);
+        break;
+      case StepEnd::Unpaced:
+        break;
+    }
+  }
+  EndRun();
+}
+
 // ---------------------------------------------------------------- Sweep
 
-void TMorfFade::Sweep() {
-  Reset();
-  FireEvent(OnBegin);
-  if (steps_ == 0) throw EZeroDivide();
+void TMorfFade::Sweep() { RunAlone(RunKind::Sweep); }
 
-  const int w = Width(), h = Height();
-  const int steps = steps_;
-  // What is drawn is fixed for the whole run, whatever a message handled
-  // between steps changes.
-  const TAction action = action_;
-  const TDirection dir = direction_;
-  dx_ = float(w) / float(steps);
-  dy_ = float(h) / float(steps);
+void TMorfFade::DrawSweepStep(int i) {
+  const int w = runW_, h = runH_;
   const double dx = dx_, dy = dy_;
-
-  if (action == TAction::Push) {
-    switch (dir) {
-      case TDirection::FromLeft:
-        workImage_->Draw(*toImage_, 0, 0);
-        workImage_->Draw(*fromImage_, w, 0);
-        break;
-      case TDirection::FromRight:
-        workImage_->Draw(*fromImage_, 0, 0);
-        workImage_->Draw(*toImage_, w, 0);
-        break;
-      case TDirection::FromTop:
-        workImage_->Draw(*toImage_, 0, 0);
-        workImage_->Draw(*fromImage_, 0, h);
-        break;
-      case TDirection::FromBottom:
-        workImage_->Draw(*fromImage_, 0, 0);
-        workImage_->Draw(*toImage_, 0, h);
-        break;
-      default:
-        break;
+  const int x = Trunc(double(i) * dx);
+  const int y = Trunc(double(i) * dy);
+  switch (runAction_) {
+    case TAction::Stretch: {
+      Rect r{0, 0, w, h};
+      switch (runDirection_) {
+        case TDirection::FromLeft:
+        case TDirection::FromTopLeft:
+        case TDirection::FromBottomLeft:
+          r.right = x;
+          break;
+        case TDirection::FromRight:
+        case TDirection::FromBottomRight:
+        case TDirection::FromTopRight:
+          r.left = Trunc(double(w) - double(i) * dx);
+          break;
+        case TDirection::XcenterOut:
+        case TDirection::ZoomOut:
+          r.left = Trunc((double(w) - double(i) * dx) / 2.0);
+          r.right = x + r.left;
+          break;
+        default:
+          break;
+      }
+      switch (runDirection_) {
+        case TDirection::FromTop:
+        case TDirection::FromTopLeft:
+        case TDirection::FromTopRight:
+          r.bottom = y;
+          break;
+        case TDirection::FromBottom:
+        case TDirection::FromBottomRight:
+        case TDirection::FromBottomLeft:
+          r.top = Trunc(double(h) - double(i) * dy);
+          break;
+        case TDirection::YcenterOut:
+        case TDirection::ZoomOut:
+          r.top = Trunc((double(h) - double(i) * dy) / 2.0);
+          r.bottom = y + r.top;
+          break;
+        default:
+          break;
+      }
+      surface_.StretchCopy(*toImage_, r);
+      break;
     }
-  }
-
-  for (int i = 1; i <= steps; ++i) {
-    const std::int64_t start = stepInterval_ > 0 ? host_.NowMicros() : 0;
-    const int x = Trunc(double(i) * dx);
-    const int y = Trunc(double(i) * dy);
-    switch (action) {
-      case TAction::Stretch: {
-        Rect r{0, 0, w, h};
-        switch (dir) {
-          case TDirection::FromLeft:
-          case TDirection::FromTopLeft:
-          case TDirection::FromBottomLeft:
-            r.right = x;
-            break;
-          case TDirection::FromRight:
-          case TDirection::FromBottomRight:
-          case TDirection::FromTopRight:
-            r.left = Trunc(double(w) - double(i) * dx);
-            break;
-          case TDirection::XcenterOut:
-          case TDirection::ZoomOut:
-            r.left = Trunc((double(w) - double(i) * dx) / 2.0);
-            r.right = x + r.left;
-            break;
-          default:
-            break;
-        }
-        switch (dir) {
-          case TDirection::FromTop:
-          case TDirection::FromTopLeft:
-          case TDirection::FromTopRight:
-            r.bottom = y;
-            break;
-          case TDirection::FromBottom:
-          case TDirection::FromBottomRight:
-          case TDirection::FromBottomLeft:
-            r.top = Trunc(double(h) - double(i) * dy);
-            break;
-          case TDirection::YcenterOut:
-          case TDirection::ZoomOut:
-            r.top = Trunc((double(h) - double(i) * dy) / 2.0);
-            r.bottom = y + r.top;
-            break;
-          default:
-            break;
-        }
-        surface_.StretchCopy(*toImage_, r);
-        break;
+    case TAction::Push: {
+      int sx = 0, sy = 0;
+      bool draw = true;
+      switch (runDirection_) {
+        case TDirection::FromLeft: sx = w - x; break;
+        case TDirection::FromRight: sx = x; break;
+        case TDirection::FromTop: sy = h - y; break;
+        case TDirection::FromBottom: sy = y; break;
+        default: draw = false; break;
       }
-      case TAction::Push: {
-        int sx = 0, sy = 0;
-        bool draw = true;
-        switch (dir) {
-          case TDirection::FromLeft: sx = w - x; break;
-          case TDirection::FromRight: sx = x; break;
-          case TDirection::FromTop: sy = h - y; break;
-          case TDirection::FromBottom: sy = y; break;
-          default: draw = false; break;
-        }
-        if (draw) surface_.Copy(*workImage_, sx, sy, w, h, 0, 0);
-        break;
-      }
-      case TAction::Slide: {
-        int dstX = 0, srcX = 0, width = w;
-        int dstY = 0, srcY = 0, height = h;
-        switch (dir) {
-          case TDirection::FromLeft:
-          case TDirection::FromTopLeft:
-          case TDirection::FromBottomLeft:
-            srcX = w - x;
-            width = x;
-            break;
-          case TDirection::FromRight:
-          case TDirection::FromBottomRight:
-          case TDirection::FromTopRight:
-            dstX = w - x;
-            width = x;
-            break;
-          default:
-            break;
-        }
-        switch (dir) {
-          case TDirection::FromTop:
-          case TDirection::FromTopLeft:
-          case TDirection::FromTopRight:
-            srcY = h - y;
-            height = y;
-            break;
-          case TDirection::FromBottom:
-          case TDirection::FromBottomRight:
-          case TDirection::FromBottomLeft:
-            dstY = h - y;
-            height = y;
-            break;
-          default:
-            break;
-        }
-        surface_.Copy(*toImage_, srcX, srcY, width, height, dstX, dstY);
-        break;
-      }
-      default:  // not a geometric action: the steps run without drawing
-        break;
+      if (draw) surface_.Copy(*workImage_, sx, sy, w, h, 0, 0);
+      break;
     }
-    if (FinishStep(start)) return;
+    case TAction::Slide: {
+      int dstX = 0, srcX = 0, width = w;
+      int dstY = 0, srcY = 0, height = h;
+      switch (runDirection_) {
+        case TDirection::FromLeft:
+        case TDirection::FromTopLeft:
+        case TDirection::FromBottomLeft:
+          srcX = w - x;
+          width = x;
+          break;
+        case TDirection::FromRight:
+        case TDirection::FromBottomRight:
+        case TDirection::FromTopRight:
+          dstX = w - x;
+          width = x;
+          break;
+        default:
+          break;
+      }
+      switch (runDirection_) {
+        case TDirection::FromTop:
+        case TDirection::FromTopLeft:
+        case TDirection::FromTopRight:
+          srcY = h - y;
+          height = y;
+          break;
+        case TDirection::FromBottom:
+        case TDirection::FromBottomRight:
+        case TDirection::FromBottomLeft:
+          dstY = h - y;
+          height = y;
+          break;
+        default:
+          break;
+      }
+      surface_.Copy(*toImage_, srcX, srcY, width, height, dstX, dstY);
+      break;
+    }
+    default:  // not a geometric action: the steps run without drawing
+      break;
   }
-
-  fromImage_->Draw(*toImage_, 0, 0);
-  FireEvent(OnEnd);
 }
 
 // ---------------------------------------------------------------- Dissolve
@@ -516,49 +624,86 @@ bool TMorfFade::DissolveSteps(std::int64_t perStep) {
   return true;
 }
 
-void TMorfFade::Dissolve() {
-  Reset();
-  DotOrderRelease release(dots_);
-  dots_.Build(Width(), Height(), dotSize_, direction_, action_, generalRate_);
-  const std::int64_t count = dots_.Count();
-  const std::int64_t perStep = disolvRate_ >= 1 ? count / disolvRate_ : 0;
-  if (perStep < 1) throw EMorfFade("DisolvRate cannot be > Width * Height!");
-  FireEvent(OnBegin);
-  dots_.Rewind(dots_.Reversed());
-  if (!DissolveSteps(perStep)) return;
-  dots_.Release();
-  if (autoReverse_) AutoReverseCycle(true);
-  FireEvent(OnEnd);
-}
+void TMorfFade::Dissolve() { RunAlone(RunKind::Dissolve); }
 
 // ---------------------------------------------------------------- Blend
+
+void TMorfFade::DrawBlendStep(int i, int rate) {
+  const int weight = int(std::int64_t(i) * 32 / rate);
+  // All three images have one size; should a message handled between
+  // steps have resized one, only the common memory is blended.
+  const std::size_t bytes =
+      std::min({fromImage_->ByteSize(), toImage_->ByteSize(), workImage_->ByteSize()});
+  if (weight > 0) BlendBytes(workImage_->Bits(), toImage_->Bits(), fromImage_->Bits(), bytes, weight);
+  Paint();
+}
 
 bool TMorfFade::BlendSteps(int rate) {
   for (int i = 0; i <= rate; ++i) {
     const std::int64_t start = stepInterval_ > 0 ? host_.NowMicros() : 0;
-    const int weight = int(std::int64_t(i) * 32 / rate);
-    // All three images have one size; should a message handled between
-    // steps have resized one, only the common memory is blended.
-    const std::size_t bytes =
-        std::min({fromImage_->ByteSize(), toImage_->ByteSize(), workImage_->ByteSize()});
-    if (weight > 0) BlendBytes(workImage_->Bits(), toImage_->Bits(), fromImage_->Bits(), bytes, weight);
-    Paint();
+    DrawBlendStep(i, rate);
     if (FinishStep(start)) return false;
   }
   return true;
 }
 
-void TMorfFade::Blend() {
-  Reset();
-  if (blendRate_ < 1) throw EMorfFade("BlendRate must be between 0 and 256");
-  FireEvent(OnBegin);
-  // The work image is the fixed first operand; with Action Push it was
-  // sized for the composite, so it takes the from-image's size here.
-  Resize(*workImage_, fromImage_->Width(), fromImage_->Height());
-  std::memcpy(workImage_->Bits(), fromImage_->Bits(), fromImage_->ByteSize());
-  if (!BlendSteps(blendRate_)) return;
-  if (autoReverse_) AutoReverseCycle(false);
-  FireEvent(OnEnd);
+void TMorfFade::Blend() { RunAlone(RunKind::Blend); }
+
+// ---------------------------------------------------------------- a group in lockstep
+
+bool TMorfFadeGroup::Stopped() const {
+  if (StopRequested) return true;
+  for (const TMorfFade* fade : fades_)
+    if (fade->StopRequested) return true;
+  return false;
+}
+
+void TMorfFadeGroup::Run(TMorfFade::RunKind kind) {
+  if (fades_.empty()) return;
+  TMorfFade& lead = *fades_.front();
+  // Every dot order is released however the run leaves.
+  std::vector<std::optional<DotOrderRelease>> releases(fades_.size());
+  std::vector<bool> running(fades_.size(), false);
+  std::size_t left = 0;
+  for (std::size_t i = 0; i < fades_.size(); ++i) {
+    if (kind == TMorfFade::RunKind::Dissolve) releases[i].emplace(fades_[i]->dots_);
+    fades_[i]->BeginRun(kind);
+    running[i] = true;
+    ++left;
+  }
+  const auto stopped = [this] { return Stopped(); };
+  for (;;) {
+    for (std::size_t i = 0; i < fades_.size(); ++i) {
+      if (!running[i] || fades_[i]->RunHasStep()) continue;
+      running[i] = false;
+      --left;
+      fades_[i]->EndRun();
+    }
+    if (left == 0) return;
+
+    const std::int64_t start = lead.stepInterval_ > 0 ? lead.host_.NowMicros() : 0;
+    bool checked = false;
+    bool paced = false;
+    for (std::size_t i = 0; i < fades_.size(); ++i) {
+      if (!running[i]) continue;
+      const TMorfFade::StepEnd end = fades_[i]->DrawRunStep();
+      checked = checked || end == TMorfFade::StepEnd::Checked;
+      paced = paced || end != TMorfFade::StepEnd::Unpaced;
+    }
+    if (checked) {
+      lead.PaceUntil(start, lead.processMsgs_, stopped);
+      if (lead.processMsgs_) lead.host_.ProcessMessages();
+      if (Stopped()) {
+        for (std::size_t i = 0; i < fades_.size(); ++i)
+          if (running[i]) fades_[i]->EndStopped();
+        for (TMorfFade* fade : fades_) fade->StopRequested = false;
+        StopRequested = false;
+        return;
+      }
+    } else if (paced) {
+      lead.PaceUntil(start, false, stopped);
+    }
+  }
 }
 
 // ---------------------------------------------------------------- the way back

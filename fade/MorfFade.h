@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -42,6 +43,7 @@ class EZeroDivide : public std::runtime_error {
 Rect FitRect(int pictureWidth, int pictureHeight, int w, int h);
 
 class TMorfFade;
+class TMorfFadeGroup;
 using TNotifyEvent = std::function<void(TMorfFade& sender)>;
 
 class TMorfFade {
@@ -176,6 +178,25 @@ class TMorfFade {
   bool SwapPending() const { return swapPending_; }
 
  private:
+  friend class TMorfFadeGroup;
+
+  // A forward run in three parts, so that a group can draw one step of
+  // each of its components and then pace once: BeginRun does what the run
+  // does before its first step (Reset, OnBegin, the checks that raise),
+  // DrawRunStep draws the next step, EndRun what follows the last one.
+  enum class RunKind { Sweep, Dissolve, Blend };
+  // What follows a step: pacing, messages and the stop check (Checked);
+  // pacing only (PacedOnly, a dissolve's last part); nothing (Unpaced).
+  enum class StepEnd { Checked, PacedOnly, Unpaced };
+  void BeginRun(RunKind kind);
+  bool RunHasStep() const;
+  StepEnd DrawRunStep();
+  void EndRun();
+  // The run of one component, as Sweep, Dissolve and Blend play it.
+  void RunAlone(RunKind kind);
+  void DrawSweepStep(int i);
+  void DrawBlendStep(int i, int rate);
+
   void PictureChanged();
   void PrepareFit(Image24& image, const TPicture& picture, TColor fill);
   void DrawIconScaled(Image24& image, const Graphic& icon, TColor fill, const Rect& dst);
@@ -188,6 +209,8 @@ class TMorfFade {
   // EndStopped on a stop request. Returns true when the run must return.
   bool FinishStep(std::int64_t stepStart);
   void Pace(std::int64_t stepStart, bool handleMessages);
+  // Pace with the given stop test in place of StopRequested.
+  void PaceUntil(std::int64_t stepStart, bool handleMessages, const std::function<bool()>& stopped);
   void EndStopped();
 
   // Copies the next `pixels` pixels of the dot order from the to-image into
@@ -243,6 +266,45 @@ class TMorfFade {
   // Step sizes of the current Sweep, single precision.
   float dx_ = 0.0f;
   float dy_ = 0.0f;
+
+  // The current forward run, fixed at its start whatever a message handled
+  // between steps changes.
+  RunKind runKind_ = RunKind::Sweep;
+  std::int64_t runNext_ = 0;     // the next step
+  std::int64_t runSteps_ = 0;    // the steps followed by the stop check
+  std::int64_t runPerStep_ = 0;  // dissolve: pixels per step
+  bool runRestPending_ = false;  // dissolve: the last part is still to draw
+  int runW_ = 0;
+  int runH_ = 0;
+  int runRate_ = 0;  // blend
+  TAction runAction_ = TAction::Stretch;
+  TDirection runDirection_ = TDirection::FromLeft;
+};
+
+// Several components playing one transition in lockstep, one per monitor:
+// every component draws its next step, then the group paces, handles
+// messages and checks for a stop once, by the first component's host, step
+// interval and ProcessMsgs. Each component runs with its own size and
+// settings and fires its own events once; one that has no steps left ends
+// (OnEnd) and waits for the others. A stop request on the group or on any
+// component stops every one still running, as a stop ends a single run.
+// Forward runs only: AutoReverse plays on as for a single component.
+class TMorfFadeGroup {
+ public:
+  // The components are not owned; they must outlive the group's runs.
+  explicit TMorfFadeGroup(std::vector<TMorfFade*> fades) : fades_(std::move(fades)) {}
+
+  bool StopRequested = false;
+
+  void Sweep() { Run(TMorfFade::RunKind::Sweep); }
+  void Dissolve() { Run(TMorfFade::RunKind::Dissolve); }
+  void Blend() { Run(TMorfFade::RunKind::Blend); }
+
+ private:
+  void Run(TMorfFade::RunKind kind);
+  bool Stopped() const;
+
+  std::vector<TMorfFade*> fades_;
 };
 
 }  // namespace velmora

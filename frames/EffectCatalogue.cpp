@@ -89,66 +89,116 @@ std::uint8_t RandomDirection(int action) {
   return DirectionNone;  // not reached: r < count
 }
 
-bool ApplyFrameEffect(const FrameRecord& frame, TMorfFade& component) {
+namespace {
+
+// The values a transition plays with, drawn once per transition.
+struct PlayedEffect {
+  int action = 0;
+  int direction = 0;
+  std::int32_t speed = 0;
+  std::int32_t dotSize = 0;
+};
+
+// False for effect 0 and any code outside 0 to 7.
+bool DrawPlayedEffect(const FrameRecord& frame, PlayedEffect& played) {
   const std::int32_t effect = frame.Effect;
   // A code outside 0 to 7 comes only from a file the editor did not write;
   // it plays as "None": the next frame is shown at once.
   if (effect <= EffectNone || effect > EffectAny) return false;
-
-  int action;
-  int direction;
-  std::int32_t speed;
-  std::int32_t dotSize;
   if (effect == EffectAny) {
-    action = Random(6);
-    direction = RandomDirection(action);
-    speed = Random(10);
-    dotSize = Random(10);
+    played.action = Random(6);
+    played.direction = RandomDirection(played.action);
+    played.speed = Random(10);
+    played.dotSize = Random(10);
   } else {
-    action = effect - 1;
+    played.action = effect - 1;
     // A direction the effect does not offer (one above 16 included) plays
     // as the effect's first offered direction: its table entry may have no
     // range (Push with XcenterOut would give 0 steps) and some runs define
     // no order for it.
-    direction = PlayedDirection(effect, frame.Direction);
+    played.direction = PlayedDirection(effect, frame.Direction);
     // -1 (slider not used) or a damaged value becomes the nearest of 0 and
     // 10, so the scaled value stays within the entry's range.
-    speed = PlayedPosition(frame.Speed);
-    dotSize = PlayedPosition(frame.DotSize);
+    played.speed = PlayedPosition(frame.Speed);
+    played.dotSize = PlayedPosition(frame.DotSize);
   }
+  return true;
+}
 
+// Gives the component the played values; false for an action no run plays.
+bool SetUpComponent(const PlayedEffect& played, TMorfFade& component) {
+  const int action = played.action;
+  const std::int32_t speed = played.speed;
   component.SetAction(TAction(action));
-  component.SetDirection(TDirection(direction));
-  const EffectTableEntry& entry = EffectTable[action][direction];
+  component.SetDirection(TDirection(played.direction));
+  const EffectTableEntry& entry = EffectTable[action][played.direction];
   switch (action) {
     case ActionStretch:
     case ActionPush:
     case ActionSlide:
       component.SetSteps(ScaleSetting(speed, entry.RateMin, entry.RateMax));
-      component.Sweep();
-      break;
+      return true;
     case ActionDissolve: {
       component.SetDisolvRate(ScaleSetting(speed, entry.RateMin, entry.RateMax));
       // The range 1 to 40 never gives less than 1; the guard keeps the
       // division below safe whatever the table says.
-      const std::int32_t size = std::max(1, ScaleSetting(dotSize, entry.DotMin, entry.DotMax));
+      const std::int32_t size = std::max(1, ScaleSetting(played.dotSize, entry.DotMin, entry.DotMax));
       component.SetDotSize(size);
       component.SetGeneralRate(30 / size + 4);
-      component.Dissolve();
-      break;
+      return true;
     }
     case ActionBlend:
       component.SetBlendRate(ScaleSetting(speed, entry.RateMin, entry.RateMax));
-      component.Blend();
-      break;
+      return true;
     case ActionDiscover:
       component.SetDisolvRate(ScaleSetting(speed, entry.RateMin, entry.RateMax));
       component.SetDotSize(1);
-      component.Dissolve();
-      break;
+      return true;
     default:
       return false;  // not reached: Random(6) and codes 1 to 6 give 0 to 5
   }
+}
+
+// Runs the played action on a single component or a group.
+template <typename Runner>
+void RunAction(int action, Runner& runner) {
+  switch (action) {
+    case ActionStretch:
+    case ActionPush:
+    case ActionSlide:
+      runner.Sweep();
+      break;
+    case ActionDissolve:
+    case ActionDiscover:
+      runner.Dissolve();
+      break;
+    case ActionBlend:
+      runner.Blend();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+bool ApplyFrameEffect(const FrameRecord& frame, TMorfFade& component) {
+  PlayedEffect played;
+  if (!DrawPlayedEffect(frame, played)) return false;
+  if (!SetUpComponent(played, component)) return false;
+  RunAction(played.action, component);
+  return true;
+}
+
+bool ApplyFrameEffect(const FrameRecord& frame, const std::vector<TMorfFade*>& components) {
+  if (components.empty()) return false;
+  if (components.size() == 1) return ApplyFrameEffect(frame, *components.front());
+  PlayedEffect played;
+  if (!DrawPlayedEffect(frame, played)) return false;
+  for (TMorfFade* component : components)
+    if (!SetUpComponent(played, *component)) return false;
+  TMorfFadeGroup group(components);
+  RunAction(played.action, group);
   return true;
 }
 

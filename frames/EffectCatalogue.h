@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -201,6 +202,10 @@ std::uint8_t RandomDirection(int action);
 // (RandomDirection), the speed position (Random(10)), the dot-size position
 // (Random(10)).
 bool ApplyFrameEffect(const FrameRecord& frame, TMorfFade& component);
+// The same for one component per monitor, run in lockstep (TMorfFadeGroup):
+// effect 7 draws its values once, and every component gets the same action,
+// direction, speed and dot size. One component plays exactly as above.
+bool ApplyFrameEffect(const FrameRecord& frame, const std::vector<TMorfFade*>& components);
 
 // The effect line of the main window (UTF-8): empty for effect 0 (and for a
 // code outside 0 to 7, which plays as none), "任意" for 7, otherwise the

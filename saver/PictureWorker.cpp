@@ -13,14 +13,18 @@ std::shared_ptr<const Graphic> PictureWorker::LoadAndPrepare(const std::string& 
                                                              const std::atomic<bool>& cancel) {
   PictureReadCancelScope scope(cancel);
   std::shared_ptr<const Graphic> graphic = LoadGraphic(path);
+  if (graphic) PrepareFor(*graphic, width, height, cancel);
+  return graphic;
+}
+
+void PictureWorker::PrepareFor(const Graphic& graphic, int width, int height, const std::atomic<bool>& cancel) {
   // JPEG decoding is what takes the time; the other kinds are decoded when
   // they load (bitmaps) or drawn by the system (metafiles, icons).
-  const auto* jpeg = dynamic_cast<const JpegGraphic*>(graphic.get());
+  const auto* jpeg = dynamic_cast<const JpegGraphic*>(&graphic);
   if (jpeg && width > 0 && height > 0 && jpeg->Width() > 0 && jpeg->Height() > 0) {
     const Rect fit = FitRect(jpeg->Width(), jpeg->Height(), width, height);
     if (fit.Width() > 0 && fit.Height() > 0) jpeg->Prepare(fit.Width(), fit.Height(), &cancel);
   }
-  return graphic;
 }
 
 PictureWorker::PictureWorker(Loader loader) : loader_(std::move(loader)) {}
@@ -41,6 +45,10 @@ void PictureWorker::DropJobLocked() {
 }
 
 void PictureWorker::Start(const std::string& path, int width, int height) {
+  Start(path, std::vector<DrawnSize>{DrawnSize{width, height}});
+}
+
+void PictureWorker::Start(const std::string& path, std::vector<DrawnSize> sizes) {
   {
     std::lock_guard lock(mutex_);
     DropJobLocked();
@@ -53,8 +61,7 @@ void PictureWorker::Start(const std::string& path, int width, int height) {
     }
     job_ = std::make_shared<Job>();
     job_->path = path;
-    job_->width = width;
-    job_->height = height;
+    job_->sizes = std::move(sizes);
   }
   changed_.notify_all();
 }
@@ -88,7 +95,12 @@ void PictureWorker::Run() {
     lock.unlock();
     std::shared_ptr<const Graphic> result;
     try {
-      result = loader_(job->path, job->width, job->height, job->cancel);
+      const DrawnSize first = job->sizes.empty() ? DrawnSize{} : job->sizes.front();
+      result = loader_(job->path, first.width, first.height, job->cancel);
+      for (std::size_t i = 1; result && i < job->sizes.size(); ++i) {
+        if (job->cancel.load(std::memory_order_relaxed)) break;
+        PrepareFor(*result, job->sizes[i].width, job->sizes[i].height, job->cancel);
+      }
     } catch (...) {
       result = nullptr;  // shown black, as a picture loaded on the spot would be
     }

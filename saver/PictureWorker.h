@@ -3,7 +3,8 @@
 // the transition component will draw it; the step then starts from ready
 // pixels.
 //
-// One worker thread and at most one job: (path, drawn size). The player
+// One worker thread and at most one job: (path, drawn sizes). The picture is
+// loaded once and prepared at each size (one per monitor the show plays on). The player
 // starts a job after each step and takes its result at the next one. Taking
 // waits only for what is left of a running job; a job started for another
 // path, or not at all, gives nothing and the caller loads on the spot.
@@ -19,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "fade/Graphics.h"
 
@@ -37,6 +39,17 @@ class PictureWorker {
   static std::shared_ptr<const Graphic> LoadAndPrepare(const std::string& path, int width, int height,
                                                        const std::atomic<bool>& cancel);
 
+  // Prepares a loaded picture for drawing in fit mode into one more
+  // width x height component (a JPEG decoded into its kept scaled draws;
+  // the other kinds need nothing). Gives up once cancel is set.
+  static void PrepareFor(const Graphic& graphic, int width, int height, const std::atomic<bool>& cancel);
+
+  // A component size a job prepares its picture for.
+  struct DrawnSize {
+    int width = 0;
+    int height = 0;
+  };
+
   explicit PictureWorker(Loader loader = &LoadAndPrepare);
   // Stops a running job and waits for the thread, which returns within one
   // row of the decode.
@@ -47,6 +60,9 @@ class PictureWorker {
   // Starts loading path for a width x height component; a job not yet taken
   // is cancelled and dropped.
   void Start(const std::string& path, int width, int height);
+  // The same for several components: the loader runs for the first size,
+  // PrepareFor for each further one. No sizes: load only.
+  void Start(const std::string& path, std::vector<DrawnSize> sizes);
   // The picture of the job for path: waits for the rest of it if it runs.
   // nullopt when there is no job for path (the caller loads it itself); a
   // nullptr picture when the job could not load it. The job is gone after.
@@ -57,8 +73,7 @@ class PictureWorker {
  private:
   struct Job {
     std::string path;
-    int width = 0;
-    int height = 0;
+    std::vector<DrawnSize> sizes;  // the first one is the loader's
     std::atomic<bool> cancel{false};
     bool started = false;  // guarded by mutex_
     bool done = false;     // guarded by mutex_

@@ -1,5 +1,6 @@
 #include "saver/Player.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <string>
@@ -91,8 +92,13 @@ void LoadNextPictureAhead() {
     return;
   }
   if (!pictureWorker) pictureWorker = std::make_unique<PictureWorker>(PictureAheadLoader);
-  const bool fit = fade->StretchToFit();
-  pictureWorker->Start(next.Path(), fit ? fade->Width() : 0, fit ? fade->Height() : 0);
+  // One load, prepared at the size of every monitor's component.
+  std::vector<PictureWorker::DrawnSize> sizes;
+  for (const TMorfFade* each : CurrentFades()) {
+    const bool fit = each->StretchToFit();
+    sizes.push_back(PictureWorker::DrawnSize{fit ? each->Width() : 0, fit ? each->Height() : 0});
+  }
+  pictureWorker->Start(next.Path(), std::move(sizes));
 }
 
 // Makes the "to" side the "from" side at once (no transition ran).
@@ -115,6 +121,14 @@ TMorfFade* CurrentFade() {
   return slot ? &slot->Fade() : nullptr;
 }
 
+std::vector<TMorfFade*> CurrentFades() {
+  std::vector<TMorfFade*> fades;
+  FadeSlot* slot = FadeSlots[std::size_t(CurrentSlot)].get();
+  if (!slot) return fades;
+  for (std::size_t i = 0; i < slot->FadeCount(); ++i) fades.push_back(&slot->FadeAt(i));
+  return fades;
+}
+
 void StartSlideshow() {
   playerHost->ShowApplicationWindow(true);
   LoadedPictureHeld = false;
@@ -134,25 +148,30 @@ void StartSlideshow() {
   if (!TheFrameList || TheFrameList->Count() < 4 || FrameCount < 2) return;
   Playing = true;
 
-  TMorfFade& fade = *CurrentFade();
+  // The picture is loaded once; each monitor's component fits it to its size.
   const FrameRecord& first = ShowFrame(1);
-  switch (first.Kind()) {
-    case FrameKind::Colour:
-      fade.PicFrom().Clear();
-      fade.SetColorFrom(first.Colour);
-      fade.SetColorTo(first.Colour);
-      break;
-    case FrameKind::Picture:
-      if (auto graphic = LoadFramePicture(first)) {
-        fade.SetPicFrom(std::move(graphic));
+  std::shared_ptr<const Graphic> firstPicture;
+  if (first.Kind() == FrameKind::Picture) firstPicture = LoadFramePicture(first);
+  for (TMorfFade* each : CurrentFades()) {
+    TMorfFade& fade = *each;
+    switch (first.Kind()) {
+      case FrameKind::Colour:
+        fade.PicFrom().Clear();
+        fade.SetColorFrom(first.Colour);
+        fade.SetColorTo(first.Colour);
         break;
-      }
-      [[fallthrough]];
-    default:
-      fade.PicFrom().Clear();
-      fade.SetColorFrom(kBlack);
-      fade.SetColorTo(kBlack);
-      break;
+      case FrameKind::Picture:
+        if (firstPicture) {
+          fade.SetPicFrom(firstPicture);
+          break;
+        }
+        [[fallthrough]];
+      default:
+        fade.PicFrom().Clear();
+        fade.SetColorFrom(kBlack);
+        fade.SetColorTo(kBlack);
+        break;
+    }
   }
   NextStepTime = DeadlineAfterStill(first);
   StepBusy = false;
@@ -175,27 +194,33 @@ void SlideshowStep() {
   // transition handles messages.
   const FrameRecord next = ShowFrame(incoming);
   const FrameRecord leavingFrame = ShowFrame(leaving);
-  TMorfFade& fade = *CurrentFade();
-  switch (next.Kind()) {
-    case FrameKind::Colour:
-      fade.SetColorTo(next.Colour);
-      fade.PicTo().Clear();
-      break;
-    case FrameKind::Picture:
-      if (auto graphic = LoadFramePicture(next)) {
-        fade.SetPicTo(std::move(graphic));
+  const std::vector<TMorfFade*> fades = CurrentFades();
+  std::shared_ptr<const Graphic> nextPicture;
+  if (next.Kind() == FrameKind::Picture) nextPicture = LoadFramePicture(next);
+  for (TMorfFade* each : fades) {
+    TMorfFade& fade = *each;
+    switch (next.Kind()) {
+      case FrameKind::Colour:
+        fade.SetColorTo(next.Colour);
+        fade.PicTo().Clear();
         break;
-      }
-      [[fallthrough]];
-    default:
-      fade.SetColorTo(kBlack);
-      fade.PicTo().Clear();
-      break;
+      case FrameKind::Picture:
+        if (nextPicture) {
+          fade.SetPicTo(nextPicture);
+          break;
+        }
+        [[fallthrough]];
+      default:
+        fade.SetColorTo(kBlack);
+        fade.PicTo().Clear();
+        break;
+    }
   }
+  nextPicture.reset();
 
   bool ran = false;
   try {
-    ran = ApplyFrameEffect(leavingFrame, fade);
+    ran = ApplyFrameEffect(leavingFrame, fades);
   } catch (const std::exception& error) {
     // A transition that cannot be drawn: the show goes on and the next
     // frame comes on screen at once. A box here would sit behind the
@@ -203,7 +228,8 @@ void SlideshowStep() {
     playerHost->LogError(error.what());
     ran = false;
   }
-  if (!ran) ShowToSideNow(fade);
+  if (!ran)
+    for (TMorfFade* each : fades) ShowToSideNow(*each);
 
   ++PlayCounter;
   if (PlayCounter == FrameCount * 100) PlayCounter = FrameCount * 10;
@@ -219,18 +245,23 @@ void SlideshowStep() {
 void SwapTransition() {
   const int newSlot = (CurrentSlot + 1) % 2;
   FadeSlot& current = *FadeSlots[std::size_t(CurrentSlot)];
-  TMorfFade& old = current.Fade();
 
   FadeSlots[std::size_t(newSlot)] = playerHost->CreateFadeSlot();
   FadeSlot& fresh = *FadeSlots[std::size_t(newSlot)];
-  TMorfFade& fade = fresh.Fade();
-  fade.SetProcessMsgs(true);
-  fade.SetColorTo(kBlack);
-  fade.SetBounds(old.Left(), old.Top(), old.Width(), old.Height());
-  if (old.PicTo().HasGraphic())
-    fade.SetPicFrom(old.PicTo());
-  else
-    fade.SetColorFrom(old.ColorTo());
+  // Monitor by monitor: each fresh component takes its predecessor's place
+  // and image.
+  const std::size_t count = std::min(current.FadeCount(), fresh.FadeCount());
+  for (std::size_t i = 0; i < count; ++i) {
+    TMorfFade& old = current.FadeAt(i);
+    TMorfFade& fade = fresh.FadeAt(i);
+    fade.SetProcessMsgs(true);
+    fade.SetColorTo(kBlack);
+    fade.SetBounds(old.Left(), old.Top(), old.Width(), old.Height());
+    if (old.PicTo().HasGraphic())
+      fade.SetPicFrom(old.PicTo());
+    else
+      fade.SetColorFrom(old.ColorTo());
+  }
   fresh.SendToBack();
 
   playerHost->ProcessMessages();

@@ -9,9 +9,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/DateTime.h"
 #include "fade/Graphics.h"
@@ -21,15 +23,24 @@ namespace velmora {
 
 class TMorfFade;
 
-// One transition component placed on the saver window. Destroying the slot
-// frees the component and takes it off the window.
+// The transition components placed on the saver window, one per monitor the
+// show plays on (one in the preview mode). Destroying the slot frees them and
+// takes them off the window.
 class FadeSlot {
  public:
   virtual ~FadeSlot() = default;
+  // The first component: the primary monitor's, or the only one.
   virtual TMorfFade& Fade() = 0;
-  // Puts the component behind every other component of the saver window.
+  // How many components the slot holds (at least one), and each of them;
+  // FadeAt(0) is Fade().
+  virtual std::size_t FadeCount() const { return 1; }
+  virtual TMorfFade& FadeAt(std::size_t index) {
+    static_cast<void>(index);
+    return Fade();
+  }
+  // Puts the components behind every other component of the saver window.
   virtual void SendToBack() = 0;
-  // Takes the component off the screen (it stays alive until freed).
+  // Takes the components off the screen (they stay alive until freed).
   virtual void Hide() = 0;
 };
 
@@ -103,8 +114,11 @@ void SwapTransition();
 // Releases what the show holds; a picture being loaded ahead is given up.
 void StopSlideshow();
 
-// The current component, or nullptr when the slot is empty.
+// The current component (the primary monitor's), or nullptr when the slot
+// is empty.
 TMorfFade* CurrentFade();
+// Every component of the current slot, one per monitor; empty when the slot is.
+std::vector<TMorfFade*> CurrentFades();
 
 // Returns the player's state to its start values (tests; the saver window
 // does not need it since one show runs per process).

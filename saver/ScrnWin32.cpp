@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <utility>
 #include <exception>
 #include <string>
 #include <vector>
@@ -18,17 +21,35 @@ namespace velmora {
 
 namespace {
 
-// A transition component placed on the saver window.
+// The transition components placed on the saver window, one per monitor.
 class ScrnFadeSlot final : public FadeSlot {
  public:
-  explicit ScrnFadeSlot(HWND parent) : control_(parent) {}
-  TMorfFade& Fade() override { return control_.Fade(); }
-  void SendToBack() override { control_.SendToBack(); }
-  void Hide() override { control_.Fade().SetVisible(false); }
+  ScrnFadeSlot(HWND parent, std::size_t count) {
+    for (std::size_t i = 0; i < std::max<std::size_t>(count, 1); ++i)
+      controls_.push_back(std::make_unique<MorfFadeControl>(parent));
+  }
+  TMorfFade& Fade() override { return controls_.front()->Fade(); }
+  std::size_t FadeCount() const override { return controls_.size(); }
+  TMorfFade& FadeAt(std::size_t index) override { return controls_.at(index)->Fade(); }
+  void SendToBack() override {
+    for (const std::unique_ptr<MorfFadeControl>& control : controls_) control->SendToBack();
+  }
+  void Hide() override {
+    for (const std::unique_ptr<MorfFadeControl>& control : controls_) control->Fade().SetVisible(false);
+  }
 
  private:
-  MorfFadeControl control_;
+  std::vector<std::unique_ptr<MorfFadeControl>> controls_;
 };
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (!::GetMonitorInfoW(monitor, &info)) return TRUE;
+  auto& found = *reinterpret_cast<std::vector<std::pair<bool, RECT>>*>(data);
+  found.emplace_back((info.dwFlags & MONITORINFOF_PRIMARY) != 0, info.rcMonitor);
+  return TRUE;
+}
 
 // The whole virtual screen (every monitor), in screen coordinates; the
 // primary screen where the system reports no virtual screen.
@@ -101,6 +122,29 @@ bool PasswordAccepted(HWND window) {
 
 }  // namespace
 
+std::vector<RECT> MonitorRects(const RECT& screen) {
+  std::vector<std::pair<bool, RECT>> found;
+  ::EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&found));
+  // The primary monitor first; the others from left to right, top to bottom.
+  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first;
+    if (a.second.left != b.second.left) return a.second.left < b.second.left;
+    return a.second.top < b.second.top;
+  });
+  std::vector<RECT> rects;
+  for (const auto& [primary, r] : found) {
+    static_cast<void>(primary);
+    const RECT client{r.left - screen.left, r.top - screen.top, r.right - screen.left, r.bottom - screen.top};
+    if (client.right > client.left && client.bottom > client.top) rects.push_back(client);
+  }
+  if (rects.empty()) {
+    // No monitor reported: the primary screen, as the system metrics give it.
+    rects.push_back(RECT{-screen.left, -screen.top, -screen.left + ::GetSystemMetrics(SM_CXSCREEN),
+                         -screen.top + ::GetSystemMetrics(SM_CYSCREEN)});
+  }
+  return rects;
+}
+
 TScrn::TScrn() = default;
 
 TScrn::~TScrn() {
@@ -132,6 +176,9 @@ HWND TScrn::CreateForm(HWND owner) {
   firstActivation_ = true;
   lastMouseX_ = lastMouseY_ = -1;
   CurrentSlot = 0;
+  // The preview plays on one component in its host; the others play on
+  // every monitor.
+  monitors_ = Mode == SaverMode::Preview ? std::vector<RECT>{RECT{}} : MonitorRects(screen);
   SetPlayerHost(this);
   HWND window = Create(windowClass, params);
   if (window && Mode != SaverMode::Configure) CreateFirstComponent();
@@ -139,15 +186,19 @@ HWND TScrn::CreateForm(HWND owner) {
 }
 
 void TScrn::CreateFirstComponent() {
+  FadeSlots[0].reset();
+  FadeSlots[1].reset();
   FadeSlots[0] = CreateFadeSlot();
-  TMorfFade& fade = FadeSlots[0]->Fade();
-  fade.SetColorTo(kBlack);
-  fade.SetProcessMsgs(true);
   CurrentSlot = 0;
+  for (TMorfFade* fade : CurrentFades()) {
+    fade->SetColorTo(kBlack);
+    fade->SetProcessMsgs(true);
+  }
 }
 
 void TScrn::StartPreview(int width, int height) {
   showRect_ = RECT{0, 0, width, height};
+  monitors_ = {showRect_};
   if (TMorfFade* fade = CurrentFade()) fade->SetBounds(0, 0, width, height);
   StartSlideshow();
   // Also without a show to play: the timer is what notices that the host
@@ -191,15 +242,21 @@ void TScrn::OnActivate(bool active) {
   Randomize();
   firstActivation_ = false;
 
-  // Every monitor goes black; the show plays on the primary one.
+  // The window covers every monitor and each one plays the show on a
+  // component of its own size and place; the primary one's comes first.
   const RECT screen = VirtualScreen();
   ::SetWindowPos(Handle(), nullptr, screen.left, screen.top, screen.right - screen.left,
                  screen.bottom - screen.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  showRect_ = RECT{-screen.left, -screen.top, -screen.left + ::GetSystemMetrics(SM_CXSCREEN),
-                   -screen.top + ::GetSystemMetrics(SM_CYSCREEN)};
-  if (Mode == SaverMode::Configure) CreateFirstComponent();
-  CurrentFade()->SetBounds(showRect_.left, showRect_.top, showRect_.right - showRect_.left,
-                           showRect_.bottom - showRect_.top);
+  monitors_ = MonitorRects(screen);
+  showRect_ = monitors_.front();
+  FadeSlot* slot = FadeSlots[std::size_t(CurrentSlot)].get();
+  if (Mode == SaverMode::Configure || slot == nullptr || slot->FadeCount() != monitors_.size())
+    CreateFirstComponent();
+  const std::vector<TMorfFade*> fades = CurrentFades();
+  for (std::size_t i = 0; i < fades.size() && i < monitors_.size(); ++i) {
+    const RECT& r = monitors_[i];
+    fades[i]->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  }
 
   startError_.clear();
   StartSlideshow();
@@ -393,7 +450,9 @@ void TScrn::PostExitMessage() {
   exitPosted_ = Post(ExitMessage);
 }
 
-std::unique_ptr<FadeSlot> TScrn::CreateFadeSlot() { return std::make_unique<ScrnFadeSlot>(Handle()); }
+std::unique_ptr<FadeSlot> TScrn::CreateFadeSlot() {
+  return std::make_unique<ScrnFadeSlot>(Handle(), monitors_.size());
+}
 
 void TScrn::ProcessMessages() { Application::Instance().ProcessMessages(); }
 

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/WindowWin32.h"
 #include "saver/Player.h"
@@ -43,6 +44,10 @@ class TScrn : public Window, private PlayerHost {
   // The rectangle the show plays on, in the window's client coordinates:
   // the primary monitor's in the run mode (the window covers them all).
   RECT ShowRect() const { return showRect_; }
+  // Every monitor's rectangle the show plays on, in the window's client
+  // coordinates, the primary monitor's (ShowRect) first; the host's area in
+  // the preview mode.
+  const std::vector<RECT>& ShowRects() const { return monitors_; }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -109,7 +114,13 @@ class TScrn : public Window, private PlayerHost {
   bool idleInstalled_ = false;
   std::string startError_;
   RECT showRect_{};
+  std::vector<RECT> monitors_;
 };
+
+// The monitors' rectangles relative to the top-left corner of screen (the
+// virtual screen the saver window covers): the primary monitor first, then
+// the others from left to right. Never empty.
+std::vector<RECT> MonitorRects(const RECT& screen);
 
 // The editor's 'All' command: plays the editor's FrameList on a saver window
 // shown modally (EditorPreviewActive set meanwhile). Returns when the user

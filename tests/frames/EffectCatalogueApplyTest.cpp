@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/Random.h"
 #include "frames/EffectCatalogue.h"
@@ -215,6 +217,43 @@ TEST(EffectCatalogueApplyTest, DamagedRecordsPlaySafely) {
   EXPECT_EQ(rig.fade.BlendRate(), 16);
   ASSERT_TRUE(rig.Apply(*Frame(EffectSlide, DirectionFromLeft, 11, -1)));
   EXPECT_EQ(rig.fade.Steps(), 300);
+}
+
+// One component per monitor: every effect (Any drawn once per transition)
+// gives each component exactly the settings a single component gets, and
+// every one runs to its To side.
+TEST(EffectCatalogueApplyTest, AGroupOfMonitorsGetsTheSettingsOfASingleComponent) {
+  struct Settings {
+    TAction action;
+    TDirection direction;
+    int steps, disolvRate, dotSize, generalRate, blendRate;
+    bool operator==(const Settings&) const = default;
+  };
+  auto settingsOf = [](const TMorfFade& f) {
+    return Settings{f.Action(), f.Direction(), f.Steps(), f.DisolvRate(), f.DotSize(), f.GeneralRate(), f.BlendRate()};
+  };
+  for (std::int32_t effect = EffectStretch; effect <= EffectAny; ++effect) {
+    for (std::uint32_t seed : {1u, 7u, 99u, 2024u}) {
+      SCOPED_TRACE(std::to_string(effect) + " seed " + std::to_string(seed));
+      const auto frame = Frame(effect, DirectionFromLeft, 4, 6);
+      ApplyRig single;
+      SetRandSeed(seed);
+      ASSERT_TRUE(single.Apply(*frame));
+      ApplyRig left, right;
+      right.fade.SetBounds(0, 0, 30, 26);  // another size and proportion
+      SetRandSeed(seed);
+      ASSERT_TRUE(ApplyFrameEffect(*frame, std::vector<TMorfFade*>{&left.fade, &right.fade}));
+      EXPECT_EQ(settingsOf(left.fade), settingsOf(single.fade));
+      EXPECT_EQ(settingsOf(right.fade), settingsOf(single.fade));
+      for (const ApplyRig* rig : {&left, &right}) {
+        EXPECT_TRUE(testing::AllPixels(rig->fade.FromImage(), kWhite));
+        EXPECT_EQ(rig->CountEvents("End"), 1);
+      }
+    }
+  }
+  ApplyRig none;
+  EXPECT_FALSE(ApplyFrameEffect(*Frame(EffectNone, 0, 0, 0), std::vector<TMorfFade*>{&none.fade, &none.fade}));
+  EXPECT_FALSE(ApplyFrameEffect(*Frame(EffectBlend, 0, 0, 0), std::vector<TMorfFade*>{}));
 }
 
 }  // namespace

@@ -87,6 +87,34 @@ class TestSlot final : public FadeSlot {
   TMorfFade fade_;
 };
 
+// A slot of one component per monitor, of the given sizes side by side.
+class MonitorsSlot final : public FadeSlot {
+ public:
+  MonitorsSlot(ImageFactory& images, FadeSurface& surface, FadeHost& host, std::vector<RunRecord>& runs,
+               std::size_t count, const std::function<void(TMorfFade&)>& onFirstReset) {
+    for (std::size_t i = 0; i < count; ++i) {
+      fades_.push_back(std::make_unique<TMorfFade>(images, surface, host));
+      fades_.back()->OnBegin = [&runs](TMorfFade& f) {
+        runs.push_back({f.Action(), f.Direction(), f.FromImage().PixelAt(0, 0), f.ToImage().PixelAt(0, 0)});
+      };
+    }
+    // Before the component itself prepares its images.
+    fades_.front()->OnReset = [&onFirstReset](TMorfFade& f) {
+      if (onFirstReset) onFirstReset(f);
+    };
+  }
+  TMorfFade& Fade() override { return *fades_.front(); }
+  std::size_t FadeCount() const override { return fades_.size(); }
+  TMorfFade& FadeAt(std::size_t index) override { return *fades_.at(index); }
+  void SendToBack() override {}
+  void Hide() override {
+    for (auto& fade : fades_) fade->SetVisible(false);
+  }
+
+ private:
+  std::vector<std::unique_ptr<TMorfFade>> fades_;
+};
+
 class TestPlayerHost final : public PlayerHost {
  public:
   void ShowApplicationWindow(bool show) override { appWindowShown = show; }
@@ -94,6 +122,7 @@ class TestPlayerHost final : public PlayerHost {
   void PostExitMessage() override { ++exitsPosted; }
   std::unique_ptr<FadeSlot> CreateFadeSlot() override {
     ++slotsCreated;
+    if (monitors > 1) return std::make_unique<MonitorsSlot>(images, surface, fadeHost, runs, monitors, onFirstReset);
     return std::make_unique<TestSlot>(images, surface, fadeHost, runs);
   }
   void ProcessMessages() override {
@@ -106,6 +135,8 @@ class TestPlayerHost final : public PlayerHost {
     startErrorWhileBusy = StepBusy;
   }
 
+  std::size_t monitors = 1;  // components per slot
+  std::function<void(TMorfFade&)> onFirstReset;  // the first monitor's component's OnReset
   MemoryImageFactory images;
   NullSurface surface;
   TestFadeHost fadeHost;
@@ -670,6 +701,75 @@ TEST_F(PlayerTest, PicturesLoadedAheadPlayTheSameShowAsPicturesLoadedOnTheSpot) 
   // The failed pictures came on black.
   const std::vector<TColor> shown = {TColor(onTheSpot[0][4]), TColor(onTheSpot[1][4]), TColor(onTheSpot[2][4])};
   EXPECT_EQ(shown, (std::vector<TColor>{kBlack, kRed, kBlack}));
+}
+
+// Two monitors of different proportions: one show, each frame fitted to each
+// monitor's component, every transition run on both with the same drawn
+// effect, and the swap keeping each monitor's place. The picture coming next
+// is loaded once and prepared at both sizes.
+TEST_F(PlayerTest, EveryMonitorPlaysTheShowFittedToItsOwnSize) {
+  MemoryImage24 green(40, 30);
+  green.Fill(kGreen);
+  const std::vector<std::uint8_t> jpeg = EncodeJpeg(green, 95);
+  std::ofstream(PicturePath("g.jpg"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+  WritePicture("r.bmp", kRed);
+  WriteShow({PictureFrame("r.bmp", EffectAny, 0, 1), PictureFrame("g.jpg", EffectAny, 0, 1),
+             ColourFrame(kBlue, EffectAny, 0, 1)});
+  const Rect places[] = {{0, 0, kSize, kSize}, {kSize, 0, kSize + 30, 10}};
+  host_.monitors = 2;
+  std::vector<bool> preparedAtBothSizes;
+  host_.onFirstReset = [&](TMorfFade& first) {
+    const auto* picture = dynamic_cast<const JpegGraphic*>(first.PicTo().GetGraphic().get());
+    if (!picture || first.PicFrom().GetGraphic().get() == picture) return;
+    bool both = true;
+    for (const Rect& place : places) {
+      const Rect fit = FitRect(40, 30, place.Width(), place.Height());
+      both = both && picture->Keeps(fit.Width(), fit.Height());
+    }
+    preparedAtBothSizes.push_back(both);
+  };
+  ResetPlayerState();
+  FadeSlots[0] = host_.CreateFadeSlot();
+  for (std::size_t i = 0; i < 2; ++i) {
+    TMorfFade& fade = FadeSlots[0]->FadeAt(i);
+    fade.SetColorTo(kBlack);
+    fade.SetProcessMsgs(true);
+    fade.SetBounds(places[i].left, places[i].top, places[i].Width(), places[i].Height());
+  }
+  SetRandSeed(151);
+  StartSlideshow();
+  ASSERT_TRUE(Playing);
+  const TColor expected[] = {kGreen, kBlue, kRed, kGreen, kBlue, kRed};
+  for (int step = 0; step < 6; ++step) {
+    SCOPED_TRACE(step);
+    const std::size_t before = host_.runs.size();
+    now_ = NextStepTime;
+    SlideshowStep();
+    ASSERT_EQ(host_.runs.size(), before + 2);
+    const RunRecord& a = host_.runs[before];
+    const RunRecord& b = host_.runs[before + 1];
+    EXPECT_EQ(a.action, b.action);
+    EXPECT_EQ(a.direction, b.direction);
+    const std::vector<TMorfFade*> fades = CurrentFades();
+    ASSERT_EQ(fades.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(fades[i]->BoundsRect(), places[i]);
+      EXPECT_EQ(fades[i]->FromImage().Width(), places[i].Width());
+      const TMorfFade& f = *fades[i];
+      const TColor shown = f.FromImage().PixelAt(f.Width() / 2, f.Height() / 2);
+      for (int shift : {0, 8, 16})  // the JPEG's green within its rounding
+        EXPECT_NEAR(int(shown >> shift & 0xFF), int(expected[step] >> shift & 0xFF), 3) << shown;
+    }
+    // The wide monitor shows the 4:3 picture between black bars.
+    if (expected[step] == kGreen) {
+      EXPECT_EQ(fades[1]->FromImage().PixelAt(0, 5), kBlack);
+    }
+  }
+  // Both times the JPEG came, it was ready at both sizes before either
+  // component drew it.
+  EXPECT_GE(preparedAtBothSizes.size(), 2u);
+  EXPECT_EQ(std::count(preparedAtBothSizes.begin(), preparedAtBothSizes.end(), false), 0);
 }
 
 }  // namespace

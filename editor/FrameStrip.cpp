@@ -90,7 +90,7 @@ void FrameStrip::Load(FrameList& list, bool makeThumbnails) {
       // Set when the thumbnail is made (ThumbnailMade).
       frame.HasThumbnail = 0;
       frame.ThumbnailNumber = number;
-      pending_.insert(number++);
+      pending_.emplace(number++, false);
     }
     if (!paths.empty()) thumbnails_.QueueThumbnails(paths, first);
   }
@@ -162,12 +162,16 @@ void FrameStrip::PrioritizeShown() {
 }
 
 void FrameStrip::ThumbnailMade(std::int32_t number, bool made) {
-  if (list_ == nullptr || pending_.erase(number) == 0) return;
+  if (list_ == nullptr) return;
+  const auto found = pending_.find(number);
+  if (found == pending_.end()) return;
+  const bool named = found->second;
+  pending_.erase(found);
   for (std::int32_t i = 1; i < Count() - 1; ++i) {
     FrameRecord& frame = (*list_)[i];
     if (frame.Kind() != FrameKind::Picture || frame.ThumbnailNumber != number) continue;
     frame.HasThumbnail = made ? 1 : 0;
-    if (!made) notRead_.push_back(frame.Path());
+    if (!made && named) notRead_.push_back(frame.Path());
   }
   for (int slot = 1; slot <= SlotCount; ++slot) {
     const std::int32_t index = shown_[slot - 1];
@@ -380,7 +384,7 @@ int FrameStrip::AddPictureFrames(const std::vector<std::string>& paths) {
     // Set when the thumbnail is made (ThumbnailMade).
     record->HasThumbnail = 0;
     record->ThumbnailNumber = first + static_cast<std::int32_t>(k);
-    pending_.insert(record->ThumbnailNumber);
+    pending_.emplace(record->ThumbnailNumber, true);
     list_->Insert(static_cast<std::size_t>(at) + k, std::move(record));
     showModified_ = true;
   }

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <set>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -259,7 +259,9 @@ class FrameStrip {
   ScrollBarState bar1_;
   ScrollBarState bar2_;
   std::array<bool, StripMenuItemCount> menus_{true, true, true, true, true, true};
-  std::set<std::int32_t> pending_;      // thumbnail numbers queued and not made yet
+  // Thumbnail numbers queued and not made yet; true for pictures added,
+  // which are named when they cannot be read (those of a loaded show are not).
+  std::map<std::int32_t, bool> pending_;
   std::vector<std::string> notRead_;    // pictures found unreadable since the last report
 };
 

@@ -369,8 +369,13 @@ void TPMain::LoadShow() {
 bool TPMain::MayClose() {
   if (busy_) return false;
   if (!strip_.Loaded() || !strip_.CloseNeedsQuestion()) return true;
-  Busy busy(busy_);  // a second request while the question is up is refused
-  return ShowMessage(Handle(), kLeaveWithoutSaving, MessageKind::Confirmation) == IDYES;
+  bool leave = false;
+  {
+    Busy busy(busy_);  // a second request while the question is up is refused
+    leave = ShowMessage(Handle(), kLeaveWithoutSaving, MessageKind::Confirmation) == IDYES;
+  }
+  if (!leave) ShowNotRead();  // a batch that ended while the question was up
+  return leave;
 }
 
 bool TPMain::OnCloseQuery() { return MayClose(); }
@@ -521,7 +526,8 @@ void TPMain::ThumbnailArrived(std::int32_t number, bool made) {
 }
 
 void TPMain::ShowNotRead() {
-  if (finishing_ || showingNotRead_) return;
+  // Not over a preview, a message or a save waiting: named when it ends.
+  if (busy_ || showingNotRead_) return;
   Busy showing(showingNotRead_);
   // More may come while the message is up (a second batch): named after it.
   while (!notRead_.empty() && strip_.Loaded()) {
@@ -537,12 +543,11 @@ bool TPMain::FinishThumbnails() {
   if (strip_.PendingThumbnails() == 0) return true;
   // How long the wait may take before the progress window shows.
   constexpr ULONGLONG kProgressDelayMs = 1000;
-  Busy busy(busy_);
-  Busy waiting(waiting_);
-  WaitCursor wait;
   bool stopped = false;
   {
-    Busy finishing(finishing_);
+    Busy busy(busy_);
+    Busy waiting(waiting_);
+    WaitCursor wait;
     const auto total = static_cast<int>(strip_.PendingThumbnails());
     const ULONGLONG start = ::GetTickCount64();
     std::optional<ProgressWindow> progress;
@@ -616,16 +621,22 @@ void TPMain::RandomEffect1Click() {
 
 void TPMain::ALL1Click() {
   // The preview plays the list in place: it must not be freed meanwhile.
-  Busy busy(busy_);
-  ShowWholeShowPreview(Handle());
+  {
+    Busy busy(busy_);
+    ShowWholeShowPreview(Handle());
+  }
+  ShowNotRead();
 }
 
 void TPMain::Single1Click() {
   // The preview seeds the random generator itself.
   const auto frames = strip_.SinglePreviewFrames();
   if (!frames) return;
-  Busy busy(busy_);
-  ShowCurrentEffectPreview(frames->first, frames->second, Handle());
+  {
+    Busy busy(busy_);
+    ShowCurrentEffectPreview(frames->first, frames->second, Handle());
+  }
+  ShowNotRead();
 }
 
 void TPMain::Save1Click() {

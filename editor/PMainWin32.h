@@ -94,8 +94,9 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   void PicturesNotRead(const std::vector<std::string>& paths) override;
   // A thumbnail made in the background (ThumbnailMadeMessage).
   void ThumbnailArrived(std::int32_t number, bool made);
-  // Names the pictures the last batch could not read, unless a save is
-  // waiting for the thumbnails or the message is up already.
+  // Names the pictures the last batch could not read, unless a command
+  // that lets messages through is running (a preview, a message, a save
+  // waiting for the thumbnails: named when it ends).
   void ShowNotRead();
   // Before a save: waits until every thumbnail still being made is done,
   // so that the frame-set file has every thumbnail flag as after the
@@ -155,8 +156,7 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   bool waiting_ = false;
   // The pictures the last batch could not read (8-bit paths).
   std::vector<std::string> notRead_;
-  // FinishThumbnails is waiting; the not-read message shows after it.
-  bool finishing_ = false;
+  // The not-read message is up.
   bool showingNotRead_ = false;
 };
 

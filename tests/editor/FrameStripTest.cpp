@@ -492,8 +492,13 @@ TEST(FrameStripTest, LoadNumbersThumbnailsOfPictureFramesOnly) {
   FakeView view;
   FakeThumbnails thumbs;
   FrameStrip strip(view, thumbs);
+  list[3].SetPath("bad");
   strip.Load(list, true);
+  EXPECT_EQ(view.pictures[1].source, SlotPictureSource::Pending);
   thumbs.Finish(strip);
+  EXPECT_TRUE(view.notRead.empty()) << "a loaded show's pictures are not named";
+  EXPECT_EQ(list[1].HasThumbnail, 1);
+  EXPECT_EQ(list[3].HasThumbnail, 0);
   ASSERT_EQ(thumbs.made.size(), 2u);
   EXPECT_EQ(list[1].ThumbnailNumber, 1);
   EXPECT_EQ(list[3].ThumbnailNumber, 2);

@@ -493,6 +493,7 @@ TEST_F(EditorTest, AddThenScrollThenCloseMidBatchLeavesNoThumbnail) {
   EXPECT_EQ(Slot(1).fileName, names[60]);
   EXPECT_TRUE(PumpUntil([&] { return !editor_->Strip().ThumbnailPending(61); }, kWaitMs));
 
+  std::printf("thumbnails still to make at close: %zu of %d\n", editor_->Strip().PendingThumbnails(), kPictures);
   // Unsaved frames: the question comes; the window goes with every
   // thumbnail and the run's folder, whatever was still being made.
   EXPECT_TRUE(CloseAnswering(IDYES));

@@ -450,7 +450,7 @@ TEST_F(EditorTest, AddNamesThePicturesItCouldNotReadInOneMessage) {
 TEST_F(EditorTest, AddThenScrollThenCloseMidBatchLeavesNoThumbnail) {
   TempDirectory pictures;
   // Photos without embedded thumbnails, each decoded for its own.
-  MemoryImage24 photo(1600, 1200);
+  MemoryImage24 photo(4000, 3000);
   for (int y = 0; y < photo.Height(); ++y)
     for (int x = 0; x < photo.Width(); ++x) {
       std::uint8_t* p = photo.Row(y) + std::size_t(x) * 3;
@@ -459,7 +459,7 @@ TEST_F(EditorTest, AddThenScrollThenCloseMidBatchLeavesNoThumbnail) {
       p[2] = std::uint8_t(y * 3);
     }
   const std::vector<std::uint8_t> bytes = EncodeJpeg(photo, 92);
-  constexpr int kPictures = 80;
+  constexpr int kPictures = 150;
   std::vector<std::wstring> names;
   for (int i = 1; i <= kPictures; ++i) {
     names.push_back(L"p" + std::to_wstring(100 + i) + L".jpg");

@@ -9,10 +9,21 @@
 // editor does, with one thread and with one per processor: "seconds" in all
 // (wall time), "cpu_seconds" of all threads, and for the second "speedup"
 // over the first.
+//
+// BM_UsableStrip adds N photos to the background queue (N = 8 and 400) and
+// moves the eight in view to the front (the last eight, as after a scroll to
+// the end: with N = 8 they are all of them); "seconds" until those eight are
+// made, best of the iterations, and for N = 400 "of_8", its ratio to N = 8.
+// Target: at most 1.5. BM_QueueBatch makes 100 photos through the queue on
+// every processor: "per_photo_of_one" is the wall time per photo over the
+// wall time of one thumbnail made alone (a 1/8 decode and a resample).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -23,6 +34,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "editor/ThumbnailQueue.h"
 #include "editor/Thumbnails.h"
 #include "fade/JpegGraphic.h"
 #include "fade/PictureLoader.h"
@@ -80,6 +92,7 @@ struct Photos {
   std::string embedded;  // with a 160 x 120 embedded picture
   double bitsPerPixel = 0;
   double wholeDecode = 0;  // processor seconds of one whole decode of `plain`, best of three
+  double oneThumbnail = 0;  // wall seconds of one thumbnail of `plain` made alone, best of three
 };
 
 void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
@@ -112,6 +125,14 @@ const Photos& TestPhotos() {
       graphic->Draw(target, 0, 0);
       benchmark::DoNotOptimize(target.Bits());
       p.wholeDecode = std::min(p.wholeDecode, CpuSeconds() - start);
+    }
+    p.oneThumbnail = 1e9;
+    for (int i = 0; i < 3; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      const MemoryImage24 thumbnail = RenderThumbnail(p.plain);
+      benchmark::DoNotOptimize(thumbnail.Bits());
+      p.oneThumbnail =
+          std::min(p.oneThumbnail, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return p;
   }();
@@ -184,9 +205,93 @@ void BM_ThumbnailBatch(benchmark::State& state) {
                  " thread(s)");
 }
 
+// Results of a queue as the window receives them.
+struct Arrivals {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::set<std::int32_t> made;
+  void Add(std::int32_t n) {
+    std::lock_guard lock(mutex);
+    made.insert(n);
+    changed.notify_all();
+  }
+  // Waits until every number of `wanted` has arrived.
+  void WaitFor(const std::vector<std::int32_t>& wanted) {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] {
+      return std::all_of(wanted.begin(), wanted.end(), [&](std::int32_t n) { return made.count(n) != 0; });
+    });
+  }
+};
+
+// From the add (jobs queued, the view moved to the front) to the eight
+// thumbnails in view made.
+void BM_UsableStrip(benchmark::State& state) {
+  static double eight = 0;
+  const Photos& photos = TestPhotos();
+  const auto count = std::int32_t(state.range(0));
+  std::vector<ThumbnailJob> jobs;
+  for (std::int32_t n = 1; n <= count; ++n) jobs.push_back({photos.plain, n});
+  std::vector<std::int32_t> view;
+  for (std::int32_t n = count - 7; n <= count; ++n) view.push_back(n);
+  double best = 1e9;
+  for (auto _ : state) {
+    ThumbnailStore store(photos.folder);
+    Arrivals arrivals;
+    {
+      ThumbnailQueue queue([&](const ThumbnailJob& job) { return store.Make(job.path, job.number); },
+                           [&](std::int32_t n) { store.Delete(n); },
+                           [&](std::int32_t n, bool) { arrivals.Add(n); });
+      const auto start = std::chrono::steady_clock::now();
+      queue.Add(jobs);
+      queue.Prioritize(view);
+      arrivals.WaitFor(view);
+      best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      state.PauseTiming();
+      queue.Join();  // closing: the decodes under way finish, the rest are dropped
+    }
+    store.DeleteAll(count + 1);
+    state.ResumeTiming();
+  }
+  if (count == 8) eight = best;
+  state.counters["seconds"] = best;
+  if (count != 8 && eight > 0) state.counters["of_8"] = best / eight;
+  state.SetLabel(std::to_string(count) + " photos queued, 8 in view");
+}
+
+// A whole batch through the queue on every processor.
+void BM_QueueBatch(benchmark::State& state) {
+  const Photos& photos = TestPhotos();
+  std::vector<ThumbnailJob> jobs;
+  for (std::int32_t n = 1; n <= kBatch; ++n) jobs.push_back({photos.plain, n});
+  std::vector<std::int32_t> all;
+  for (const ThumbnailJob& job : jobs) all.push_back(job.number);
+  double seconds = 0;
+  for (auto _ : state) {
+    ThumbnailStore store(photos.folder);
+    Arrivals arrivals;
+    const auto start = std::chrono::steady_clock::now();
+    {
+      ThumbnailQueue queue([&](const ThumbnailJob& job) { return store.Make(job.path, job.number); },
+                           [&](std::int32_t n) { store.Delete(n); },
+                           [&](std::int32_t n, bool) { arrivals.Add(n); });
+      queue.Add(jobs);
+      arrivals.WaitFor(all);
+    }
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    store.DeleteAll(kBatch + 1);
+  }
+  state.counters["seconds"] = seconds;
+  state.counters["per_photo_of_one"] = seconds / kBatch / photos.oneThumbnail;
+  state.SetLabel(std::to_string(kBatch) + " photos, " + std::to_string(std::thread::hardware_concurrency()) +
+                 " thread(s)");
+}
+
 BENCHMARK(BM_PhotoWholeDecode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PhotoThumbnail)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThumbnailBatch)->Arg(1)->Arg(0)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UsableStrip)->Arg(8)->Arg(400)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QueueBatch)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Removes the photos when the process ends.
 struct Cleanup {

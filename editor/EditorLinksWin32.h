@@ -18,6 +18,11 @@ inline constexpr UINT LoadShowMessage = WM_USER + 3;       // main window to its
 inline constexpr UINT CurrentFrameMessage = WM_USER + 5;   // main window to the edit window
 inline constexpr UINT FramePictureMessage = WM_USER + 6;   // edit window to main window
 inline constexpr UINT FrameSettingsMessage = WM_USER + 7;  // edit window to main window
+// The editor's own, not one of the numbers above: a thumbnail made in the
+// background, posted by a worker thread to the main window with wParam the
+// thumbnail number and lParam 1 when it was made, 0 when the picture could
+// not be read.
+inline constexpr UINT ThumbnailMadeMessage = WM_USER + 16;
 
 // What the edit window, saving and the clear dialog use of the main window.
 class MainWindowLink {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "app/Random.h"
 #include "frames/EffectCatalogue.h"
@@ -78,20 +79,20 @@ void FrameStrip::Load(FrameList& list, bool makeThumbnails) {
     std::vector<std::string> paths;
     for (std::int32_t i = 1; i < Count() - 1; ++i)
       if (list[i].Kind() == FrameKind::Picture) paths.push_back(list[i].Path());
-    // The numbers are taken before the pictures are made: messages handled
-    // meanwhile may take numbers as well.
+    // The numbers are taken before anything is made: the edit window may
+    // take numbers while the thumbnails are being made.
     const std::int32_t first = nextThumbNumber_;
     nextThumbNumber_ += static_cast<std::int32_t>(paths.size());
-    const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, first);
-    std::size_t k = 0;
+    std::int32_t number = first;
     for (std::int32_t i = 1; i < Count() - 1; ++i) {
       FrameRecord& frame = list[i];
-      if (frame.Kind() != FrameKind::Picture || k >= paths.size()) continue;
-      // A picture whose thumbnail was not made (or not tried) loads itself.
-      frame.HasThumbnail = k < made.size() && made[k] ? 1 : 0;
-      frame.ThumbnailNumber = first + static_cast<std::int32_t>(k);
-      ++k;
+      if (frame.Kind() != FrameKind::Picture) continue;
+      // Set when the thumbnail is made (ThumbnailMade).
+      frame.HasThumbnail = 0;
+      frame.ThumbnailNumber = number;
+      pending_.emplace(number++, false);
     }
+    if (!paths.empty()) thumbnails_.QueueThumbnails(paths, first);
   }
   shown_.fill(0);
   for (int slot = 1; slot <= SlotCount; ++slot) view_.MarkSlot(slot, slot == 1);
@@ -107,9 +108,22 @@ std::int32_t FrameStrip::CurrentFrameIndex() const {
   return shown_[selectedSlot_ - 1];
 }
 
+SlotPicture FrameStrip::PictureOf(std::int32_t index) const {
+  SlotPicture picture = SlotPictureOf(*list_, index);
+  if (picture.source == SlotPictureSource::Thumbnail || picture.source == SlotPictureSource::File) {
+    const std::int32_t number = (*list_)[static_cast<std::size_t>(index)].ThumbnailNumber;
+    if (pending_.count(number) != 0) {
+      // Never the picture itself: reading it here would hold up the strip.
+      picture.source = SlotPictureSource::Pending;
+      picture.thumbnailNumber = number;
+    }
+  }
+  return picture;
+}
+
 void FrameStrip::FillSlot(std::int32_t index, int slot) {
   if (list_ == nullptr) return;
-  view_.ShowSlotPicture(slot, SlotPictureOf(*list_, index));
+  view_.ShowSlotPicture(slot, PictureOf(index));
   if (index >= 1 && index < Count()) {
     shown_[slot - 1] = index;
     view_.ShowSlotNumber(slot, std::to_string(index));
@@ -132,6 +146,43 @@ void FrameStrip::RefreshRow(int row) {
     else
       FillSlot(p2 + i - 1, i + SlotsPerRow);
   }
+  PrioritizeShown();
+}
+
+void FrameStrip::PrioritizeShown() {
+  if (pending_.empty()) return;
+  std::vector<std::int32_t> numbers;
+  for (const std::int32_t index : shown_) {
+    if (!IsFrameIndex(*list_, index)) continue;
+    const FrameRecord& frame = (*list_)[static_cast<std::size_t>(index)];
+    if (frame.Kind() == FrameKind::Picture && pending_.count(frame.ThumbnailNumber) != 0)
+      numbers.push_back(frame.ThumbnailNumber);
+  }
+  if (!numbers.empty()) thumbnails_.PrioritizeThumbnails(numbers);
+}
+
+void FrameStrip::ThumbnailMade(std::int32_t number, bool made) {
+  if (list_ == nullptr) return;
+  const auto found = pending_.find(number);
+  if (found == pending_.end()) return;
+  const bool named = found->second;
+  pending_.erase(found);
+  for (std::int32_t i = 1; i < Count() - 1; ++i) {
+    FrameRecord& frame = (*list_)[i];
+    if (frame.Kind() != FrameKind::Picture || frame.ThumbnailNumber != number) continue;
+    frame.HasThumbnail = made ? 1 : 0;
+    if (!made && named) notRead_.push_back(frame.Path());
+  }
+  for (int slot = 1; slot <= SlotCount; ++slot) {
+    const std::int32_t index = shown_[slot - 1];
+    if (IsFrameIndex(*list_, index) && (*list_)[static_cast<std::size_t>(index)].ThumbnailNumber == number)
+      view_.ShowSlotPicture(slot, PictureOf(index));
+  }
+  ReportNotRead();
+}
+
+void FrameStrip::ReportNotRead() {
+  if (pending_.empty() && !notRead_.empty()) view_.PicturesNotRead(std::exchange(notRead_, {}));
 }
 
 void FrameStrip::SelectSlot(int slot) {
@@ -225,7 +276,7 @@ void FrameStrip::FinishChange() {
 void FrameStrip::FramePictureChanged() {
   if (list_ == nullptr) return;
   const std::int32_t index = CurrentFrameIndex();
-  view_.ShowSlotPicture(selectedSlot_, SlotPictureOf(*list_, index));
+  view_.ShowSlotPicture(selectedSlot_, PictureOf(index));
   showModified_ = true;
 }
 
@@ -321,31 +372,27 @@ void FrameStrip::ImageDragDrop(int targetSlot, int sourceSlot) {
 int FrameStrip::AddPictureFrames(const std::vector<std::string>& paths) {
   if (list_ == nullptr || paths.empty()) return 0;
   std::int32_t at = CurrentFrameIndex();
-  // The numbers are taken before the pictures are made: the edit window can
-  // take one while the progress window lets messages through.
+  // The numbers are taken before anything is made: the edit window may
+  // take one while the thumbnails are being made.
   const std::int32_t first = nextThumbNumber_;
-  const auto reserved = static_cast<std::int32_t>(paths.size());
-  nextThumbNumber_ += reserved;
-  const std::vector<bool> made = thumbnails_.MakeThumbnails(paths, first);
-  const std::size_t added = std::min(made.size(), paths.size());
-  // The numbers of pictures not added go back when none was taken since.
-  if (nextThumbNumber_ == first + reserved) nextThumbNumber_ = first + static_cast<std::int32_t>(added);
+  nextThumbNumber_ += static_cast<std::int32_t>(paths.size());
   at = std::min(at, Count() - 1);
-  for (std::size_t k = 0; k < added; ++k) {
+  for (std::size_t k = 0; k < paths.size(); ++k) {
     std::unique_ptr<FrameRecord> record = NewFrameRecord();
     if (randomEffect_) record->Effect = kEffectAny;
     record->SetPath(paths[k]);
-    record->HasThumbnail = made[k] ? 1 : 0;
+    // Set when the thumbnail is made (ThumbnailMade).
+    record->HasThumbnail = 0;
     record->ThumbnailNumber = first + static_cast<std::int32_t>(k);
+    pending_.emplace(record->ThumbnailNumber, true);
     list_->Insert(static_cast<std::size_t>(at) + k, std::move(record));
     showModified_ = true;
   }
+  // Queued before the strip is refilled, which moves the slots in view to
+  // the front.
+  thumbnails_.QueueThumbnails(paths, first);
   FinishChange();
-  std::vector<std::string> notRead;
-  for (std::size_t k = 0; k < added; ++k)
-    if (!made[k]) notRead.push_back(paths[k]);
-  if (!notRead.empty()) view_.PicturesNotRead(notRead);
-  return static_cast<int>(added);
+  return static_cast<int>(paths.size());
 }
 
 void FrameStrip::AddEmptyFrame() {
@@ -372,9 +419,14 @@ void FrameStrip::RemoveCurrentFrame() {
   if (list_ == nullptr) return;
   const std::int32_t i = CurrentFrameIndex();
   if (i < 1 || i >= Count() - 1) return;
+  const FrameRecord& frame = (*list_)[static_cast<std::size_t>(i)];
+  // A thumbnail still waiting is not made any more.
+  if (frame.Kind() == FrameKind::Picture && pending_.erase(frame.ThumbnailNumber) != 0)
+    thumbnails_.CancelThumbnail(frame.ThumbnailNumber);
   list_->Remove(static_cast<std::size_t>(i));
   showModified_ = true;
   FinishChange();
+  ReportNotRead();
 }
 
 void FrameStrip::RandomEffect1Click() {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,14 +26,15 @@ enum class SlotPictureSource : std::uint8_t {
   Colour,     // filled with a colour
   Thumbnail,  // the thumbnail bitmap of a number
   File,       // the picture file itself (no thumbnail could be made)
+  Pending,    // blank with the file name: the thumbnail of a number is being made
 };
 
 // What a slot's picture control and file-name label show.
 struct SlotPicture {
   SlotPictureSource source = SlotPictureSource::None;
   std::uint32_t colour = 0;           // Colour: Windows colour form
-  std::int32_t thumbnailNumber = 0;   // Thumbnail
-  std::string path;                   // Thumbnail and File: the picture's path (8-bit)
+  std::int32_t thumbnailNumber = 0;   // Thumbnail and Pending
+  std::string path;                   // Thumbnail, File, Pending: the picture's path (8-bit)
   std::string fileName;               // the path's file-name part split as bytes; "" when none
                                       // (the window splits the path as characters)
   bool operator==(const SlotPicture&) const = default;
@@ -102,22 +104,26 @@ class StripView {
   // Reached when the current frame may have changed: the window tells a
   // visible edit window to reload it.
   virtual void CurrentFrameMayHaveChanged() = 0;
-  // Reached once after pictures were added, with the paths of those that
-  // could not be read (added all the same; they show black): the window
-  // names them in one message.
+  // Reached once the thumbnails of the pictures added (or of a loaded show)
+  // are all made, with the paths of those that could not be read (added all
+  // the same; they show black): the window names them in one message.
   virtual void PicturesNotRead(const std::vector<std::string>& paths) { (void)paths; }
 };
 
-// Makes the thumbnail bitmaps of pictures. Numbers are given by the strip.
+// Makes the thumbnail bitmaps of pictures in the background. Numbers are
+// given by the strip; each result comes back through
+// FrameStrip::ThumbnailMade, later, on the strip's thread.
 class ThumbnailMaker {
  public:
   virtual ~ThumbnailMaker() = default;
-  // Makes the thumbnails of the pictures at `paths` (8-bit) under the
-  // numbers firstNumber, firstNumber + 1, ... in order. Returns one result
-  // per picture tried, in order: true when its thumbnail was made, false
-  // when the picture cannot be read. Fewer results than paths when the user
-  // stopped the work; the results then belong to the first pictures.
-  virtual std::vector<bool> MakeThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) = 0;
+  // Queues the thumbnails of the pictures at `paths` (8-bit) under the
+  // numbers firstNumber, firstNumber + 1, ... in order.
+  virtual void QueueThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) = 0;
+  // The thumbnails of these numbers (the slots in view, in slot order) are
+  // made before the others still waiting.
+  virtual void PrioritizeThumbnails(const std::vector<std::int32_t>& numbers) = 0;
+  // The thumbnail of this number is no longer wanted (its frame is gone).
+  virtual void CancelThumbnail(std::int32_t number) = 0;
 };
 
 // Scroll codes the range indicators care about.
@@ -130,11 +136,16 @@ class FrameStrip {
   // ---- the show ----
   // Shows `list` (not owned; it must outlive the strip's use of it or be
   // let go by Detach). Numbers the thumbnails of the pictures of a loaded
-  // show when `makeThumbnails`, selects slot 1, lays out the scroll bars,
-  // fills both rows and sets the menus.
+  // show and queues them when `makeThumbnails`, selects slot 1, lays out
+  // the scroll bars, fills both rows and sets the menus.
   void Load(FrameList& list, bool makeThumbnails);
-  // Lets go of the list (the window is closing).
-  void Detach() { list_ = nullptr; }
+  // Lets go of the list (the window is closing); results still to come
+  // are ignored.
+  void Detach() {
+    list_ = nullptr;
+    pending_.clear();
+    notRead_.clear();
+  }
   bool Loaded() const { return list_ != nullptr; }
   const FrameList* List() const { return list_; }
 
@@ -174,6 +185,15 @@ class FrameStrip {
   void FramePictureChanged();
   void FrameSettingsChanged();
 
+  // ---- thumbnails made in the background ----
+  // The thumbnail of `number` is made (or the picture cannot be read): the
+  // frames of that number get their thumbnail flag and the slots showing
+  // them are refilled. Once none is pending the pictures that could not be
+  // read are named (PicturesNotRead). Unknown numbers are ignored.
+  void ThumbnailMade(std::int32_t number, bool made);
+  bool ThumbnailPending(std::int32_t number) const { return pending_.count(number) != 0; }
+  std::size_t PendingThumbnails() const { return pending_.size(); }
+
   // ---- clicks, scrolling, dragging ----
   // A click on a slot's panel or labels, or a press released on its picture.
   void SlotClicked(int slot);
@@ -190,8 +210,9 @@ class FrameStrip {
 
   // ---- frame commands ----
   // Adds the pictures (8-bit paths that fit a record) in their order in
-  // front of the current frame. When the user stops the thumbnails being
-  // made, only the pictures before that are added. Returns how many were.
+  // front of the current frame, at once: their thumbnails are queued (the
+  // slots in view first) and shown as they come. Returns how many were
+  // added.
   int AddPictureFrames(const std::vector<std::string>& paths);
   void AddEmptyFrame();
   void ClearEmptyFrames();
@@ -216,6 +237,12 @@ class FrameStrip {
   void UpdateScrollRanges();
   void PublishScrollBars();
   void SetMenu(StripMenuItem item, bool enabled);
+  // SlotPictureOf, blank with the name while the thumbnail is being made.
+  SlotPicture PictureOf(std::int32_t index) const;
+  // Moves the pending thumbnails of the slots in view to the front.
+  void PrioritizeShown();
+  // Names the pictures not read once nothing is pending.
+  void ReportNotRead();
 
   StripView& view_;
   ThumbnailMaker& thumbnails_;
@@ -232,6 +259,10 @@ class FrameStrip {
   ScrollBarState bar1_;
   ScrollBarState bar2_;
   std::array<bool, StripMenuItemCount> menus_{true, true, true, true, true, true};
+  // Thumbnail numbers queued and not made yet; true for pictures added,
+  // which are named when they cannot be read (those of a loaded show are not).
+  std::map<std::int32_t, bool> pending_;
+  std::vector<std::string> notRead_;    // pictures found unreadable since the last report
 };
 
 }  // namespace velmora

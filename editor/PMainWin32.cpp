@@ -17,6 +17,7 @@
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
 #include "platform/FontsWin32.h"
+#include "platform/ProgressWindowWin32.h"
 #include "saver/Player.h"
 #include "saver/PreviewFormWin32.h"
 #include "saver/ScrnWin32.h"
@@ -360,17 +361,21 @@ void TPMain::LoadShow() {
   }
   // The show name is the caption of a saved saver's show.
   if (!IsEditorExe) Form::SetCaption(AnsiToUtf8((*TheFrameList)[0].Path()));
-  Busy busy(busy_);
-  Busy waiting(waiting_);
-  WaitCursor wait;
+  // The thumbnails are queued: the strip shows at once and fills as they
+  // come, the slots in view first.
   strip_.Load(*TheFrameList, !IsEditorExe);
 }
 
 bool TPMain::MayClose() {
   if (busy_) return false;
   if (!strip_.Loaded() || !strip_.CloseNeedsQuestion()) return true;
-  Busy busy(busy_);  // a second request while the question is up is refused
-  return ShowMessage(Handle(), kLeaveWithoutSaving, MessageKind::Confirmation) == IDYES;
+  bool leave = false;
+  {
+    Busy busy(busy_);  // a second request while the question is up is refused
+    leave = ShowMessage(Handle(), kLeaveWithoutSaving, MessageKind::Confirmation) == IDYES;
+  }
+  if (!leave) ShowNotRead();  // a batch that ended while the question was up
+  return leave;
 }
 
 bool TPMain::OnCloseQuery() { return MayClose(); }
@@ -396,6 +401,9 @@ LRESULT TPMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return MayClose() ? TRUE : FALSE;
     case WM_ENDSESSION:
       if (wParam != 0) ReleaseShow();
+      return 0;
+    case ThumbnailMadeMessage:
+      ThumbnailArrived(static_cast<std::int32_t>(wParam), lParam != 0);
       return 0;
     case WM_SETCURSOR:
       if (waiting_) {
@@ -439,9 +447,15 @@ void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
       return;
     case SlotPictureSource::Thumbnail:
     case SlotPictureSource::File:
+    case SlotPictureSource::Pending:
       break;
   }
   SetLabel(*controls.fileName, controls.fileNameText, LabelText(NarrowToUtf8(RecordFileName(picture.path))));
+  if (picture.source == SlotPictureSource::Pending) {
+    // Blank until its thumbnail arrives.
+    box.Clear();
+    return;
+  }
   if (picture.source == SlotPictureSource::Thumbnail) {
     if (std::shared_ptr<const MemoryImage24> thumbnail = thumbnails_.Load(picture.thumbnailNumber)) {
       box.SetImage(*thumbnail);
@@ -505,6 +519,63 @@ void TPMain::PicturesNotRead(const std::vector<std::string>& paths) {
   notRead_.insert(notRead_.end(), paths.begin(), paths.end());
 }
 
+void TPMain::ThumbnailArrived(std::int32_t number, bool made) {
+  thumbnails_.Arrived(number);
+  strip_.ThumbnailMade(number, made);
+  ShowNotRead();
+}
+
+void TPMain::ShowNotRead() {
+  // Not over a preview, a message or a save waiting: named when it ends.
+  if (busy_ || showingNotRead_) return;
+  Busy showing(showingNotRead_);
+  // More may come while the message is up (a second batch): named after it.
+  while (!notRead_.empty() && strip_.Loaded()) {
+    // Added all the same: they show black, as in the show.
+    std::string names;
+    for (const std::string& path : std::exchange(notRead_, {})) names += "\n" + NarrowToUtf8(WidenAnsi(path));
+    Busy busy(busy_);
+    ShowMessage(Handle(), "下列圖片無法讀取, 將以黑色顯示:" + names, MessageKind::Warning);
+  }
+}
+
+bool TPMain::FinishThumbnails() {
+  if (strip_.PendingThumbnails() == 0) return true;
+  // How long the wait may take before the progress window shows.
+  constexpr ULONGLONG kProgressDelayMs = 1000;
+  bool stopped = false;
+  {
+    Busy busy(busy_);
+    Busy waiting(waiting_);
+    WaitCursor wait;
+    const auto total = static_cast<int>(strip_.PendingThumbnails());
+    const ULONGLONG start = ::GetTickCount64();
+    std::optional<ProgressWindow> progress;
+    while (strip_.Loaded() && strip_.PendingThumbnails() != 0) {
+      // Only the results are handled here until the progress window shows
+      // (it disables this window and lets every message through).
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_POSTMESSAGE);
+      MSG msg;
+      while (::PeekMessageW(&msg, Handle(), ThumbnailMadeMessage, ThumbnailMadeMessage, PM_REMOVE))
+        ThumbnailArrived(static_cast<std::int32_t>(msg.wParam), msg.lParam != 0);
+      if (!progress && ::GetTickCount64() - start > kProgressDelayMs) {
+        progress.emplace();
+        if (!progress->Start(Handle(), "加入圖片", total)) progress.reset();
+      }
+      if (progress) {
+        progress->Step(total - static_cast<int>(strip_.PendingThumbnails()));
+        if (progress->Cancelled()) {
+          stopped = true;
+          break;
+        }
+      }
+    }
+    if (progress) progress->Finish();
+  }
+  ShowNotRead();
+  return !stopped && strip_.Loaded();
+}
+
 void TPMain::NewPicture1Click() {
   OpenDialogOptions options;
   options.filter = WithSystemDecodedKinds(kAddPicturesFilter);
@@ -525,19 +596,9 @@ void TPMain::NewPicture1Click() {
     else
       refused += "\n" + NarrowToUtf8(path);
   }
-  if (!paths.empty()) {
-    Busy busy(busy_);
-    Busy waiting(waiting_);
-    WaitCursor wait;
-    notRead_.clear();
-    strip_.AddPictureFrames(paths);
-  }
-  if (!notRead_.empty()) {
-    // Added all the same: they show black, as in the show.
-    std::string names;
-    for (const std::string& path : std::exchange(notRead_, {})) names += "\n" + NarrowToUtf8(WidenAnsi(path));
-    ShowMessage(Handle(), "下列圖片無法讀取, 將以黑色顯示:" + names, MessageKind::Warning);
-  }
+  // The frames show at once; their thumbnails come in the background and
+  // the pictures that cannot be read are named when the batch is done.
+  if (!paths.empty()) strip_.AddPictureFrames(paths);
   if (!refused.empty()) {
     ShowMessage(Handle(),
                 "下列圖片的路徑太長, 或含有系統字碼頁沒有的字元, 無法加入:" + refused,
@@ -560,19 +621,30 @@ void TPMain::RandomEffect1Click() {
 
 void TPMain::ALL1Click() {
   // The preview plays the list in place: it must not be freed meanwhile.
-  Busy busy(busy_);
-  ShowWholeShowPreview(Handle());
+  {
+    Busy busy(busy_);
+    ShowWholeShowPreview(Handle());
+  }
+  ShowNotRead();
 }
 
 void TPMain::Single1Click() {
   // The preview seeds the random generator itself.
   const auto frames = strip_.SinglePreviewFrames();
   if (!frames) return;
-  Busy busy(busy_);
-  ShowCurrentEffectPreview(frames->first, frames->second, Handle());
+  {
+    Busy busy(busy_);
+    ShowCurrentEffectPreview(frames->first, frames->second, Handle());
+  }
+  ShowNotRead();
 }
 
-void TPMain::Save1Click() { companions_->Save(); }
+void TPMain::Save1Click() {
+  // The frame-set file is written with every thumbnail flag settled, the
+  // same file as after the batch.
+  if (!FinishThumbnails()) return;
+  companions_->Save();
+}
 
 void TPMain::Clear1Click() { companions_->ClearOldSavers(); }
 

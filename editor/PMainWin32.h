@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <array>
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +35,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   void SetCompanions(EditorCompanions* companions);
 
   FrameStrip& Strip() noexcept { return strip_; }
+  // The folder of this run's thumbnails (empty when they are kept in memory).
+  const std::filesystem::path& ThumbnailFolder() const { return thumbnails_.Folder(); }
 
   // ---- MainWindowLink ----
   HWND MainHandle() const override { return Handle(); }
@@ -86,8 +90,18 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   void SetScrollIndicator(int bar, const std::string& text, bool visible) override;
   void SetMenuEnabled(StripMenuItem item, bool enabled) override;
   void CurrentFrameMayHaveChanged() override;
-  // Kept for NewPicture1Click, which names them in one message.
+  // Named in one message (ShowNotRead).
   void PicturesNotRead(const std::vector<std::string>& paths) override;
+  // A thumbnail made in the background (ThumbnailMadeMessage).
+  void ThumbnailArrived(std::int32_t number, bool made);
+  // Names the pictures the last batch could not read, unless a command
+  // that lets messages through is running (a preview, a message, a save
+  // waiting for the thumbnails: named when it ends).
+  void ShowNotRead();
+  // Before a save: waits until every thumbnail still being made is done,
+  // so that the frame-set file has every thumbnail flag as after the
+  // batch. False when the user stopped the wait.
+  bool FinishThumbnails();
 
   // Sets a label's text unless it shows it already (`shown` keeps it).
   static void SetLabel(Label& label, std::string& shown, const std::string& text);
@@ -135,13 +149,15 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   ScrollBar* scrollBars_[2] = {nullptr, nullptr};
   Label* indicators_[2] = {nullptr, nullptr};
   bool firstActivation_ = true;
-  // A command is running that lets messages through (adding pictures with
-  // the progress window, a preview, a message): closing waits for it.
+  // A command is running that lets messages through (a preview, a
+  // message, a save waiting for thumbnails): closing waits for it.
   bool busy_ = false;
   // Pictures are being read: the wait cursor shows over the window.
   bool waiting_ = false;
-  // The pictures the last add could not read (8-bit paths).
+  // The pictures the last batch could not read (8-bit paths).
   std::vector<std::string> notRead_;
+  // The not-read message is up.
+  bool showingNotRead_ = false;
 };
 
 }  // namespace velmora

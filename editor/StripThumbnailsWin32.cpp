@@ -1,48 +1,43 @@
 #include "editor/StripThumbnailsWin32.h"
 
-#include <atomic>
-#include <optional>
-
+#include "editor/EditorLinksWin32.h"
 #include "fade/Resample.h"
-#include "platform/ProgressWindowWin32.h"
 
 namespace velmora {
 
 namespace {
 
-// How long the thumbnails of a batch may take before the progress window shows.
-constexpr ULONGLONG kProgressDelayMs = 1000;
 // How many thumbnails read back are kept in memory.
 constexpr std::size_t kKeptThumbnails = 512;
 
 }  // namespace
 
-StripThumbnails::StripThumbnails() = default;
-StripThumbnails::~StripThumbnails() = default;
+StripThumbnails::StripThumbnails()
+    : queue_([this](const ThumbnailJob& job) { return files_.Store().Make(job.path, job.number); },
+             [this](std::int32_t number) { files_.Store().Delete(number); },
+             [this](std::int32_t number, bool made) {
+               // A window gone meanwhile refuses the message: nothing is lost
+               // that closing does not delete anyway.
+               if (HWND owner = owner_.load())
+                 ::PostMessageW(owner, ThumbnailMadeMessage, static_cast<WPARAM>(number), made ? 1 : 0);
+             }) {}
 
-std::vector<bool> StripThumbnails::MakeThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) {
+StripThumbnails::~StripThumbnails() { queue_.Join(); }
+
+void StripThumbnails::QueueThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) {
   std::vector<ThumbnailJob> jobs;
   jobs.reserve(paths.size());
-  for (std::size_t k = 0; k < paths.size(); ++k)
+  for (std::size_t k = 0; k < paths.size(); ++k) {
     jobs.push_back({paths[k], firstNumber + static_cast<std::int32_t>(k)});
-  const ULONGLONG start = ::GetTickCount64();
-  std::optional<ProgressWindow> progress;
-  std::atomic<bool> cancel{false};
-  auto report = [&](std::size_t done, std::size_t total) {
-    if (!progress && done < total && ::GetTickCount64() - start > kProgressDelayMs) {
-      progress.emplace();
-      if (!progress->Start(owner_, "加入圖片", static_cast<int>(total))) progress.reset();
-    }
-    if (progress) {
-      progress->Step(static_cast<int>(done));
-      if (progress->Cancelled()) cancel = true;
-    }
-  };
-  for (const ThumbnailJob& job : jobs) loaded_.erase(job.number);
-  std::vector<bool> made = files_.Store().MakeMany(jobs, report, &cancel);
-  if (progress) progress->Finish();
-  return made;
+    loaded_.erase(jobs.back().number);
+  }
+  if (!jobs.empty()) files_.NoteMade(jobs.back().number);
+  queue_.Add(jobs);
 }
+
+void StripThumbnails::PrioritizeThumbnails(const std::vector<std::int32_t>& numbers) { queue_.Prioritize(numbers); }
+
+void StripThumbnails::CancelThumbnail(std::int32_t number) { queue_.Cancel(number); }
 
 bool StripThumbnails::MakeOne(const std::string& path, std::int32_t number) {
   loaded_.erase(number);
@@ -65,6 +60,8 @@ std::shared_ptr<const MemoryImage24> StripThumbnails::Load(std::int32_t number) 
 }
 
 void StripThumbnails::DeleteAll(std::int32_t below) {
+  // The workers first: none may write a file after the folder is emptied.
+  queue_.Join();
   loaded_.clear();
   files_.Close(below);
 }

@@ -1,11 +1,12 @@
-// The main window's thumbnails: made in batches on all processors (with the
-// wait cursor, and a progress window that can stop them when they take more
-// than a second), read back for the strip's slots, deleted when the window
-// closes.
+// The main window's thumbnails: made in the background on all processors
+// (the slots in view first), posted back to the main window one by one as
+// ThumbnailMadeMessage, read back for the strip's slots, deleted when the
+// window closes.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "editor/FrameStrip.h"
+#include "editor/ThumbnailQueue.h"
 #include "editor/Thumbnails.h"
 #include "editor/ThumbnailsWin32.h"
 #include "fade/Graphics.h"
@@ -27,24 +29,34 @@ class StripThumbnails : public ThumbnailMaker {
   StripThumbnails(const StripThumbnails&) = delete;
   StripThumbnails& operator=(const StripThumbnails&) = delete;
 
-  // The window that owns the progress window (not owned).
+  // The window the results are posted to (not owned).
   void SetOwner(HWND owner) { owner_ = owner; }
 
-  std::vector<bool> MakeThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) override;
-  // One thumbnail, without progress window.
+  void QueueThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) override;
+  void PrioritizeThumbnails(const std::vector<std::int32_t>& numbers) override;
+  void CancelThumbnail(std::int32_t number) override;
+  // One thumbnail, made at once on this thread.
   bool MakeOne(const std::string& path, std::int32_t number);
+  // A result posted by a worker has arrived: a copy read back before is
+  // stale.
+  void Arrived(std::int32_t number) { loaded_.erase(number); }
   // Thumbnail n stretched to the strip's square picture, or nullptr when
   // there is none.
   std::shared_ptr<const MemoryImage24> Load(std::int32_t number);
-  // Deletes thumbnails 1 .. below-1 and this run's folder. Later calls do
-  // nothing.
+  // Stops the workers (a thumbnail being made is finished and thrown away)
+  // and waits for them, then deletes thumbnails 1 .. below-1 and this run's
+  // folder. Later calls do nothing.
   void DeleteAll(std::int32_t below);
+  // The run's folder (empty when thumbnails are kept in memory).
+  const std::filesystem::path& Folder() const { return files_.Folder(); }
 
  private:
-  HWND owner_ = nullptr;
+  std::atomic<HWND> owner_{nullptr};
   EditorThumbnails files_;  // the store in a folder of this run
   // Thumbnails read back already, so that scrolling reads each file once.
   std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> loaded_;
+  // Last: its workers end before the store goes.
+  ThumbnailQueue queue_;
 };
 
 }  // namespace velmora

@@ -272,6 +272,13 @@ bool ThumbnailStore::InMemory(std::int32_t n) const {
   return inMemory_.count(n) != 0;
 }
 
+void ThumbnailStore::Delete(std::int32_t n) {
+  std::error_code ignored;
+  if (!folder_.empty()) std::filesystem::remove(FileName(n), ignored);
+  std::lock_guard lock(memoryMutex_);
+  inMemory_.erase(n);
+}
+
 void ThumbnailStore::DeleteAll(std::int32_t below) {
   std::error_code ignored;
   if (!folder_.empty())

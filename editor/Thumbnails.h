@@ -105,6 +105,8 @@ class ThumbnailStore {
   // True when thumbnail n is kept in memory because its file could not be written.
   bool InMemory(std::int32_t n) const;
 
+  // Deletes thumbnail n: its file and the copy kept in memory. Never throws.
+  void Delete(std::int32_t n);
   // Deletes thumbnails 1 .. below-1: their files (those that exist) and the
   // copies kept in memory. Called when the main window closes.
   void DeleteAll(std::int32_t below);

@@ -31,8 +31,8 @@ class EditorThumbnails {
 
   // MakeThumbnail(path, n): see ThumbnailStore::Make.
   bool Make(const std::string& path, std::int32_t n);
-  // Tells of thumbnails up to number highest made through Store().MakeMany,
-  // so that the destructor deletes them too.
+  // Tells of thumbnails up to number highest made through Store() (a batch
+  // or the background queue), so that the destructor deletes them too.
   void NoteMade(std::int32_t highest);
 
   // Thumbnail n as a 24-bit DIB section for a picture control to stretch;

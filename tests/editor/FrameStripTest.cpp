@@ -40,21 +40,36 @@ class FakeView : public StripView {
   std::vector<std::vector<std::string>> notRead;  // one entry a call
 };
 
-// Pictures whose path holds "bad" cannot be read; "stop" is where the user
-// stops the work (that picture and those after it are not made).
+// Pictures whose path holds "bad" cannot be read. Jobs wait until Finish
+// (or Deliver) hands their results to the strip, as the window's messages do.
 class FakeThumbnails : public ThumbnailMaker {
  public:
-  std::vector<bool> MakeThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) override {
-    std::vector<bool> results;
+  void QueueThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) override {
     for (const std::string& path : paths) {
-      if (path == "stop") break;
-      made.emplace_back(path, firstNumber++);
-      results.push_back(path.find("bad") == std::string::npos);
-      if (during) std::exchange(during, nullptr)();
+      made.emplace_back(path, firstNumber);
+      waiting.push_back(firstNumber++);
     }
-    return results;
   }
-  std::vector<std::pair<std::string, std::int32_t>> made;
+  void PrioritizeThumbnails(const std::vector<std::int32_t>& numbers) override { prioritized.push_back(numbers); }
+  void CancelThumbnail(std::int32_t number) override {
+    cancelled.push_back(number);
+    std::erase(waiting, number);
+  }
+  // The result of job `number` reaches the strip.
+  void Deliver(FrameStrip& strip, std::int32_t number) {
+    std::erase(waiting, number);
+    for (const auto& [path, n] : made)
+      if (n == number) strip.ThumbnailMade(number, path.find("bad") == std::string::npos);
+  }
+  // Every waiting job's result, in queue order; `during` runs first.
+  void Finish(FrameStrip& strip) {
+    if (during) std::exchange(during, nullptr)();
+    while (!waiting.empty()) Deliver(strip, waiting.front());
+  }
+  std::vector<std::pair<std::string, std::int32_t>> made;  // every job queued
+  std::vector<std::int32_t> waiting;
+  std::vector<std::vector<std::int32_t>> prioritized;
+  std::vector<std::int32_t> cancelled;
   // Run once while the pictures are made (messages handled meanwhile).
   std::function<void()> during;
 };
@@ -313,9 +328,9 @@ TEST(FrameStripTest, FrameCommands) {
        [](FrameStrip& s) { s.AddPictureFrames({"a", "b"}); }, "1,2,a,b,3,4", true, "a"},
       {"add with the trailing entry current", 2, 3, [](FrameStrip& s) { s.AddPictureFrames({"a"}); },
        "1,2,a", true, "a"},
-      {"stopped after the first picture", 2, 1,
-       [](FrameStrip& s) { s.AddPictureFrames({"a", "stop", "b"}); },
-       "a,1,2", true, "a"},
+      {"every picture at once, whatever its thumbnail", 2, 1,
+       [](FrameStrip& s) { s.AddPictureFrames({"a", "bad", "b"}); },
+       "a,bad,b,1,2", true, "a"},
       {"add empty", 2, 2, [](FrameStrip& s) { s.AddEmptyFrame(); }, "1,E,2", true, "E"},
       {"remove current", 3, 2, [](FrameStrip& s) { s.RemoveCurrentFrame(); }, "1,3", true, "3"},
       {"remove on the trailing entry", 2, 3, [](FrameStrip& s) { s.RemoveCurrentFrame(); }, "1,2", false, "T"},
@@ -349,6 +364,7 @@ TEST(FrameStripTest, AddedPicturesAreNumberedInOrderAndKeepFailedThumbnails) {
   Editor e(0);
   e.strip.TakeThumbNumber();  // the next number is 2
   e.strip.AddPictureFrames({"a", "bad", "c"});
+  e.thumbs.Finish(e.strip);
   ASSERT_EQ(e.thumbs.made.size(), 3u);
   for (int i = 1; i <= 3; ++i) {
     EXPECT_EQ(e.list[i].ThumbnailNumber, i + 1);
@@ -360,9 +376,113 @@ TEST(FrameStripTest, AddedPicturesAreNumberedInOrderAndKeepFailedThumbnails) {
   EXPECT_EQ(e.strip.NextThumbNumber(), 5);
   // The pictures that could not be read are named together, once.
   EXPECT_EQ(e.view.notRead, (std::vector<std::vector<std::string>>{{"bad"}}));
-  e.strip.AddPictureFrames({"d", "bad2", "stop", "bad3"});
-  EXPECT_EQ(e.view.notRead.back(), std::vector<std::string>{"bad2"});
+  e.strip.AddPictureFrames({"d", "bad2", "x", "bad3"});
+  e.thumbs.Finish(e.strip);
+  EXPECT_EQ(e.view.notRead.back(), (std::vector<std::string>{"bad2", "bad3"}));
   e.strip.AddPictureFrames({"e"});
+  e.thumbs.Finish(e.strip);
+  EXPECT_EQ(e.view.notRead.size(), 2u);
+}
+
+// A large add: the strip shows every slot's number, name and labels at
+// once, blank pictures until the thumbnails come; the slots in view go to
+// the front of the queue, and again after a scroll.
+TEST(FrameStripTest, AddShowsTheStripAtOnceAndTheSlotsInViewFirst) {
+  Editor e(0);
+  std::vector<std::string> paths;
+  for (int i = 1; i <= 40; ++i) paths.push_back("p" + std::to_string(i) + (i == 3 ? "bad" : ""));
+  e.strip.AddPictureFrames(paths);
+  ASSERT_EQ(e.thumbs.waiting.size(), 40u);
+  for (int slot = 1; slot <= 8; ++slot) {
+    SCOPED_TRACE(slot);
+    EXPECT_EQ(e.view.numbers[slot], std::to_string(slot));
+    EXPECT_EQ(e.view.pictures[slot].fileName, paths[slot - 1]);
+    EXPECT_EQ(e.view.pictures[slot].source, SlotPictureSource::Pending);
+    EXPECT_EQ(e.view.pictures[slot].thumbnailNumber, slot);
+  }
+  ASSERT_FALSE(e.thumbs.prioritized.empty());
+  EXPECT_EQ(e.thumbs.prioritized.back(), (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(e.strip.PendingThumbnails(), 40u);
+
+  // Results as they come: the slot showing the number is refilled.
+  e.thumbs.Deliver(e.strip, 2);
+  e.thumbs.Deliver(e.strip, 3);
+  EXPECT_EQ(e.view.pictures[2].source, SlotPictureSource::Thumbnail);
+  EXPECT_EQ(e.view.pictures[3].source, SlotPictureSource::File);
+  EXPECT_EQ(e.view.pictures[1].source, SlotPictureSource::Pending);
+  EXPECT_TRUE(e.view.notRead.empty()) << "named once the batch is done";
+
+  e.strip.ScrollBarChange(1, 21);
+  EXPECT_EQ(e.view.numbers[1], "21");
+  EXPECT_EQ(e.thumbs.prioritized.back(), (std::vector<std::int32_t>{21, 22, 23, 24, 25, 26, 27, 28}));
+  e.strip.ScrollBarChange(1, 1);  // made ones are not asked for again
+  EXPECT_EQ(e.thumbs.prioritized.back(), (std::vector<std::int32_t>{1, 4, 5, 6, 7, 8}));
+
+  e.thumbs.Finish(e.strip);
+  EXPECT_EQ(e.strip.PendingThumbnails(), 0u);
+  EXPECT_EQ(e.view.notRead, (std::vector<std::vector<std::string>>{{"p3bad"}}));
+  for (int i = 1; i <= 40; ++i) EXPECT_EQ(e.list[i].HasThumbnail, i == 3 ? 0 : 1) << i;
+}
+
+// The thumbnail flag the frame-set file keeps, whatever happened to the
+// frame while its thumbnail was being made.
+TEST(FrameStripTest, ThumbnailFlagEndsAsMadeOrNotRead) {
+  struct Case {
+    const char* name;
+    const char* path;
+    void (*meanwhile)(Editor&);  // with the new frame current, before the results
+    std::int8_t flag;            // of the frame afterwards
+    SlotPictureSource shown;     // slot 1
+    bool named;                  // in the not-read message
+  };
+  const Case cases[] = {
+      {"made", "a", [](Editor&) {}, 1, SlotPictureSource::Thumbnail, false},
+      {"cannot be read", "bad", [](Editor&) {}, 0, SlotPictureSource::File, true},
+      {"dragged elsewhere first", "a", [](Editor& e) { e.strip.ImageDragDrop(3, 1); }, 1,
+       SlotPictureSource::None, false},
+      {"result for an unknown number", "a", [](Editor& e) { e.strip.ThumbnailMade(99, false); }, 1,
+       SlotPictureSource::Thumbnail, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Editor e(2);
+    e.strip.AddPictureFrames({c.path});
+    c.meanwhile(e);
+    e.thumbs.Finish(e.strip);
+    std::int32_t index = 0;
+    for (std::int32_t i = 1; i + 1 < static_cast<std::int32_t>(e.list.Count()); ++i)
+      if (e.list[i].Path() == c.path) index = i;
+    ASSERT_NE(index, 0);
+    EXPECT_EQ(e.list[index].HasThumbnail, c.flag);
+    EXPECT_EQ(e.view.pictures[1].source, c.shown);
+    EXPECT_EQ(e.view.notRead.size(), c.named ? 1u : 0u);
+    EXPECT_FALSE(e.strip.ThumbnailPending(e.list[index].ThumbnailNumber));
+  }
+}
+
+// Removing a frame mid-batch drops its job; a picture not read that is gone
+// is not named, and the message waits for the rest of the batch.
+TEST(FrameStripTest, RemovingAFrameMidBatchCancelsItsThumbnail) {
+  Editor e(0);
+  e.strip.AddPictureFrames({"bad1", "a", "bad2"});
+  e.thumbs.Deliver(e.strip, 3);  // bad2 not read
+  e.strip.RemoveCurrentFrame();  // bad1, still waiting
+  EXPECT_EQ(e.thumbs.cancelled, (std::vector<std::int32_t>{1}));
+  EXPECT_EQ(Order(e.list), "a,bad2");
+  EXPECT_TRUE(e.view.notRead.empty());
+  e.thumbs.Finish(e.strip);
+  EXPECT_EQ(e.view.notRead, (std::vector<std::vector<std::string>>{{"bad2"}}));
+  // The last one pending removed: the message comes then.
+  e.strip.AddPictureFrames({"bad3", "b"});
+  e.thumbs.Deliver(e.strip, 4);
+  e.strip.SlotClicked(2);
+  e.strip.RemoveCurrentFrame();
+  EXPECT_EQ(e.thumbs.cancelled.back(), 5);
+  EXPECT_EQ(e.view.notRead.back(), std::vector<std::string>{"bad3"});
+  // Closing: results still in the window's queue are ignored.
+  e.strip.AddPictureFrames({"c"});
+  e.strip.Detach();
+  e.thumbs.Finish(e.strip);
   EXPECT_EQ(e.view.notRead.size(), 2u);
 }
 
@@ -372,7 +492,13 @@ TEST(FrameStripTest, LoadNumbersThumbnailsOfPictureFramesOnly) {
   FakeView view;
   FakeThumbnails thumbs;
   FrameStrip strip(view, thumbs);
+  list[3].SetPath("bad");
   strip.Load(list, true);
+  EXPECT_EQ(view.pictures[1].source, SlotPictureSource::Pending);
+  thumbs.Finish(strip);
+  EXPECT_TRUE(view.notRead.empty()) << "a loaded show's pictures are not named";
+  EXPECT_EQ(list[1].HasThumbnail, 1);
+  EXPECT_EQ(list[3].HasThumbnail, 0);
   ASSERT_EQ(thumbs.made.size(), 2u);
   EXPECT_EQ(list[1].ThumbnailNumber, 1);
   EXPECT_EQ(list[3].ThumbnailNumber, 2);
@@ -398,6 +524,7 @@ TEST(FrameStripTest, ThumbnailNumbersTakenWhilePicturesAreMadeStayApart) {
       strip.Load(list, false);
       strip.AddPictureFrames({"a", "b", "c"});
     }
+    thumbs.Finish(strip);
     ASSERT_EQ(thumbs.made.size(), 3u);
     ASSERT_NE(taken, 0);
     for (std::size_t k = 0; k < 3; ++k) {

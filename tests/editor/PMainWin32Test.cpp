@@ -20,6 +20,7 @@
 
 #include "app/Startup.h"
 #include "editor/PMainWin32.h"
+#include "fade/JpegGraphic.h"
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
 #include "platform/ApplicationWin32.h"
@@ -421,18 +422,84 @@ TEST_F(EditorTest, AddNamesThePicturesItCouldNotReadInOneMessage) {
   }
   std::wstring message;
   const DWORD ui = ::GetCurrentThreadId();
-  AddPictures(pictures.Path(), {L"a.png", L"b.webp", L"c.png"}, {[&] {
-                HWND box = FindDialog(L"下列圖片無法讀取", ui);
-                if (box == nullptr) return false;
-                message = TextOf(FindChildText(box, L"下列圖片無法讀取"));
-                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-                return true;
-              }});
+  AddPictures(pictures.Path(), {L"a.png", L"b.webp", L"c.png"});
+  // The frames are there at once; the message comes when the thumbnails
+  // have been tried.
+  EXPECT_EQ(FileNames(4), (std::vector<std::wstring>{L"a.png", L"b.webp", L"c.png", L""}));
+  {
+    Script answer({[&] {
+      HWND box = FindDialog(L"下列圖片無法讀取", ui);
+      if (box == nullptr) return false;
+      message = TextOf(FindChildText(box, L"下列圖片無法讀取"));
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return true;
+    }});
+    EXPECT_TRUE(PumpUntil([&] { return answer.Done(); }, kWaitMs)) << "no message named the pictures";
+  }
   EXPECT_EQ(FileNames(4), (std::vector<std::wstring>{L"a.png", L"b.webp", L"c.png", L""}));
   EXPECT_NE(message.find(L"b.webp"), std::wstring::npos) << NarrowToUtf8(message);
   EXPECT_NE(message.find(L"c.png"), std::wstring::npos) << NarrowToUtf8(message);
   EXPECT_EQ(message.find(L"a.png"), std::wstring::npos) << NarrowToUtf8(message);
   EXPECT_TRUE(CloseAnswering(IDYES));
+}
+
+// A large add: the strip shows the new frames' numbers and names as the
+// dialog closes, the thumbnails in view are made first in the background,
+// the strip scrolls meanwhile, and closing mid-batch leaves no thumbnail
+// and no folder behind.
+TEST_F(EditorTest, AddThenScrollThenCloseMidBatchLeavesNoThumbnail) {
+  TempDirectory pictures;
+  // Photos without embedded thumbnails, each decoded for its own.
+  MemoryImage24 photo(4000, 3000);
+  for (int y = 0; y < photo.Height(); ++y)
+    for (int x = 0; x < photo.Width(); ++x) {
+      std::uint8_t* p = photo.Row(y) + std::size_t(x) * 3;
+      p[0] = std::uint8_t(x * 7 + y);
+      p[1] = std::uint8_t(x ^ y);
+      p[2] = std::uint8_t(y * 3);
+    }
+  const std::vector<std::uint8_t> bytes = EncodeJpeg(photo, 92);
+  constexpr int kPictures = 150;
+  std::vector<std::wstring> names;
+  for (int i = 1; i <= kPictures; ++i) {
+    names.push_back(L"p" + std::to_wstring(100 + i) + L".jpg");
+    std::ofstream(std::filesystem::path(pictures.Path()) / names.back(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  const std::filesystem::path thumbs = editor_->ThumbnailFolder();
+  ASSERT_FALSE(thumbs.empty());
+  ASSERT_TRUE(std::filesystem::is_directory(thumbs));
+
+  AddPictures(pictures.Path(), names);
+  // As the command returns, before any thumbnail need be made.
+  ASSERT_EQ(editor_->Strip().List()->Count(), std::size_t(kPictures + 2));
+  for (int slot = 1; slot <= 8; ++slot) {
+    EXPECT_EQ(Slot(slot).number, std::to_wstring(slot));
+    EXPECT_EQ(Slot(slot).fileName, names[slot - 1]);
+  }
+  // The slots in view come first: the first slot's thumbnail arrives while
+  // others still wait (or all are done on a fast machine).
+  ASSERT_TRUE(PumpUntil([&] { return !editor_->Strip().ThumbnailPending(1); }, kWaitMs));
+  EXPECT_TRUE(std::filesystem::exists(thumbs / "Velm$1.bmp"));
+  EXPECT_EQ(editor_->Strip().List()->operator[](1).HasThumbnail, 1);
+
+  HWND bar = nullptr;
+  for (HWND child = ::GetWindow(main_, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+    if (ClassNameOf(child) == L"ScrollBar" && ::IsWindowVisible(child)) bar = child;
+  ASSERT_NE(bar, nullptr);
+  for (int i = 0; i < 60; ++i)
+    ::SendMessageW(main_, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), reinterpret_cast<LPARAM>(bar));
+  EXPECT_EQ(Slot(1).number, L"61");
+  EXPECT_EQ(Slot(1).fileName, names[60]);
+  EXPECT_TRUE(PumpUntil([&] { return !editor_->Strip().ThumbnailPending(61); }, kWaitMs));
+
+  std::printf("thumbnails still to make at close: %zu of %d\n", editor_->Strip().PendingThumbnails(), kPictures);
+  // Unsaved frames: the question comes; the window goes with every
+  // thumbnail and the run's folder, whatever was still being made.
+  EXPECT_TRUE(CloseAnswering(IDYES));
+  EXPECT_FALSE(::IsWindow(main_));
+  EXPECT_EQ(TheFrameList, nullptr);
+  EXPECT_FALSE(std::filesystem::exists(thumbs));
 }
 
 TEST_F(EditorTest, ClosingOrLoggingOffAsksWhenAnUnnamedShowHasUnsavedFrames) {

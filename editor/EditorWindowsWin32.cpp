@@ -6,6 +6,7 @@
 
 #include "app/Startup.h"
 #include "app/StartupWin32.h"
+#include "editor/ElevationWin32.h"
 #include "frames/FrameSet.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
@@ -154,7 +155,9 @@ void EditorWindows::Save() {
   setting.executablePath = ReadExecutablePath();
   WindowSaveUi ui(main_);
   ShellSaveFileSystem files(main_.MainHandle());
-  if (SaveShow(*TheFrameList, setting, ui, files) == SaveResult::Saved) main_.SetShowModified(false);
+  ShellElevation elevation(main_.MainHandle());
+  if (SaveShow(*TheFrameList, setting, ui, files, &elevation) == SaveResult::Saved)
+    main_.SetShowModified(false);
 }
 
 void EditorWindows::ClearOldSavers() {

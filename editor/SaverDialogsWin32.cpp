@@ -2,6 +2,7 @@
 
 #include "app/Startup.h"
 #include "controls/RFilterEditWin32.h"
+#include "editor/ElevationWin32.h"
 #include "editor/SaveShow.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
@@ -53,10 +54,11 @@ std::wstring SystemDirWide() {
   return dir;
 }
 
-// Deletes a file; a file that is not there counts as deleted.
-bool DeleteIfThere(const std::wstring& path) {
+// Deletes a file; a file that is not there counts as deleted. `error` gets
+// the reason of a failure.
+bool DeleteIfThere(const std::wstring& path, DWORD& error) {
   if (::DeleteFileW(path.c_str())) return true;
-  const DWORD error = ::GetLastError();
+  error = ::GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
@@ -160,23 +162,38 @@ void TFormClear::Run() {
 void TFormClear::BitBtn1Click() {
   auto& list = Get<ListBox>("ListBox1");
   const std::wstring dir = SystemDirWide();
+  std::vector<std::wstring> refused;  // no right to delete: one elevated step
   std::wstring kept;
   for (int i = list.Count() - 1; i >= 0; --i) {
     if (!list.Selected(i)) continue;
     const std::wstring name = list.Item(i);
     // The frame-set file goes only with its saver, so a saver that cannot
     // be deleted (running, say) stays whole and listed.
-    const bool gone = DeleteIfThere(dir + name + L".scr") && DeleteIfThere(dir + name + L".fms");
+    DWORD error = 0;
+    const bool gone = DeleteIfThere(dir + name + L".scr", error) && DeleteIfThere(dir + name + L".fms", error);
     if (gone) {
       list.Delete(i);
+    } else if (IsNoWriteRight(static_cast<int>(error)) && WidenAnsi(NarrowToAnsi(name)) == name) {
+      refused.insert(refused.begin(), name);
     } else {
       kept = name + (kept.empty() ? L"" : L"\r\n") + kept;
     }
   }
+  if (!refused.empty()) {
+    std::vector<std::string> names;
+    for (const std::wstring& name : refused) names.push_back(NarrowToAnsi(name));
+    ShellElevation elevation(Handle());
+    int exitCode = 0;
+    const ElevationOutcome outcome = elevation.Clear(names, exitCode);
+    if (outcome != ElevationOutcome::Done)
+      ShowMessage(Handle(), ElevationMessage(outcome, exitCode, false), MessageKind::Warning);
+    // The list shows what is really left.
+    FillList();
+  }
   if (!kept.empty()) {
     const std::wstring text =
-        L"下列螢幕保護的檔案無法刪除 (可能正在使用中，或沒有權限)：\r\n"
-        L"The files of these savers could not be deleted (in use, or no right to):\r\n\r\n" +
+        L"下列螢幕保護的檔案無法刪除 (可能正在使用中)：\r\n"
+        L"The files of these savers could not be deleted (in use):\r\n\r\n" +
         kept;
     ::MessageBoxW(Handle(), text.c_str(), L"Velmora 99", MB_OK | MB_ICONWARNING);
   }

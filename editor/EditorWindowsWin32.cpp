@@ -155,8 +155,12 @@ void EditorWindows::Save() {
   setting.executablePath = ReadExecutablePath();
   WindowSaveUi ui(main_);
   ShellSaveFileSystem files(main_.MainHandle());
+  // A saver elevates itself only from the system directory, never a copy
+  // sitting in a folder the user may write to.
+  const std::string exeDir = setting.executablePath.substr(0, setting.executablePath.find_last_of('\\') + 1);
   ShellElevation elevation(main_.MainHandle());
-  if (SaveShow(*TheFrameList, setting, ui, files, &elevation) == SaveResult::Saved)
+  SaveElevation* offered = IsEditorExe || IsSystemDirectory(exeDir, SystemDir) ? &elevation : nullptr;
+  if (SaveShow(*TheFrameList, setting, ui, files, offered) == SaveResult::Saved)
     main_.SetShowModified(false);
 }
 

@@ -1,6 +1,7 @@
 #include "editor/SaverDialogsWin32.h"
 
 #include "app/Startup.h"
+#include "app/StartupWin32.h"
 #include "controls/RFilterEditWin32.h"
 #include "editor/ElevationWin32.h"
 #include "editor/SaveShow.h"
@@ -163,6 +164,10 @@ void TFormClear::BitBtn1Click() {
   auto& list = Get<ListBox>("ListBox1");
   const std::wstring dir = SystemDirWide();
   std::vector<std::wstring> refused;  // no right to delete: one elevated step
+  // A saver elevates itself only from the system directory.
+  const std::string exe = ReadExecutablePath();
+  const bool elevate =
+      IsEditorExe || IsSystemDirectory(exe.substr(0, exe.find_last_of('\\') + 1), SystemDir);
   std::wstring kept;
   for (int i = list.Count() - 1; i >= 0; --i) {
     if (!list.Selected(i)) continue;
@@ -173,7 +178,7 @@ void TFormClear::BitBtn1Click() {
     const bool gone = DeleteIfThere(dir + name + L".scr", error) && DeleteIfThere(dir + name + L".fms", error);
     if (gone) {
       list.Delete(i);
-    } else if (IsNoWriteRight(static_cast<int>(error)) && WidenAnsi(NarrowToAnsi(name)) == name) {
+    } else if (elevate && IsNoWriteRight(static_cast<int>(error)) && WidenAnsi(NarrowToAnsi(name)) == name) {
       refused.insert(refused.begin(), name);
     } else {
       kept = name + (kept.empty() ? L"" : L"\r\n") + kept;
@@ -192,8 +197,8 @@ void TFormClear::BitBtn1Click() {
   }
   if (!kept.empty()) {
     const std::wstring text =
-        L"下列螢幕保護的檔案無法刪除 (可能正在使用中)：\r\n"
-        L"The files of these savers could not be deleted (in use):\r\n\r\n" +
+        L"下列螢幕保護的檔案無法刪除 (可能正在使用中，或沒有權限)：\r\n"
+        L"The files of these savers could not be deleted (in use, or no right to):\r\n\r\n" +
         kept;
     ::MessageBoxW(Handle(), text.c_str(), L"Velmora 99", MB_OK | MB_ICONWARNING);
   }

@@ -8,6 +8,7 @@
 
 #include "app/Startup.h"
 #include "editor/EditorWindowsWin32.h"
+#include "editor/ElevationWin32.h"
 #include "editor/PMainWin32.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/HandlesWin32.h"
@@ -88,7 +89,28 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The process's arguments after the program name, as given.
+std::vector<std::wstring> WideArguments() {
+  int count = 0;
+  std::unique_ptr<LPWSTR, LocalFreeDeleter> argv(::CommandLineToArgvW(::GetCommandLineW(), &count));
+  std::vector<std::wstring> arguments;
+  for (int i = 1; argv && i < count; ++i) arguments.emplace_back(argv.get()[i]);
+  return arguments;
+}
+
 int RunModes(HINSTANCE instance) {
+  // 0. The program's own elevated step (a save or clearing the editor could
+  // not do unelevated): before the screen-saver modes and the semaphore the
+  // editor holds, with no windows; its result is the exit code. Windows never
+  // passes these arguments.
+  {
+    const std::vector<std::wstring> arguments = WideArguments();
+    if (!arguments.empty()) {
+      const ElevatedStep step = ElevatedStepOf(arguments[0]);
+      if (step != ElevatedStep::None) return RunElevatedStep(step, arguments);
+    }
+  }
+
   // 1-2. Arguments and mode.
   const RawArguments raw = ReadProcessArguments();
   const CommandLine line = ParseCommandLine(raw.first, raw.second);

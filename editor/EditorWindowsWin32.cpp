@@ -6,6 +6,7 @@
 
 #include "app/Startup.h"
 #include "app/StartupWin32.h"
+#include "editor/ElevationWin32.h"
 #include "frames/FrameSet.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
@@ -154,7 +155,13 @@ void EditorWindows::Save() {
   setting.executablePath = ReadExecutablePath();
   WindowSaveUi ui(main_);
   ShellSaveFileSystem files(main_.MainHandle());
-  if (SaveShow(*TheFrameList, setting, ui, files) == SaveResult::Saved) main_.SetShowModified(false);
+  // A saver elevates itself only from the system directory, never a copy
+  // sitting in a folder the user may write to.
+  const std::string exeDir = setting.executablePath.substr(0, setting.executablePath.find_last_of('\\') + 1);
+  ShellElevation elevation(main_.MainHandle());
+  SaveElevation* offered = IsEditorExe || IsSystemDirectory(exeDir, SystemDir) ? &elevation : nullptr;
+  if (SaveShow(*TheFrameList, setting, ui, files, offered) == SaveResult::Saved)
+    main_.SetShowModified(false);
 }
 
 void EditorWindows::ClearOldSavers() {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cwctype>
 #include <exception>
+#include <utility>
 
 #include "frames/FrameSet.h"
 
@@ -32,15 +33,6 @@ bool IsReservedDeviceName(std::wstring_view name) {
   return upper.size() == 4 && (upper.starts_with(L"COM") || upper.starts_with(L"LPT")) &&
          ((upper[3] >= L'0' && upper[3] <= L'9') ||
           std::wstring_view(L"\u00B9\u00B2\u00B3").find(upper[3]) != std::wstring_view::npos);
-}
-
-// Whether an error code says the process may not write there.
-bool IsNoWriteRight(int code) {
-#ifdef _WIN32
-  return code == 5 /* ERROR_ACCESS_DENIED */ || code == 19 /* ERROR_WRITE_PROTECT */;
-#else
-  return code == EACCES || code == EPERM || code == EROFS;
-#endif
 }
 
 // The first frame (1 to count-2) that is empty: no path, no colour.
@@ -97,7 +89,116 @@ std::optional<EInOutError> PlaceAll(std::vector<Placement>& placements, SaveFile
   return std::nullopt;
 }
 
+// Why steps 5 to 7 of a save did not end with both files in place.
+struct StepFailure {
+  int code = 0;
+  std::string detail;
+  bool cancelled = false;  // the user stopped the shell's copy
+};
+
+// Steps 5-7 of a save: stage the frame-set file (and the executable) beside
+// the targets, then put them in place. Nothing when all went well.
+std::optional<StepFailure> StageAndPlace(const FrameList& list, const SaveSetting& setting,
+                                         const std::string& name, SaveFileSystem& files) {
+  const std::string fmsPath = SaverFilePath(setting.systemDir, name, ".fms");
+  const std::string scrPath = SaverFilePath(setting.systemDir, name, ".scr");
+  std::vector<Placement> placements;
+  placements.push_back({fmsPath + kStagedSuffix, fmsPath});
+
+  // 5. The frame-set file, staged whole.
+  try {
+    files.WriteFrameSet(placements[0].staged, list);
+  } catch (const EInOutError& error) {
+    files.Remove(placements[0].staged);
+    return StepFailure{error.Code(), error.what()};
+  }
+
+  // 6. The executable, staged by the shell's copy (the editor only: a
+  // saver's settings dialog already is its .scr file).
+  if (setting.isEditorExe) {
+    placements.push_back({scrPath + kStagedSuffix, scrPath});
+    int code = 0;
+    const CopyOutcome copied = files.CopyFile(setting.executablePath, placements[1].staged, code);
+    if (copied != CopyOutcome::Copied) {
+      for (const Placement& p : placements) files.Remove(p.staged);
+      if (copied == CopyOutcome::Failed && IsNoWriteRight(code)) return StepFailure{code, {}};
+      return StepFailure{code, {}, true};
+    }
+  }
+
+  // 7. Both in place, or neither.
+  if (std::optional<EInOutError> failure = PlaceAll(placements, files))
+    return StepFailure{failure->Code(), failure->what()};
+  return std::nullopt;
+}
+
+// Removes the staging folder however the elevated save ends.
+class StagingFolder {
+ public:
+  StagingFolder(SaveElevation& elevation, std::string path)
+      : elevation_(elevation), path_(std::move(path)) {}
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+  ~StagingFolder() {
+    if (!path_.empty()) elevation_.RemoveStagingFolder(path_);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  SaveElevation& elevation_;
+  std::string path_;
+};
+
+// The save after a refusal for lack of rights: both files staged in a
+// folder of the program's own, then placed by one elevated step.
+SaveResult SaveElevated(const FrameList& list, const SaveSetting& setting, const std::string& name,
+                        int refusedCode, SaveUserInterface& ui, SaveFileSystem& files,
+                        SaveElevation& elevation) {
+  const StagingFolder staging(elevation, elevation.MakeStagingFolder());
+  if (staging.Path().empty()) {
+    ui.ShowError(SaveErrorMessage(refusedCode, setting.isEditorExe, true),
+                 "The staging folder could not be made.");
+    return SaveResult::Failed;
+  }
+  try {
+    files.WriteFrameSet(SaverFilePath(staging.Path(), name, ".fms"), list);
+  } catch (const EInOutError& error) {
+    ui.ShowError(SaveErrorMessage(error.Code(), setting.isEditorExe, true), error.what());
+    return SaveResult::Failed;
+  }
+  if (setting.isEditorExe) {
+    int code = 0;
+    const CopyOutcome copied =
+        files.CopyFile(setting.executablePath, SaverFilePath(staging.Path(), name, ".scr"), code);
+    if (copied == CopyOutcome::Cancelled) {
+      ui.ShowCancelled();
+      return SaveResult::CopyCancelled;
+    }
+    if (copied == CopyOutcome::Failed) {
+      ui.ShowError(SaveErrorMessage(code, true, true), {});
+      return SaveResult::Failed;
+    }
+  }
+  int exitCode = 0;
+  const ElevationOutcome outcome =
+      elevation.Place(staging.Path(), name, setting.isEditorExe, exitCode);
+  if (outcome != ElevationOutcome::Done) {
+    ui.ShowError(ElevationMessage(outcome, exitCode, true), {});
+    return SaveResult::Failed;
+  }
+  ui.ShowDone(name);
+  return SaveResult::Saved;
+}
+
 }  // namespace
+
+bool IsNoWriteRight(int code) {
+#ifdef _WIN32
+  return code == 5 /* ERROR_ACCESS_DENIED */ || code == 19 /* ERROR_WRITE_PROTECT */;
+#else
+  return code == EACCES || code == EPERM || code == EROFS;
+#endif
+}
 
 SaverNameProblem CheckSaverName(std::wstring_view name) {
   if (name.empty()) return SaverNameProblem::Empty;
@@ -175,12 +276,14 @@ std::wstring SaveDoneMessage(std::wstring_view name) {
   return text;
 }
 
-std::string SaveErrorMessage(int errorCode, bool isEditorExe) {
+std::string SaveErrorMessage(int errorCode, bool isEditorExe, bool elevationOffered) {
   if (IsNoWriteRight(errorCode)) {
     std::string text =
         "沒有寫入系統目錄的權限，這次沒有存檔，原有的檔案都沒有變更。\r\n"
         "No right to write to the system directory: nothing was saved and the files already "
-        "there are unchanged.\r\n\r\n";
+        "there are unchanged.";
+    if (elevationOffered) return text;
+    text += "\r\n\r\n";
     if (isEditorExe) {
       text +=
           "請以系統管理員身分執行編輯器後再存檔。\r\n"
@@ -199,7 +302,7 @@ std::string SaveErrorMessage(int errorCode, bool isEditorExe) {
 }
 
 SaveResult SaveShow(FrameList& list, const SaveSetting& setting, SaveUserInterface& ui,
-                    SaveFileSystem& files) {
+                    SaveFileSystem& files, SaveElevation* elevation) {
   // Save is offered for two frames or more; a command that arrives anyway
   // (a posted one) does nothing.
   if (list.FrameCount() < 2) return SaveResult::NoName;
@@ -240,46 +343,119 @@ SaveResult SaveShow(FrameList& list, const SaveSetting& setting, SaveUserInterfa
   header.SetPath(name);
   ui.SetCaption(name);
 
-  const std::string fmsPath = SaverFilePath(setting.systemDir, name, ".fms");
-  const std::string scrPath = SaverFilePath(setting.systemDir, name, ".scr");
-  std::vector<Placement> placements;
-  placements.push_back({fmsPath + kStagedSuffix, fmsPath});
-
-  // 5. The frame-set file, staged whole.
-  try {
-    files.WriteFrameSet(placements[0].staged, list);
-  } catch (const EInOutError& error) {
-    files.Remove(placements[0].staged);
-    ui.ShowError(SaveErrorMessage(error.Code(), setting.isEditorExe), error.what());
-    return SaveResult::Failed;
-  }
-
-  // 6. The executable, staged by the shell's copy (the editor only: a
-  // saver's settings dialog already is its .scr file).
-  if (setting.isEditorExe) {
-    placements.push_back({scrPath + kStagedSuffix, scrPath});
-    int code = 0;
-    const CopyOutcome copied = files.CopyFile(setting.executablePath, placements[1].staged, code);
-    if (copied != CopyOutcome::Copied) {
-      for (const Placement& p : placements) files.Remove(p.staged);
-      if (copied == CopyOutcome::Failed && IsNoWriteRight(code)) {
-        ui.ShowError(SaveErrorMessage(code, true), {});
-        return SaveResult::Failed;
-      }
+  // 5-7. Staged beside the targets, then put in place.
+  if (const std::optional<StepFailure> failure = StageAndPlace(list, setting, name, files)) {
+    if (failure->cancelled) {
       ui.ShowCancelled();
       return SaveResult::CopyCancelled;
     }
-  }
-
-  // 7. Both in place, or neither.
-  if (std::optional<EInOutError> failure = PlaceAll(placements, files)) {
-    ui.ShowError(SaveErrorMessage(failure->Code(), setting.isEditorExe), failure->what());
+    // Refused for lack of rights: one elevated step places what the editor
+    // stages in a folder of its own.
+    if (elevation != nullptr && IsNoWriteRight(failure->code))
+      return SaveElevated(list, setting, name, failure->code, ui, files, *elevation);
+    ui.ShowError(SaveErrorMessage(failure->code, setting.isEditorExe), failure->detail);
     return SaveResult::Failed;
   }
 
   // 8. Done.
   ui.ShowDone(name);
   return SaveResult::Saved;
+}
+
+std::string ElevationMessage(ElevationOutcome outcome, int exitCode, bool saving) {
+  const std::string nothing =
+      saving ? "這次沒有存檔，系統目錄中原有的檔案都沒有變更。\r\n"
+               "Nothing was saved; the files already in the system directory are unchanged."
+             : "留在清單中的螢幕保護沒有刪除。\r\n"
+               "The savers left in the list were not deleted.";
+  const std::string again = saving ? "可以再按一次存檔。\r\nYou can save again."
+                                   : "可以再按一次清除。\r\nYou can clear them again.";
+  switch (outcome) {
+    case ElevationOutcome::Done:
+      return {};
+    case ElevationOutcome::Declined:
+      return "寫入系統目錄需要系統管理員權限，但沒有取得允許。\r\n"
+             "Writing to the system directory needs administrator rights, which were not "
+             "granted.\r\n\r\n" +
+             nothing + "\r\n\r\n" + again;
+    case ElevationOutcome::CouldNotStart:
+      return "無法以系統管理員權限執行這個步驟。\r\n"
+             "The step could not be run with administrator rights.\r\n\r\n" +
+             nothing + "\r\n\r\n" + again;
+    case ElevationOutcome::Failed:
+      return "以系統管理員權限執行的步驟失敗 (代碼 " + std::to_string(exitCode) +
+             ")。\r\nThe step run with administrator rights failed (code " +
+             std::to_string(exitCode) + ").\r\n\r\n" + nothing + "\r\n\r\n" + again;
+  }
+  return {};
+}
+
+ElevatedStep ElevatedStepOf(std::wstring_view firstArgument) {
+  if (firstArgument == kPlaceArgument) return ElevatedStep::Place;
+  if (firstArgument == kPlaceFrameSetArgument) return ElevatedStep::PlaceFrameSet;
+  if (firstArgument == kClearArgument) return ElevatedStep::Clear;
+  return ElevatedStep::None;
+}
+
+bool IsStagingFolderPath(std::wstring_view path) {
+  // "X:\" and at least one part.
+  if (path.size() < 4 || path[1] != L':' || path[2] != L'\\') return false;
+  const wchar_t drive = UpperAscii(path[0]);
+  if (drive < L'A' || drive > L'Z') return false;
+  if (path.find(L'/') != std::wstring_view::npos) return false;
+  std::wstring_view rest = path.substr(3);
+  std::wstring_view last;
+  for (;;) {
+    const std::size_t slash = rest.find(L'\\');
+    const std::wstring_view part = rest.substr(0, slash);
+    if (part.empty() || part == L"." || part == L"..") return false;
+    // A part Windows would read otherwise (trailing dot or space, a stream).
+    if (part.back() == L'.' || part.back() == L' ' || part.find(L':') != std::wstring_view::npos)
+      return false;
+    for (wchar_t c : part)
+      if (c < 32 || std::wstring_view(L"*?\"<>|").find(c) != std::wstring_view::npos) return false;
+    last = part;
+    if (slash == std::wstring_view::npos) break;
+    rest = rest.substr(slash + 1);
+  }
+  const std::wstring_view prefix = kStagingPrefix;
+  return last.size() > prefix.size() && last.starts_with(prefix);
+}
+
+bool IsElevatedName(std::wstring_view name, std::string_view ansi, bool roundTrips) {
+  return roundTrips && CheckSaverName(name, ansi) == SaverNameProblem::Valid;
+}
+
+ElevatedExit PlaceFromStaging(const std::string& systemDir, const std::string& staging,
+                              const std::string& name, bool withExecutable, SaveFileSystem& files) {
+  std::vector<const char*> extensions = {".fms"};
+  if (withExecutable) extensions.push_back(".scr");
+  for (const char* extension : extensions)
+    if (!files.Exists(SaverFilePath(staging, name, extension))) return ElevatedExit::BadSource;
+  std::vector<Placement> placements;
+  for (const char* extension : extensions) {
+    const std::string target = SaverFilePath(systemDir, name, extension);
+    placements.push_back({target + kStagedSuffix, target});
+    int code = 0;
+    if (files.CopyFile(SaverFilePath(staging, name, extension), placements.back().staged, code) !=
+        CopyOutcome::Copied) {
+      for (const Placement& p : placements) files.Remove(p.staged);
+      return ElevatedExit::PlacingFailed;
+    }
+  }
+  return PlaceAll(placements, files) ? ElevatedExit::PlacingFailed : ElevatedExit::Done;
+}
+
+ElevatedExit ClearSavers(const std::string& systemDir, const std::vector<std::string>& names,
+                         SaveFileSystem& files) {
+  bool all = true;
+  for (const std::string& name : names) {
+    // The frame-set file goes only with its saver, as in the clear dialog.
+    if (!files.Remove(SaverFilePath(systemDir, name, ".scr")) ||
+        !files.Remove(SaverFilePath(systemDir, name, ".fms")))
+      all = false;
+  }
+  return all ? ElevatedExit::Done : ElevatedExit::ClearingFailed;
 }
 
 std::vector<std::wstring> SaverNamesIn(const std::vector<DirectoryEntry>& entries) {

@@ -86,6 +86,77 @@ class SaveUserInterface {
   virtual void ShowDone(const std::string& name) = 0;
 };
 
+// Asking Windows to run one system-directory step of the program elevated:
+// the program's own executable in its elevated mode, waited for.
+enum class ElevationOutcome {
+  Done,           // the elevated step ran and succeeded
+  Declined,       // the user refused the prompt
+  CouldNotStart,  // the elevated process could not be started
+  Failed,         // it ran and ended with a failure (its exit code is given)
+};
+
+class SaveElevation {
+ public:
+  virtual ~SaveElevation() = default;
+  // A fresh, empty staging folder of the program's own (8-bit path); empty
+  // when none could be made.
+  virtual std::string MakeStagingFolder() = 0;
+  // Removes the staging folder and whatever is in it.
+  virtual void RemoveStagingFolder(const std::string& folder) = 0;
+  // Places <staging>\<name>.fms (and .scr with `withExecutable`) in the
+  // system directory; `exitCode` gets the elevated process's exit code.
+  virtual ElevationOutcome Place(const std::string& staging, const std::string& name,
+                                 bool withExecutable, int& exitCode) = 0;
+  // Deletes the savers of these names from the system directory.
+  virtual ElevationOutcome Clear(const std::vector<std::string>& names, int& exitCode) = 0;
+};
+
+// The exit codes of the elevated mode. The mode changes nothing unless the
+// arguments, the name and the staging folder all pass.
+enum class ElevatedExit : int {
+  Done = 0,
+  BadArguments = 2,   // missing, extra or unknown arguments
+  BadName = 3,        // a name the save would refuse
+  BadStaging = 4,     // not a staging folder of the program's own
+  BadSource = 5,      // a staged file missing, not a regular file, or a link
+  PlacingFailed = 6,  // the files could not be put in place (rolled back)
+  ClearingFailed = 7, // a saver's files could not all be deleted
+  NoSystemDir = 8,
+};
+
+// The step a process's first argument asks for; None for every other first
+// argument, Windows' own screen-saver arguments among them. Matched exactly.
+enum class ElevatedStep { None, Place, PlaceFrameSet, Clear };
+inline constexpr wchar_t kPlaceArgument[] = L"--velmora-elevated-place";
+inline constexpr wchar_t kPlaceFrameSetArgument[] = L"--velmora-elevated-place-fms";
+inline constexpr wchar_t kClearArgument[] = L"--velmora-elevated-clear";
+ElevatedStep ElevatedStepOf(std::wstring_view firstArgument);
+
+// The first part of a staging folder's own name.
+inline constexpr wchar_t kStagingPrefix[] = L"Velmora-stage-";
+// True when `path` reads as a staging folder: a full path on a drive
+// ("X:\..."), no empty, "." or ".." parts, no "/", no trailing backslash, no
+// "\\?\" or network form, and its last part starting with kStagingPrefix
+// followed by something.
+bool IsStagingFolderPath(std::wstring_view path);
+
+// Checks a name given to the elevated mode: `ansi` is its form in the system
+// code page, which must convert back to `name` exactly (`roundTrips`).
+bool IsElevatedName(std::wstring_view name, std::string_view ansi, bool roundTrips);
+
+// The elevated placing: copies <staging>\<name>.fms (and .scr) beside their
+// targets in `systemDir` under the staged name, then puts them in place as a
+// save does (backup, rename, roll-back). Arguments already checked.
+ElevatedExit PlaceFromStaging(const std::string& systemDir, const std::string& staging,
+                              const std::string& name, bool withExecutable, SaveFileSystem& files);
+// The elevated clearing: deletes <name>.scr, then <name>.fms, for each name.
+ElevatedExit ClearSavers(const std::string& systemDir, const std::vector<std::string>& names,
+                         SaveFileSystem& files);
+
+// The message for an elevated step that did not succeed (UTF-8); `saving`
+// tells a save from a clearing.
+std::string ElevationMessage(ElevationOutcome outcome, int exitCode, bool saving);
+
 // Where the save runs.
 struct SaveSetting {
   bool isEditorExe = true;     // the editor's own executable: ask for a name, copy it
@@ -108,16 +179,23 @@ enum class SaveResult {
 std::string SaverFilePath(const std::string& systemDir, const std::string& name,
                           const char* extension);
 
+// Whether an error code says the process may not write there (access
+// denied, write protected).
+bool IsNoWriteRight(int code);
+
 // The completion message, the show name appended.
 std::wstring SaveDoneMessage(std::wstring_view name);
 // The message for a failed save (UTF-8): says when the reason is a missing
-// right to write to the system directory, and what to do then.
-std::string SaveErrorMessage(int errorCode, bool isEditorExe);
+// right to write to the system directory, and what to do then (nothing more
+// when the program offers elevation itself).
+std::string SaveErrorMessage(int errorCode, bool isEditorExe, bool elevationOffered = false);
 
 // Save1Click. On Saved the caller marks the show unchanged; on every other
-// result the show's changed mark is left as it was.
+// result the show's changed mark is left as it was. When a step is refused
+// for lack of rights and `elevation` is given, the files are staged in a
+// folder of the program's own and placed by one elevated step.
 SaveResult SaveShow(FrameList& list, const SaveSetting& setting, SaveUserInterface& ui,
-                    SaveFileSystem& files);
+                    SaveFileSystem& files, SaveElevation* elevation = nullptr);
 
 // The clear dialog: the saver names among the entries of the system
 // directory (long names ending in ".fms", any letter case, no directories),

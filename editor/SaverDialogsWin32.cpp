@@ -1,7 +1,9 @@
 #include "editor/SaverDialogsWin32.h"
 
 #include "app/Startup.h"
+#include "app/StartupWin32.h"
 #include "controls/RFilterEditWin32.h"
+#include "editor/ElevationWin32.h"
 #include "editor/SaveShow.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
@@ -53,10 +55,11 @@ std::wstring SystemDirWide() {
   return dir;
 }
 
-// Deletes a file; a file that is not there counts as deleted.
-bool DeleteIfThere(const std::wstring& path) {
+// Deletes a file; a file that is not there counts as deleted. `error` gets
+// the reason of a failure.
+bool DeleteIfThere(const std::wstring& path, DWORD& error) {
   if (::DeleteFileW(path.c_str())) return true;
-  const DWORD error = ::GetLastError();
+  error = ::GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
@@ -160,18 +163,37 @@ void TFormClear::Run() {
 void TFormClear::BitBtn1Click() {
   auto& list = Get<ListBox>("ListBox1");
   const std::wstring dir = SystemDirWide();
+  std::vector<std::wstring> refused;  // no right to delete: one elevated step
+  // A saver elevates itself only from the system directory.
+  const std::string exe = ReadExecutablePath();
+  const bool elevate =
+      IsEditorExe || IsSystemDirectory(exe.substr(0, exe.find_last_of('\\') + 1), SystemDir);
   std::wstring kept;
   for (int i = list.Count() - 1; i >= 0; --i) {
     if (!list.Selected(i)) continue;
     const std::wstring name = list.Item(i);
     // The frame-set file goes only with its saver, so a saver that cannot
     // be deleted (running, say) stays whole and listed.
-    const bool gone = DeleteIfThere(dir + name + L".scr") && DeleteIfThere(dir + name + L".fms");
+    DWORD error = 0;
+    const bool gone = DeleteIfThere(dir + name + L".scr", error) && DeleteIfThere(dir + name + L".fms", error);
     if (gone) {
       list.Delete(i);
+    } else if (elevate && IsNoWriteRight(static_cast<int>(error)) && WidenAnsi(NarrowToAnsi(name)) == name) {
+      refused.insert(refused.begin(), name);
     } else {
       kept = name + (kept.empty() ? L"" : L"\r\n") + kept;
     }
+  }
+  if (!refused.empty()) {
+    std::vector<std::string> names;
+    for (const std::wstring& name : refused) names.push_back(NarrowToAnsi(name));
+    ShellElevation elevation(Handle());
+    int exitCode = 0;
+    const ElevationOutcome outcome = elevation.Clear(names, exitCode);
+    if (outcome != ElevationOutcome::Done)
+      ShowMessage(Handle(), ElevationMessage(outcome, exitCode, false), MessageKind::Warning);
+    // The list shows what is really left.
+    FillList();
   }
   if (!kept.empty()) {
     const std::wstring text =

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "editor/SaveShow.h"
+
 namespace velmora {
 namespace {
 
@@ -26,6 +28,27 @@ TEST(StartupTest, FirstArgumentChoosesTheMode) {
   for (const char* arg : {"/s", "/S", "S", "/X", "-", "/", "X", " /C", "//C", "-/P", "1"}) {
     EXPECT_EQ(ModeOf(arg), SaverMode::Run) << arg;
   }
+}
+
+// The program's own elevated arguments are looked at before the screen-saver
+// modes; Windows' arguments are none of them and choose their modes as before.
+TEST(StartupTest, WindowsArgumentsAreNeverTakenForTheElevatedMode) {
+  const struct {
+    const char* first;
+    const wchar_t* wide;
+    SaverMode mode;
+  } cases[] = {
+      {"/s", L"/s", SaverMode::Run},          {"/S", L"/S", SaverMode::Run},
+      {"/c", L"/c", SaverMode::Configure},    {"/c:1234", L"/c:1234", SaverMode::Configure},
+      {"/p", L"/p", SaverMode::Preview},      {"/a", L"/a", SaverMode::ChangePassword},
+      {"", L"", SaverMode::Configure},        {"-c", L"-c", SaverMode::Configure},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ElevatedStepOf(c.wide), ElevatedStep::None) << c.first;
+    EXPECT_EQ(ModeOf(c.first, "1234"), c.mode) << c.first;
+  }
+  EXPECT_EQ(ElevatedStepOf(L"--velmora-elevated-clear"), ElevatedStep::Clear);
+  EXPECT_EQ(ElevatedStepOf(L"/velmora-elevated-clear"), ElevatedStep::None);
 }
 
 TEST(StartupTest, ArgumentsAreKeptUpperCasedAsciiOnly) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -67,6 +68,7 @@ struct FakeUi : SaveUserInterface {
   bool clearEmpty = true;
   std::vector<std::string> said;
   std::string asked;
+  std::string lastMessage;
   FrameList* list = nullptr;
 
   std::optional<std::string> AskName(const std::string& current) override {
@@ -89,6 +91,7 @@ struct FakeUi : SaveUserInterface {
   void SetCaption(const std::string& n) override { said.push_back("caption " + n); }
   void ShowCancelled() override { said.push_back("Cancelled"); }
   void ShowError(const std::string& message, const std::string&) override {
+    lastMessage = message;
     said.push_back(message.find("權限") != std::string::npos ? "no right" : "error");
   }
   void ShowDone(const std::string& n) override { said.push_back("done " + n); }
@@ -317,6 +320,212 @@ TEST(SaveShowTest, AFailureAtAnyStepLeavesThePreviousFiles) {
   ui.list = &list;
   EXPECT_EQ(SaveShow(list, Editor(), ui, files), SaveResult::Saved);
   EXPECT_EQ(files.log.size(), 6u);
+}
+
+// The elevated step as the editor sees it: on Done it has run the elevated
+// mode's own placing on the same files.
+struct FakeElevation : SaveElevation {
+  FakeFiles& files;
+  ElevationOutcome outcome = ElevationOutcome::Done;
+  int exitCode = 0;
+  bool canStage = true;
+  std::vector<std::string> calls;
+  std::vector<std::string> staged;  // the staging folder's files when placing was asked
+  explicit FakeElevation(FakeFiles& f) : files(f) {}
+
+  std::string MakeStagingFolder() override {
+    calls.push_back("stage");
+    return canStage ? std::string("C:\\tmp\\Velmora-stage-1") : std::string();
+  }
+  void RemoveStagingFolder(const std::string& folder) override {
+    calls.push_back("unstage");
+    for (auto it = files.files.begin(); it != files.files.end();)
+      it = it->first.starts_with(folder) ? files.files.erase(it) : std::next(it);
+  }
+  ElevationOutcome Place(const std::string& staging, const std::string& name, bool withExe,
+                         int& code) override {
+    calls.push_back(withExe ? "place " + name : "place fms " + name);
+    for (const auto& [path, content] : files.files)
+      if (path.starts_with(staging)) staged.push_back(path.substr(staging.size() + 1));
+    code = exitCode;
+    if (outcome == ElevationOutcome::Done &&
+        PlaceFromStaging(kDir, staging, name, withExe, files) != ElevatedExit::Done)
+      return ElevationOutcome::Failed;
+    return outcome;
+  }
+  ElevationOutcome Clear(const std::vector<std::string>&, int&) override { return outcome; }
+};
+
+// A step refused for lack of rights goes to one elevated step; whatever its
+// outcome the staging folder goes, and on any failure the old files stay.
+TEST(SaveShowTest, ARefusedStepIsPlacedByOneElevatedStep) {
+  struct Case {
+    const char* what;
+    bool editor;
+    int failAt;  // the operation refused (see the next test's numbering)
+    int code;
+    ElevationOutcome outcome;
+    int exitCode;
+    bool canStage;
+    SaveResult result;
+    std::vector<std::string> calls;
+  };
+  const std::vector<std::string> placed = {"stage", "place Ocean", "unstage"};
+  const Case cases[] = {
+      {"write refused, elevated", true, 1, kAccessDenied, ElevationOutcome::Done, 0, true,
+       SaveResult::Saved, placed},
+      {"copy refused, elevated", true, 2, kAccessDenied, ElevationOutcome::Done, 0, true,
+       SaveResult::Saved, placed},
+      {"backup refused, elevated", true, 3, kAccessDenied, ElevationOutcome::Done, 0, true,
+       SaveResult::Saved, placed},
+      {"prompt declined", true, 1, kAccessDenied, ElevationOutcome::Declined, 0, true,
+       SaveResult::Failed, placed},
+      {"could not start", true, 1, kAccessDenied, ElevationOutcome::CouldNotStart, 0, true,
+       SaveResult::Failed, placed},
+      {"elevated step fails", true, 2, kAccessDenied, ElevationOutcome::Failed, 6, true,
+       SaveResult::Failed, placed},
+      {"no staging folder", true, 1, kAccessDenied, ElevationOutcome::Done, 0, false,
+       SaveResult::Failed, {"stage"}},
+      {"other failure: not elevated", true, 1, 28, ElevationOutcome::Done, 0, true,
+       SaveResult::Failed, {}},
+      {"settings dialog: only the frame-set file", false, 1, kAccessDenied,
+       ElevationOutcome::Done, 0, true, SaveResult::Saved, {"stage", "place fms Ocean", "unstage"}},
+      {"settings dialog declined", false, 1, kAccessDenied, ElevationOutcome::Declined, 0, true,
+       SaveResult::Failed, {"stage", "place fms Ocean", "unstage"}},
+  };
+  for (const Case& c : cases) {
+    FrameList list = Show(2);
+    FakeFiles files;
+    files.files = {{kExe, "exe"}, {kFms, "old fms"}, {kScr, "old scr"}};
+    files.failAt = c.failAt;
+    files.failCode = c.code;
+    FakeElevation elevation(files);
+    elevation.outcome = c.outcome;
+    elevation.exitCode = c.exitCode;
+    elevation.canStage = c.canStage;
+    FakeUi ui;
+    ui.name = "Ocean";
+    ui.list = &list;
+    const SaveSetting setting = c.editor ? Editor() : SaveSetting{false, kDir, "Ocean", kExe};
+    EXPECT_EQ(SaveShow(list, setting, ui, files, &elevation), c.result) << c.what;
+    EXPECT_EQ(elevation.calls, c.calls) << c.what;
+    if (c.calls.size() > 1) {
+      const std::vector<std::string> staged =
+          c.editor ? std::vector<std::string>{"Ocean.fms", "Ocean.scr"}
+                   : std::vector<std::string>{"Ocean.fms"};
+      EXPECT_EQ(elevation.staged, staged) << c.what;
+    }
+    if (c.result == SaveResult::Saved) {
+      EXPECT_EQ(ui.said.back(), "done Ocean") << c.what;
+      EXPECT_EQ(files.files[kFms], "fms:3:Ocean") << c.what;
+      EXPECT_EQ(files.files[kScr], c.editor ? "exe" : "old scr") << c.what;
+      EXPECT_EQ(files.files.size(), 3u) << c.what << ": nothing staged left";
+      continue;
+    }
+    const std::map<std::string, std::string> before = {
+        {kExe, "exe"}, {kFms, "old fms"}, {kScr, "old scr"}};
+    EXPECT_EQ(files.files, before) << c.what;
+    if (c.calls.size() > 1) {
+      EXPECT_EQ(ui.lastMessage, ElevationMessage(c.outcome, c.exitCode, true)) << c.what;
+    }
+    // Offered elevation, the message no longer sends the user to run the
+    // editor as administrator.
+    EXPECT_EQ(ui.lastMessage.find("as administrator"), std::string::npos) << c.what;
+  }
+}
+
+TEST(SaveShowTest, TheElevatedModeTakesOnlyItsOwnArgumentsNamesAndFolders) {
+  struct StepCase {
+    const wchar_t* arg;
+    ElevatedStep step;
+  };
+  const StepCase steps[] = {
+      {L"--velmora-elevated-place", ElevatedStep::Place},
+      {L"--velmora-elevated-place-fms", ElevatedStep::PlaceFrameSet},
+      {L"--velmora-elevated-clear", ElevatedStep::Clear},
+      {L"--VELMORA-ELEVATED-PLACE", ElevatedStep::None},
+      {L"--velmora-elevated-place ", ElevatedStep::None},
+      {L"--velmora-elevated", ElevatedStep::None},
+      {L"/s", ElevatedStep::None},
+      {L"/c", ElevatedStep::None},
+      {L"/c:1234", ElevatedStep::None},
+      {L"/p", ElevatedStep::None},
+      {L"/a", ElevatedStep::None},
+      {L"", ElevatedStep::None},
+  };
+  for (const StepCase& c : steps) EXPECT_EQ(ElevatedStepOf(c.arg), c.step) << c.arg;
+
+  struct FolderCase {
+    const wchar_t* path;
+    bool ok;
+  };
+  const FolderCase folders[] = {
+      {L"C:\\Users\\amy\\AppData\\Local\\Temp\\Velmora-stage-12-34", true},
+      {L"c:\\Velmora-stage-1", true},
+      {L"C:\\Temp\\Velmora-stage-", false},  // the prefix alone
+      {L"C:\\Temp\\Other-1", false},
+      {L"C:\\Temp\\Velmora-stage-1\\", false},
+      {L"C:\\Temp\\..\\Velmora-stage-1", false},
+      {L"C:\\Temp\\.\\Velmora-stage-1", false},
+      {L"C:\\Temp\\\\Velmora-stage-1", false},
+      {L"C:/Temp/Velmora-stage-1", false},
+      {L"Temp\\Velmora-stage-1", false},
+      {L"C:Velmora-stage-1", false},
+      {L"\\\\server\\share\\Velmora-stage-1", false},
+      {L"\\\\?\\C:\\Velmora-stage-1", false},
+      {L"C:\\Temp\\Velmora-stage-1.", false},
+      {L"C:\\Temp\\Velmora-stage-1:s", false},
+      {L"C:\\Te*p\\Velmora-stage-1", false},
+      {L"", false},
+  };
+  for (const FolderCase& c : folders) EXPECT_EQ(IsStagingFolderPath(c.path), c.ok) << c.path;
+
+  EXPECT_TRUE(IsElevatedName(L"Ocean", "Ocean", true));
+  EXPECT_FALSE(IsElevatedName(L"Ocean", "Ocean", false));  // not in the code page
+  for (const wchar_t* bad : {L"", L"..\\x", L"a.b", L"CON", L"C:x", L"x "})
+    EXPECT_FALSE(IsElevatedName(bad, "x", true)) << bad;
+  EXPECT_FALSE(IsElevatedName(std::wstring(101, L'海'), std::string(202, '\xAE'), true));
+}
+
+TEST(SaveShowTest, TheElevatedModePlacesFromStagingAndClears) {
+  const std::string staging = "C:\\tmp\\Velmora-stage-1";
+  const std::string stagedFms = SaverFilePath(staging, "Ocean", ".fms");
+  const std::string stagedScr = SaverFilePath(staging, "Ocean", ".scr");
+  const std::string nearFms = std::string(kDir) + SEP "Ocean.fms.new";
+  struct Case {
+    const char* what;
+    bool withExe;
+    bool scrStaged;
+    int failAt;
+    ElevatedExit exit;
+    const char* fms;
+    const char* scr;
+  };
+  // Operations: 1 copy fms beside, 2 copy scr beside, 3 fms to backup, 4 fms
+  // in place, 5 scr to backup, 6 scr in place.
+  const Case cases[] = {
+      {"both", true, true, 0, ElevatedExit::Done, "new fms", "new scr"},
+      {"frame-set file only", false, false, 0, ElevatedExit::Done, "new fms", "old scr"},
+      {"executable missing", true, false, 0, ElevatedExit::BadSource, "old fms", "old scr"},
+      {"copy fails", true, true, 2, ElevatedExit::PlacingFailed, "old fms", "old scr"},
+      {"last rename fails", true, true, 6, ElevatedExit::PlacingFailed, "old fms", "old scr"},
+  };
+  for (const Case& c : cases) {
+    FakeFiles files;
+    files.files = {{kFms, "old fms"}, {kScr, "old scr"}, {stagedFms, "new fms"}};
+    if (c.scrStaged) files.files[stagedScr] = "new scr";
+    files.failAt = c.failAt;
+    EXPECT_EQ(PlaceFromStaging(kDir, staging, "Ocean", c.withExe, files), c.exit) << c.what;
+    EXPECT_EQ(files.files[kFms], c.fms) << c.what;
+    EXPECT_EQ(files.files[kScr], c.scr) << c.what;
+    EXPECT_EQ(files.files.count(nearFms), 0u) << c.what;
+    EXPECT_EQ(files.files.size(), c.scrStaged ? 4u : 3u) << c.what << ": staged files kept";
+  }
+
+  FakeFiles files;
+  files.files = {{kFms, "fms"}, {kScr, "scr"}, {std::string(kDir) + SEP "Lake.fms", "fms"}};
+  EXPECT_EQ(ClearSavers(kDir, {"Ocean", "Lake"}, files), ElevatedExit::Done);
+  EXPECT_TRUE(files.files.empty());
 }
 
 TEST(SaveShowTest, TheClearListHoldsOnlyFrameSetFilesByTheirLongName) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fade/FadeHost.h"
 #include "fade/Graphics.h"
 
 namespace velmora::bench {
@@ -36,5 +37,25 @@ inline void BM_Memcpy(benchmark::State& state) {
   }
   state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
 }
+
+// A surface that draws nothing (it only keeps the painted image alive for
+// the optimiser), for runs whose cost is the component's own work.
+class NullSurface final : public FadeSurface {
+ public:
+  void BoundsChanged(const Rect&) override {}
+  void Invalidate() override {}
+  void PaintImage(const Image24& image) override { benchmark::DoNotOptimize(image.Bits()); }
+  void StretchCopy(const Image24&, const Rect&) override {}
+  void Copy(const Image24&, int, int, int, int, int, int) override {}
+};
+
+// A host that counts the steps (one message pump per step) and never waits.
+class CountingHost final : public FadeHost {
+ public:
+  void ProcessMessages() override { ++steps; }
+  void Sleep(int) override {}
+  std::int64_t NowMicros() override { return 0; }
+  std::int64_t steps = 0;
+};
 
 }  // namespace velmora::bench

@@ -15,23 +15,6 @@
 namespace velmora::bench {
 namespace {
 
-class NullSurface final : public FadeSurface {
- public:
-  void BoundsChanged(const Rect&) override {}
-  void Invalidate() override {}
-  void PaintImage(const Image24& image) override { benchmark::DoNotOptimize(image.Bits()); }
-  void StretchCopy(const Image24&, const Rect&) override {}
-  void Copy(const Image24&, int, int, int, int, int, int) override {}
-};
-
-class CountingHost final : public FadeHost {
- public:
-  void ProcessMessages() override { ++steps; }
-  void Sleep(int) override {}
-  std::int64_t NowMicros() override { return 0; }
-  std::int64_t steps = 0;
-};
-
 template <class Surface>
 struct Monitor {
   Monitor(int width, int height, FadeHost& host) : fade(images, surface, host) {

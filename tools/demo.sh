@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Shows the program working, from a fresh Debian machine: installs the
-# packages, builds both targets, then runs VELMORA.EXE under Wine on your
+# packages, builds what the demo shows (VELMORA.EXE and the native tool that
+# draws the demonstration show; no test suites), then runs VELMORA.EXE under
+# Wine on your
 # $DISPLAY (or, when none answers, on an Xvfb of its own): installs the
 # demonstration show as a saver, opens its configuration (the editor on the
 # demo show) and saves build/demo/editor.png, then plays the show, with
@@ -12,7 +14,7 @@
 #   VELMORA_DEMO_SHOW_SECONDS=n  how long the demo show plays (default 20)
 #   VELMORA_WINE_DISPLAY     auto (default) | xvfb | :N (see cmake/wine-run.sh)
 #   VELMORA_JOBS=n           parallel build jobs
-#   VELMORA_BUILD_TAG=x      build in build/native-x and build/windows-x
+#   VELMORA_BUILD_TAG=x      build in build/bench-x and build/windows-x
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,7 +25,9 @@ seconds=${VELMORA_DEMO_SECONDS:-6}
 show_seconds=${VELMORA_DEMO_SHOW_SECONDS:-20}
 demo_dir=$root/build/demo
 tag=${VELMORA_BUILD_TAG:+-$VELMORA_BUILD_TAG}
-native_dir=$root/build/native$tag
+# The show's generator is a host tool: built optimised without sanitizers
+# (the `bench` preset's tree), which compiles in a fraction of the time.
+tools_dir=$root/build/bench$tag
 windows_dir=$root/build/windows$tag
 
 # The demo has a Wine prefix of its own, apart from the tests' one, so what
@@ -39,11 +43,13 @@ prepare() {
   bash tools/build-windows-deps.sh -j "$jobs"
 }
 
+# Only the two programs the demo runs: the test suites, fuzz targets and
+# benchmarks are left to tools/test.sh.
 build_all() {
-  cmake --preset native -B "$native_dir" --log-level=WARNING
-  cmake --build "$native_dir" -j "$jobs"
+  cmake --preset bench -B "$tools_dir" --log-level=WARNING
+  cmake --build "$tools_dir" -j "$jobs" --target velmora-demo-show
   cmake --preset windows -B "$windows_dir" --log-level=WARNING
-  cmake --build "$windows_dir" -j "$jobs"
+  cmake --build "$windows_dir" -j "$jobs" --target VELMORA
   velmora_exe=$windows_dir/app/VELMORA.EXE
   [ -f "$velmora_exe" ] || { echo "VELMORA.EXE was not built" >&2; exit 1; }
 }
@@ -107,11 +113,11 @@ demo_editor() {
 # saver in the demo's Wine prefix, opens its configuration (`Demo.scr /c`,
 # the editor with the show's strip) for build/demo/editor.png, then plays it
 # full screen on the session's display, with screenshots under
-# build/demo/show. Without that script or its generator (built by the native
-# preset) the editor is shown on a new show instead.
+# build/demo/show. Without that script or its generator (built above) the
+# editor is shown on a new show instead.
 demo_show() {
   local play=$root/tools/demo-show/play.sh
-  local generator=$native_dir/tools/demo-show/velmora-demo-show
+  local generator=$tools_dir/tools/demo-show/velmora-demo-show
   if [ ! -f "$play" ] || [ ! -x "$generator" ]; then
     log "no demo show (tools/demo-show/play.sh or velmora-demo-show missing)"
     demo_editor

@@ -47,8 +47,6 @@ class TScrn : public Window, private SaverPort {
   // coordinates, the primary monitor's (ShowRect) first; the host's area in
   // the preview mode.
   const std::vector<RECT>& ShowRects() const { return monitors_; }
-  // The show this window plays.
-  SaverSession& Session() { return session_; }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

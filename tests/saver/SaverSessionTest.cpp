@@ -523,14 +523,6 @@ TEST_F(SaverSessionTest, CloseIsRefusedDuringAStepAndThePreviewStopsItsShowWhenI
   EXPECT_FALSE(preview.Playing);
 }
 
-TEST_F(SaverSessionTest, FormCloseGivesBackThePointerAndTheScreenSaverState) {
-  WriteShow();
-  SaverSession& session = Play(SaverMode::Run);
-  session.FormClose();
-  EXPECT_EQ(port_.calls, (Calls{"Running-", "Idle-", "Timer-", "Capture-", "Pointer+"}));
-  EXPECT_EQ(session.CurrentFade(), nullptr);
-}
-
 // ------------------------------------------------------------ monitors
 
 struct MonitorsCase {

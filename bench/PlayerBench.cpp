@@ -160,9 +160,6 @@ void BM_PlayerLateness(benchmark::State& state) {
   const std::vector<std::string>& photos = PhotoFiles(&bits);
   for (auto _ : state) {
     BenchPlayerHost host;
-    const SaverMode savedMode = Mode;
-    Mode = SaverMode::Configure;  // plays the list given here, as the editor's preview does
-    PictureWorkerEnabled = worker;
     TheFrameList = std::make_unique<FrameList>();
     AppendFrameRecord(*TheFrameList).SetPath("Bench");
     for (const std::string& path : photos) {
@@ -175,30 +172,27 @@ void BM_PlayerLateness(benchmark::State& state) {
     }
     AppendFrameRecord(*TheFrameList);
     FrameCount = kPhotos;
-    ResetPlayerState();
-    SetPlayerHost(&host);
+    // Plays the list given here, as the editor's preview does.
+    SlideshowPlayer player(host, SaverMode::Configure);
+    player.PictureWorkerEnabled = worker;
     const double baseMb = StatusMb("VmRSS:");
     ResetPeakRss();
 
-    FadeSlots[0] = host.CreateFadeSlot();
-    CurrentFade()->SetColorTo(kBlack);
-    CurrentFade()->SetProcessMsgs(true);
-    CurrentFade()->SetBounds(0, 0, kScreenWidth, kScreenHeight);
-    StartSlideshow();
+    player.FadeSlots[0] = host.CreateFadeSlot();
+    player.CurrentFade()->SetColorTo(kBlack);
+    player.CurrentFade()->SetProcessMsgs(true);
+    player.CurrentFade()->SetBounds(0, 0, kScreenWidth, kScreenHeight);
+    player.StartSlideshow();
     // The saver's idle loop: a step whenever the loop falls idle.
     while (int(host.fadeHost.lateMs.size()) < kTransitions) {
-      host.fadeHost.deadline = NextStepTime;
+      host.fadeHost.deadline = player.NextStepTime;
       host.fadeHost.armed = true;
-      SlideshowStep();
+      player.SlideshowStep();
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-    StopSlideshow();
+    player.StopSlideshow();
     const double peakMb = StatusMb("VmHWM:");
-    ResetPlayerState();
     TheFrameList.reset();
-    SetPlayerHost(nullptr);
-    Mode = savedMode;
-    PictureWorkerEnabled = true;
 
     const std::vector<double>& late = host.fadeHost.lateMs;
     state.counters["late_p50_ms"] = Percentile(late, 0.50);

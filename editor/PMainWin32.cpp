@@ -390,8 +390,6 @@ void TPMain::ReleaseShow() {
   thumbnails_.DeleteAll(strip_.NextThumbNumber());
   strip_.Detach();
   TheFrameList.reset();
-  // Nothing else may free the list a second time.
-  Playing = false;
 }
 
 LRESULT TPMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

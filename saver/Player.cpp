@@ -15,60 +15,22 @@
 
 namespace velmora {
 
-std::int32_t PlayCounter = 0;
-TDateTime NextStepTime = 0.0;
-bool StepBusy = false;
-bool Playing = false;
-std::shared_ptr<const Graphic> LoadedPicture;
-bool LoadedPictureHeld = false;
-std::array<std::unique_ptr<FadeSlot>, 2> FadeSlots;
-int CurrentSlot = 0;
-bool PictureWorkerEnabled = true;
-PictureWorker::Loader PictureAheadLoader = &PictureWorker::LoadAndPrepare;
 bool EditorPreviewActive = false;
-std::int32_t MouseMoveGrace = 0;
 
 namespace {
-
-PlayerHost* playerHost = nullptr;  // not owned
-
-// Loads the next frame's picture during the still time. Made at the first
-// job; StopSlideshow ends it.
-std::unique_ptr<PictureWorker> pictureWorker;
 
 // Clears StepBusy however the step ends, so that input can still end the
 // show after an unexpected failure.
 class StepBusyGuard {
  public:
-  StepBusyGuard() { StepBusy = true; }
-  ~StepBusyGuard() { StepBusy = false; }
+  explicit StepBusyGuard(bool& busy) : busy_(busy) { busy_ = true; }
+  ~StepBusyGuard() { busy_ = false; }
   StepBusyGuard(const StepBusyGuard&) = delete;
   StepBusyGuard& operator=(const StepBusyGuard&) = delete;
+
+ private:
+  bool& busy_;
 };
-
-void ReleaseLoadedPicture() {
-  LoadedPicture.reset();
-  LoadedPictureHeld = false;
-}
-
-// Loads the frame's picture into LoadedPicture: what the worker made of it
-// when it was loaded ahead, else from the file now. A missing, unreadable or
-// undecodable file gives nullptr (the frame is then shown black).
-std::shared_ptr<const Graphic> LoadFramePicture(const FrameRecord& frame) {
-  std::optional<std::shared_ptr<const Graphic>> ready;
-  if (pictureWorker) ready = pictureWorker->Take(frame.Path());
-  if (ready) {
-    LoadedPicture = std::move(*ready);
-  } else {
-    try {
-      LoadedPicture = LoadGraphic(frame.Path());
-    } catch (const std::exception&) {
-      LoadedPicture.reset();
-    }
-  }
-  LoadedPictureHeld = LoadedPicture != nullptr;
-  return LoadedPicture;
-}
 
 // The deadline for a frame that has just come on screen.
 TDateTime DeadlineAfterStill(const FrameRecord& frame) {
@@ -78,28 +40,6 @@ TDateTime DeadlineAfterStill(const FrameRecord& frame) {
 
 // The frame n (1-based) of the show.
 const FrameRecord& ShowFrame(std::int32_t n) { return (*TheFrameList)[std::size_t(n)]; }
-
-// Starts loading the picture of the frame the next step brings, at the size
-// the current component draws it. Only where and when its pixels are made
-// changes: the step still takes it (or, without a worker, loads it) in its
-// place, and a picture that fails there fails here alike.
-void LoadNextPictureAhead() {
-  if (!PictureWorkerEnabled || !Playing || ExitRequested) return;
-  const FrameRecord& next = ShowFrame((PlayCounter % FrameCount) + 1);
-  const TMorfFade* fade = CurrentFade();
-  if (next.Kind() != FrameKind::Picture || fade == nullptr) {
-    if (pictureWorker) pictureWorker->Cancel();
-    return;
-  }
-  if (!pictureWorker) pictureWorker = std::make_unique<PictureWorker>(PictureAheadLoader);
-  // One load, prepared at the size of every monitor's component.
-  std::vector<PictureWorker::DrawnSize> sizes;
-  for (const TMorfFade* each : CurrentFades()) {
-    const bool fit = each->StretchToFit();
-    sizes.push_back(PictureWorker::DrawnSize{fit ? each->Width() : 0, fit ? each->Height() : 0});
-  }
-  pictureWorker->Start(next.Path(), std::move(sizes));
-}
 
 // Makes the "to" side the "from" side at once (no transition ran).
 void ShowToSideNow(TMorfFade& fade) {
@@ -113,15 +53,63 @@ void ShowToSideNow(TMorfFade& fade) {
 
 }  // namespace
 
-void SetPlayerHost(PlayerHost* host) { playerHost = host; }
-PlayerHost* GetPlayerHost() { return playerHost; }
+SlideshowPlayer::SlideshowPlayer(PlayerHost& host, SaverMode mode) : host_(host), mode_(mode) {}
 
-TMorfFade* CurrentFade() {
+// The worker goes first (declared last): it may still be making a picture.
+SlideshowPlayer::~SlideshowPlayer() = default;
+
+void SlideshowPlayer::ReleaseLoadedPicture() {
+  LoadedPicture.reset();
+  LoadedPictureHeld = false;
+}
+
+// Loads the frame's picture into LoadedPicture: what the worker made of it
+// when it was loaded ahead, else from the file now. A missing, unreadable or
+// undecodable file gives nullptr (the frame is then shown black).
+std::shared_ptr<const Graphic> SlideshowPlayer::LoadFramePicture(const FrameRecord& frame) {
+  std::optional<std::shared_ptr<const Graphic>> ready;
+  if (pictureWorker_) ready = pictureWorker_->Take(frame.Path());
+  if (ready) {
+    LoadedPicture = std::move(*ready);
+  } else {
+    try {
+      LoadedPicture = LoadGraphic(frame.Path());
+    } catch (const std::exception&) {
+      LoadedPicture.reset();
+    }
+  }
+  LoadedPictureHeld = LoadedPicture != nullptr;
+  return LoadedPicture;
+}
+
+// Starts loading the picture of the frame the next step brings, at the size
+// the current component draws it. Only where and when its pixels are made
+// changes: the step still takes it (or, without a worker, loads it) in its
+// place, and a picture that fails there fails here alike.
+void SlideshowPlayer::LoadNextPictureAhead() {
+  if (!PictureWorkerEnabled || !Playing || ExitRequested) return;
+  const FrameRecord& next = ShowFrame((PlayCounter % FrameCount) + 1);
+  const TMorfFade* fade = CurrentFade();
+  if (next.Kind() != FrameKind::Picture || fade == nullptr) {
+    if (pictureWorker_) pictureWorker_->Cancel();
+    return;
+  }
+  if (!pictureWorker_) pictureWorker_ = std::make_unique<PictureWorker>(PictureAheadLoader);
+  // One load, prepared at the size of every monitor's component.
+  std::vector<PictureWorker::DrawnSize> sizes;
+  for (const TMorfFade* each : CurrentFades()) {
+    const bool fit = each->StretchToFit();
+    sizes.push_back(PictureWorker::DrawnSize{fit ? each->Width() : 0, fit ? each->Height() : 0});
+  }
+  pictureWorker_->Start(next.Path(), std::move(sizes));
+}
+
+TMorfFade* SlideshowPlayer::CurrentFade() {
   FadeSlot* slot = FadeSlots[std::size_t(CurrentSlot)].get();
   return slot ? &slot->Fade() : nullptr;
 }
 
-std::vector<TMorfFade*> CurrentFades() {
+std::vector<TMorfFade*> SlideshowPlayer::CurrentFades() {
   std::vector<TMorfFade*> fades;
   FadeSlot* slot = FadeSlots[std::size_t(CurrentSlot)].get();
   if (!slot) return fades;
@@ -129,19 +117,19 @@ std::vector<TMorfFade*> CurrentFades() {
   return fades;
 }
 
-void StartSlideshow() {
-  playerHost->ShowApplicationWindow(true);
+void SlideshowPlayer::StartSlideshow() {
+  host_.ShowApplicationWindow(true);
   LoadedPictureHeld = false;
   Playing = false;
   StepBusy = false;
-  if (Mode != SaverMode::Configure) {
+  if (mode_ != SaverMode::Configure) {
     try {
       LoadFrameSet();
     } catch (const std::exception& error) {
       // A damaged frame-set file: nothing plays. The host decides where the
       // user sees the message (never behind the full-screen window).
       TheFrameList.reset();
-      playerHost->ShowStartError(error.what());
+      host_.ShowStartError(error.what());
       return;
     }
   }
@@ -179,12 +167,12 @@ void StartSlideshow() {
   LoadNextPictureAhead();
 }
 
-void SlideshowStep() {
+void SlideshowPlayer::SlideshowStep() {
   if (Now() < NextStepTime || StepBusy) return;
   if (!Playing || !CurrentFade()) return;
-  StepBusyGuard busy;
-  if (Mode != SaverMode::Configure) playerHost->ShowApplicationWindow(false);
-  if (Mode != SaverMode::Preview) playerHost->RemovePendingTick();
+  StepBusyGuard busy(StepBusy);
+  if (mode_ != SaverMode::Configure) host_.ShowApplicationWindow(false);
+  if (mode_ != SaverMode::Preview) host_.RemovePendingTick();
 
   const std::int32_t incoming = (PlayCounter % FrameCount) + 1;
   const std::int32_t leaving = ((PlayCounter - 1) % FrameCount) + 1;
@@ -225,7 +213,7 @@ void SlideshowStep() {
     // A transition that cannot be drawn: the show goes on and the next
     // frame comes on screen at once. A box here would sit behind the
     // top-most window with the pointer hidden and captured.
-    playerHost->LogError(error.what());
+    host_.LogError(error.what());
     ran = false;
   }
   if (!ran)
@@ -239,14 +227,14 @@ void SlideshowStep() {
     NextStepTime = DeadlineAfterStill(next);
     LoadNextPictureAhead();
   }
-  if (ExitRequested) playerHost->PostExitMessage();
+  if (ExitRequested) host_.PostExitMessage();
 }
 
-void SwapTransition() {
+void SlideshowPlayer::SwapTransition() {
   const int newSlot = (CurrentSlot + 1) % 2;
   FadeSlot& current = *FadeSlots[std::size_t(CurrentSlot)];
 
-  FadeSlots[std::size_t(newSlot)] = playerHost->CreateFadeSlot();
+  FadeSlots[std::size_t(newSlot)] = host_.CreateFadeSlot();
   FadeSlot& fresh = *FadeSlots[std::size_t(newSlot)];
   // Monitor by monitor: each fresh component takes its predecessor's place
   // and image.
@@ -264,35 +252,21 @@ void SwapTransition() {
   }
   fresh.SendToBack();
 
-  playerHost->ProcessMessages();
+  host_.ProcessMessages();
   current.Hide();
-  playerHost->ProcessMessages();
+  host_.ProcessMessages();
   FadeSlots[std::size_t(CurrentSlot)].reset();
   CurrentSlot = newSlot;
 }
 
-void StopSlideshow() {
+void SlideshowPlayer::StopSlideshow() {
   // Gives up a decode in progress (within a row) rather than finishing it.
-  pictureWorker.reset();
-  if (Mode != SaverMode::Configure && Playing) {
+  pictureWorker_.reset();
+  if (mode_ != SaverMode::Configure && Playing) {
     TheFrameList.reset();
     Playing = false;
   }
   if (LoadedPictureHeld) ReleaseLoadedPicture();
-}
-
-void ResetPlayerState() {
-  PlayCounter = 0;
-  NextStepTime = 0.0;
-  StepBusy = false;
-  Playing = false;
-  pictureWorker.reset();
-  ReleaseLoadedPicture();
-  FadeSlots[0].reset();
-  FadeSlots[1].reset();
-  CurrentSlot = 0;
-  EditorPreviewActive = false;
-  MouseMoveGrace = 0;
 }
 
 }  // namespace velmora

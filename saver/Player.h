@@ -3,9 +3,10 @@
 //
 // The saver window calls StartSlideshow once and SlideshowStep again and
 // again (from the idle loop, or from its timer in the preview mode); a step
-// does nothing until the current frame's still time has passed. All state is
-// process-wide: one show per process. The player reaches the window system
-// only through PlayerHost, so it runs natively under test with fakes.
+// does nothing until the current frame's still time has passed. One player
+// plays one show (the saver session's, saver/SaverSession.h). It reaches the
+// window system only through PlayerHost, so it runs natively under test
+// with fakes.
 #pragma once
 
 #include <array>
@@ -16,12 +17,14 @@
 #include <vector>
 
 #include "app/DateTime.h"
+#include "app/Startup.h"
 #include "fade/Graphics.h"
 #include "saver/PictureWorker.h"
 
 namespace velmora {
 
 class TMorfFade;
+struct FrameRecord;
 
 // The transition components placed on the saver window, one per monitor the
 // show plays on (one in the preview mode). Destroying the slot frees them and
@@ -71,57 +74,75 @@ class PlayerHost {
   virtual void ShowStartError(const std::string& message) = 0;
 };
 
-// The host the player talks to; not owned. The saver window installs itself
-// before StartSlideshow and removes itself (nullptr) when it is freed.
-void SetPlayerHost(PlayerHost* host);
-PlayerHost* GetPlayerHost();
+// The player of one show: its state and its routines. The saver session
+// (saver/SaverSession.h) is one, with the saver window's rules added; the
+// fields keep the names the player's description gives them.
+class SlideshowPlayer {
+ public:
+  // host: not owned, outlives the player. mode: the process's mode (Mode);
+  // in Configure the list is the editor's and the player never frees it.
+  SlideshowPlayer(PlayerHost& host, SaverMode mode);
+  virtual ~SlideshowPlayer();
+  SlideshowPlayer(const SlideshowPlayer&) = delete;
+  SlideshowPlayer& operator=(const SlideshowPlayer&) = delete;
 
-// Process-wide player state. FrameCount and the FrameList live with the
-// frame data (frames/FrameList.h).
-extern std::int32_t PlayCounter;
-extern TDateTime NextStepTime;
-extern bool StepBusy;
-extern bool Playing;
-// The picture of the frame most recently brought on screen from a file,
-// released at the start of the next step.
-extern std::shared_ptr<const Graphic> LoadedPicture;
-extern bool LoadedPictureHeld;
-// The saver window's components; the one at CurrentSlot is on screen. The
-// saver window creates slot 0 and frees the current one when it closes;
-// SwapTransition replaces them after every transition.
-extern std::array<std::unique_ptr<FadeSlot>, 2> FadeSlots;
-extern int CurrentSlot;
-// Whether the picture of the frame that comes next is loaded and decoded on
-// a worker thread while the current frame stands still (PictureWorker); on
-// by default. Off, every picture is loaded when its step starts.
-extern bool PictureWorkerEnabled;
-// What the worker runs for each picture; PictureWorker::LoadAndPrepare
-// unless a test replaces it (before StartSlideshow).
-extern PictureWorker::Loader PictureAheadLoader;
+  // Puts frame 1 on the component in slot 0 and sets the first deadline.
+  // Loads the frame-set file first unless the mode is Configure.
+  void StartSlideshow();
+  // One step: the next frame comes on screen with the leaving frame's
+  // transition. Returns at once before the deadline or while a step runs.
+  void SlideshowStep();
+  // Replaces the finished component by a fresh one showing the same image.
+  void SwapTransition();
+  // Releases what the show holds; a picture being loaded ahead is given up.
+  void StopSlideshow();
+
+  // The current component (the primary monitor's), or nullptr when the slot
+  // is empty.
+  TMorfFade* CurrentFade();
+  // Every component of the current slot, one per monitor; empty when the slot is.
+  std::vector<TMorfFade*> CurrentFades();
+
+  SaverMode PlayMode() const { return mode_; }
+
+  // ---- state ----
+  std::int32_t PlayCounter = 0;
+  TDateTime NextStepTime = 0.0;
+  bool StepBusy = false;
+  bool Playing = false;
+  // The picture of the frame most recently brought on screen from a file,
+  // released at the start of the next step.
+  std::shared_ptr<const Graphic> LoadedPicture;
+  bool LoadedPictureHeld = false;
+  // The saver window's components; the one at CurrentSlot is on screen. The
+  // saver window creates slot 0 and frees the current one when it closes;
+  // SwapTransition replaces them after every transition.
+  std::array<std::unique_ptr<FadeSlot>, 2> FadeSlots;
+  int CurrentSlot = 0;
+  // Set by the saver window's input handlers, read at the end of each step:
+  // the step then posts ExitMessage.
+  bool ExitRequested = false;
+  // Whether the picture of the frame that comes next is loaded and decoded on
+  // a worker thread while the current frame stands still (PictureWorker); on
+  // by default. Off, every picture is loaded when its step starts.
+  bool PictureWorkerEnabled = true;
+  // What the worker runs for each picture; PictureWorker::LoadAndPrepare
+  // unless a test replaces it (before StartSlideshow).
+  PictureWorker::Loader PictureAheadLoader = &PictureWorker::LoadAndPrepare;
+
+ private:
+  void ReleaseLoadedPicture();
+  std::shared_ptr<const Graphic> LoadFramePicture(const FrameRecord& frame);
+  void LoadNextPictureAhead();
+
+  PlayerHost& host_;  // not owned
+  const SaverMode mode_;
+  // Loads the next frame's picture during the still time. Made at the first
+  // job; StopSlideshow ends it.
+  std::unique_ptr<PictureWorker> pictureWorker_;
+};
+
 // Set by the editor while its whole-show preview shows the saver window.
 extern bool EditorPreviewActive;
-// Number of coming mouse-move events the saver window ignores.
-extern std::int32_t MouseMoveGrace;
-
-// Puts frame 1 on the component in slot 0 and sets the first deadline.
-// Loads the frame-set file first unless the mode is Configure.
-void StartSlideshow();
-// One step: the next frame comes on screen with the leaving frame's
-// transition. Returns at once before the deadline or while a step runs.
-void SlideshowStep();
-// Replaces the finished component by a fresh one showing the same image.
-void SwapTransition();
-// Releases what the show holds; a picture being loaded ahead is given up.
-void StopSlideshow();
-
-// The current component (the primary monitor's), or nullptr when the slot
-// is empty.
-TMorfFade* CurrentFade();
-// Every component of the current slot, one per monitor; empty when the slot is.
-std::vector<TMorfFade*> CurrentFades();
-
-// Returns the player's state to its start values (tests; the saver window
-// does not need it since one show runs per process).
-void ResetPlayerState();
 
 }  // namespace velmora

@@ -3,10 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <utility>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -50,6 +48,8 @@ BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
   found.emplace_back((info.dwFlags & MONITORINFOF_PRIMARY) != 0, info.rcMonitor);
   return TRUE;
 }
+
+Rect RectOf(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
 
 // The whole virtual screen (every monitor), in screen coordinates; the
 // primary screen where the system reports no virtual screen.
@@ -125,39 +125,24 @@ bool PasswordAccepted(HWND window) {
 std::vector<RECT> MonitorRects(const RECT& screen) {
   std::vector<std::pair<bool, RECT>> found;
   ::EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&found));
-  // The primary monitor first; the others from left to right, top to bottom.
-  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first;
-    if (a.second.left != b.second.left) return a.second.left < b.second.left;
-    return a.second.top < b.second.top;
-  });
+  std::vector<MonitorArea> monitors;
+  for (const auto& [primary, r] : found) monitors.push_back(MonitorArea{RectOf(r), primary});
   std::vector<RECT> rects;
-  for (const auto& [primary, r] : found) {
-    static_cast<void>(primary);
-    const RECT client{r.left - screen.left, r.top - screen.top, r.right - screen.left, r.bottom - screen.top};
-    if (client.right > client.left && client.bottom > client.top) rects.push_back(client);
-  }
-  if (rects.empty()) {
-    // No monitor reported: the primary screen, as the system metrics give it.
-    rects.push_back(RECT{-screen.left, -screen.top, -screen.left + ::GetSystemMetrics(SM_CXSCREEN),
-                         -screen.top + ::GetSystemMetrics(SM_CYSCREEN)});
-  }
+  for (const Rect& r : ShowRectsOf(std::move(monitors), RectOf(screen), ::GetSystemMetrics(SM_CXSCREEN),
+                                   ::GetSystemMetrics(SM_CYSCREEN)))
+    rects.push_back(RECT{r.left, r.top, r.right, r.bottom});
   return rects;
 }
 
-TScrn::TScrn() = default;
+TScrn::TScrn() : session_(static_cast<SaverPort&>(*this), Mode, IsEditorExe) {}
 
 TScrn::~TScrn() {
   RemoveIdleHandler();
-  FadeSlots[0].reset();
-  FadeSlots[1].reset();
-  if (GetPlayerHost() == this) SetPlayerHost(nullptr);
-  Uncapture();
-  ShowPointer();
-  if (saverRunningSet_) {
-    ::SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, nullptr, 0);
-    saverRunningSet_ = false;
-  }
+  session_.FadeSlots[0].reset();
+  session_.FadeSlots[1].reset();
+  CaptureMouse(false);
+  ShowPointer(true);
+  SetScreenSaverRunning(false);
 }
 
 HWND TScrn::CreateForm(HWND owner) {
@@ -173,46 +158,27 @@ HWND TScrn::CreateForm(HWND owner) {
   params.width = screen.right - screen.left;
   params.height = screen.bottom - screen.top;
   params.parent = owner;
-  firstActivation_ = true;
-  lastMouseX_ = lastMouseY_ = -1;
-  CurrentSlot = 0;
   // The preview plays on one component in its host; the others play on
   // every monitor.
   monitors_ = Mode == SaverMode::Preview ? std::vector<RECT>{RECT{}} : MonitorRects(screen);
-  SetPlayerHost(this);
   HWND window = Create(windowClass, params);
-  if (window && Mode != SaverMode::Configure) CreateFirstComponent();
+  if (window) session_.FormCreate();
   return window;
-}
-
-void TScrn::CreateFirstComponent() {
-  FadeSlots[0].reset();
-  FadeSlots[1].reset();
-  FadeSlots[0] = CreateFadeSlot();
-  CurrentSlot = 0;
-  for (TMorfFade* fade : CurrentFades()) {
-    fade->SetColorTo(kBlack);
-    fade->SetProcessMsgs(true);
-  }
 }
 
 void TScrn::StartPreview(int width, int height) {
   showRect_ = RECT{0, 0, width, height};
   monitors_ = {showRect_};
-  if (TMorfFade* fade = CurrentFade()) fade->SetBounds(0, 0, width, height);
-  StartSlideshow();
-  // Also without a show to play: the timer is what notices that the host
-  // has been hidden or destroyed.
-  StartTimer(kTimer1, kTimer1IntervalMs);
+  session_.StartPreview(width, height);
 }
 
 LRESULT TScrn::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case TickMessage:
-      OnTick();
+      session_.TickMessage();
       return 0;
     case ExitMessage:
-      OnExitMessage();
+      session_.ExitMessage();
       return 0;
     case WM_SYSKEYDOWN:  // Alt and F10 are keys too
       OnKeyDown(UINT(wParam), lParam);
@@ -238,198 +204,39 @@ bool TScrn::OnPaint(HDC dc, const RECT& area) {
 }
 
 void TScrn::OnActivate(bool active) {
-  if (!active || !firstActivation_ || Mode == SaverMode::Preview) return;
-  Randomize();
-  firstActivation_ = false;
-
-  // The window covers every monitor and each one plays the show on a
-  // component of its own size and place; the primary one's comes first.
-  const RECT screen = VirtualScreen();
-  ::SetWindowPos(Handle(), nullptr, screen.left, screen.top, screen.right - screen.left,
-                 screen.bottom - screen.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  monitors_ = MonitorRects(screen);
-  showRect_ = monitors_.front();
-  FadeSlot* slot = FadeSlots[std::size_t(CurrentSlot)].get();
-  if (Mode == SaverMode::Configure || slot == nullptr || slot->FadeCount() != monitors_.size())
-    CreateFirstComponent();
-  const std::vector<TMorfFade*> fades = CurrentFades();
-  for (std::size_t i = 0; i < fades.size() && i < monitors_.size(); ++i) {
-    const RECT& r = monitors_[i];
-    fades[i]->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
-  }
-
-  startError_.clear();
-  StartSlideshow();
-  if (!startError_.empty()) {
-    FailVisibly(startError_);
-    return;
-  }
-  lastMouseX_ = lastMouseY_ = -1;
-  if (Playing) InstallIdleHandler();
-  if (Mode != SaverMode::Configure)
-    ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  if (!IsEditorExe) {
-    ::SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 1, nullptr, 0);
-    saverRunningSet_ = true;
-  }
-  HidePointer();
-  Show(SW_SHOW);
-  Capture();
+  if (active) session_.FormActivate();
 }
 
 bool TScrn::OnKeyDown(UINT, LPARAM) {
-  if (Mode != SaverMode::Preview) LeaveRequest();
+  session_.FormKeyDown();
   return true;
 }
 
 bool TScrn::OnMouseDown(MouseButton, int, int, WPARAM) {
-  if (Mode != SaverMode::Preview) LeaveRequest();
+  session_.FormMouseDown();
   return true;
 }
 
 bool TScrn::OnMouseMove(int x, int y, WPARAM) {
   FadeControlsMouseMove(Handle(), x, y);
-  if (Mode == SaverMode::Preview || !watchMouseMoves_) return true;
-  if (MouseMoveGrace > 0) {
-    --MouseMoveGrace;
-    return true;
-  }
-  if (lastMouseX_ == -1 && lastMouseY_ == -1) {
-    lastMouseX_ = x;
-    lastMouseY_ = y;
-    return true;
-  }
-  // Only a movement on both axes at once counts: jitter and a purely
-  // horizontal or vertical slide of the desk do not end the saver.
-  if (std::abs(x - lastMouseX_) < kMouseMoveThreshold ||
-      std::abs(y - lastMouseY_) < kMouseMoveThreshold)
-    return true;
-  lastMouseX_ = x;
-  lastMouseY_ = y;
-  watchMouseMoves_ = false;
-  LeaveRequest();
+  session_.FormMouseMove(x, y);
   return true;
 }
 
 bool TScrn::OnTimer(UINT_PTR id) {
   if (id != kTimer1) return false;
-  if (::IsWindowVisible(reinterpret_cast<HWND>(PreviewParent))) {
-    OnTick();
-    return true;
-  }
-  StopTimer(kTimer1);
-  if (TMorfFade* fade = CurrentFade()) fade->StopRequested = true;
-  ExitRequested = true;
-  if (!StepBusy) PostExitMessage();
+  session_.Timer1Timer(::IsWindowVisible(reinterpret_cast<HWND>(PreviewParent)) != FALSE);
   return true;
 }
 
-void TScrn::OnTick() {
-  if (failing_) return;
-  try {
-    SlideshowStep();
-  } catch (const std::exception& error) {
-    FailVisibly(error.what());
-  }
-}
-
-void TScrn::OnExitMessage() {
-  exitPosted_ = false;
-  // A step that is still running posts ExitMessage again when it ends.
-  if (StepBusy || askingPassword_) return;
-  if (Mode == SaverMode::Preview) {
-    Close();
-    return;
-  }
-  if (Mode != SaverMode::Configure) Application::Instance().HideAppWindow();
-  RemoveIdleHandler();
-  StopSlideshow();
-  CheckPasswordAndClose();
-}
-
-void TScrn::LeaveRequest() {
-  if (askingPassword_) return;  // input meant for the password dialog
-  ExitRequested = true;
-  if (TMorfFade* fade = CurrentFade()) fade->StopRequested = true;
-  if (!StepBusy) PostExitMessage();
-}
-
-void TScrn::CheckPasswordAndClose() {
-  if (Mode != SaverMode::Run || EditorPreviewActive) {
-    Close();
-    return;
-  }
-  MouseMoveGrace = kMouseMoveGraceAfterPassword;
-  // The pointer is shown and free while the password dialog is up.
-  ShowPointer();
-  Uncapture();
-  askingPassword_ = true;
-  bool accepted = true;
-  try {
-    accepted = PasswordAccepted(Handle());
-  } catch (...) {
-    accepted = true;
-  }
-  askingPassword_ = false;
-  if (accepted) {
-    Close();
-    return;
-  }
-  // Refused: the last image stays; the next key, click or movement asks again.
-  HidePointer();
-  Capture();
-}
-
-void TScrn::FailVisibly(const std::string& message) {
-  if (failing_) return;
-  failing_ = true;
-  RemoveIdleHandler();
-  ExitRequested = true;
-  StopTimer(kTimer1);
-  Uncapture();
-  ShowPointer();
-  if (Mode == SaverMode::Preview) {
-    LogError(message);
-  } else {
-    ::SetWindowPos(Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Hide();
-    Application::Instance().ShowException(message);
-  }
-  if (!StepBusy) StopSlideshow();
-  Close();
-}
-
-bool TScrn::OnCloseQuery() {
-  if (Mode == SaverMode::Preview) StopTimer(kTimer1);
-  if (Mode == SaverMode::Preview || StepBusy) {
-    ExitRequested = true;
-    if (TMorfFade* fade = CurrentFade()) fade->StopRequested = true;
-  }
-  // Never in the middle of a step: the step posts ExitMessage when it ends,
-  // which closes again.
-  if (StepBusy) return false;
-  if (Mode == SaverMode::Preview) {
-    Application::Instance().HideAppWindow();
-    RemoveIdleHandler();
-    StopSlideshow();
-  }
-  return true;
-}
+bool TScrn::OnCloseQuery() { return session_.FormCloseQuery(); }
 
 CloseAction TScrn::OnClose() {
-  if (saverRunningSet_) {
-    ::SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, nullptr, 0);
-    saverRunningSet_ = false;
-  }
-  RemoveIdleHandler();
-  StopTimer(kTimer1);
-  FadeSlots[std::size_t(CurrentSlot)].reset();
-  Uncapture();
-  ShowPointer();
+  session_.FormClose();
   return Mode == SaverMode::Configure ? CloseAction::Hide : CloseAction::Destroy;
 }
 
-// ---------------------------------------------------------------- PlayerHost
+// ---------------------------------------------------------------- SaverPort
 
 void TScrn::ShowApplicationWindow(bool show) {
   // Only ever hidden. Showing it, even without activation, takes the
@@ -444,11 +251,7 @@ void TScrn::RemovePendingTick() {
   ::PeekMessageW(&message, Handle(), TickMessage, TickMessage, PM_REMOVE);
 }
 
-void TScrn::PostExitMessage() {
-  // One at a time: a held key must not queue one password question per repeat.
-  if (exitPosted_) return;
-  exitPosted_ = Post(ExitMessage);
-}
+bool TScrn::PostExitMessage() { return Post(ExitMessage); }
 
 std::unique_ptr<FadeSlot> TScrn::CreateFadeSlot() {
   return std::make_unique<ScrnFadeSlot>(Handle(), monitors_.size());
@@ -460,15 +263,22 @@ void TScrn::LogError(const std::string& message) {
   ::OutputDebugStringW((L"Velmora: " + WidenUtf8(message) + L"\n").c_str());
 }
 
-void TScrn::ShowStartError(const std::string& message) {
-  if (Mode == SaverMode::Preview) {
-    LogError(message);  // the preview stays black; its timer still ends it
-    return;
-  }
-  startError_ = message.empty() ? std::string("Unknown error") : message;
+std::vector<Rect> TScrn::CoverScreen() {
+  const RECT screen = VirtualScreen();
+  ::SetWindowPos(Handle(), nullptr, screen.left, screen.top, screen.right - screen.left,
+                 screen.bottom - screen.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  monitors_ = MonitorRects(screen);
+  showRect_ = monitors_.front();
+  std::vector<Rect> rects;
+  for (const RECT& r : monitors_) rects.push_back(RectOf(r));
+  return rects;
 }
 
-// ---------------------------------------------------------------- helpers
+void TScrn::MakeTopMost() { ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }
+
+void TScrn::ShowSaverWindow() { Show(SW_SHOW); }
+
+void TScrn::CloseSaverWindow() { Close(); }
 
 void TScrn::InstallIdleHandler() {
   Application::Instance().SetOnIdle([this] {
@@ -484,28 +294,48 @@ void TScrn::RemoveIdleHandler() {
   idleInstalled_ = false;
 }
 
-void TScrn::HidePointer() {
-  if (pointerHidden_) return;
-  ::ShowCursor(FALSE);
-  pointerHidden_ = true;
+void TScrn::StartTimer1() { StartTimer(kTimer1, kTimer1IntervalMs); }
+
+void TScrn::StopTimer1() { StopTimer(kTimer1); }
+
+void TScrn::SetScreenSaverRunning(bool running) {
+  if (running == saverRunningSet_) return;
+  ::SystemParametersInfoA(SPI_SCREENSAVERRUNNING, running ? 1 : 0, nullptr, 0);
+  saverRunningSet_ = running;
 }
 
-void TScrn::ShowPointer() {
-  if (!pointerHidden_) return;
-  ::ShowCursor(TRUE);
-  pointerHidden_ = false;
+void TScrn::ShowPointer(bool shown) {
+  if (shown != pointerHidden_) return;
+  ::ShowCursor(shown ? TRUE : FALSE);
+  pointerHidden_ = !shown;
 }
 
-void TScrn::Capture() {
-  if (!Handle()) return;
-  ::SetCapture(Handle());
-  captured_ = true;
-}
-
-void TScrn::Uncapture() {
+void TScrn::CaptureMouse(bool capture) {
+  if (capture) {
+    if (!Handle()) return;
+    ::SetCapture(Handle());
+    captured_ = true;
+    return;
+  }
   if (!captured_) return;
   if (::GetCapture() == Handle()) ::ReleaseCapture();
   captured_ = false;
+}
+
+void TScrn::AskPassword() {
+  bool accepted = true;
+  try {
+    accepted = PasswordAccepted(Handle());
+  } catch (...) {
+    accepted = true;
+  }
+  session_.PasswordAnswered(accepted);
+}
+
+void TScrn::ShowErrorInFront(const std::string& message) {
+  ::SetWindowPos(Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  Hide();
+  Application::Instance().ShowException(message);
 }
 
 // ---------------------------------------------------------------- editor
@@ -515,7 +345,6 @@ void ShowWholeShowPreview(HWND focusAfter) {
   EditorPreviewActive = true;
   {
     TScrn scrn;
-    ExitRequested = false;
     FrameCount = TheFrameList && TheFrameList->Count() >= 2
                      ? static_cast<std::int32_t>(TheFrameList->Count()) - 2
                      : 0;

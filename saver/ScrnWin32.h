@@ -8,6 +8,9 @@
 //    from its 100 ms timer and ends when the host is hidden or destroyed;
 //  - the editor's whole-show preview (mode Configure): as the run mode, but
 //    modal over the editor, not top-most and never asking for a password.
+// The rules and the show's state are the session's (saver/SaverSession.h):
+// the window turns its messages into the session's calls and does what the
+// session asks of it (SaverPort).
 #pragma once
 
 #include <memory>
@@ -15,19 +18,15 @@
 #include <vector>
 
 #include "platform/WindowWin32.h"
-#include "saver/Player.h"
+#include "saver/SaverSession.h"
 
 namespace velmora {
 
-class TScrn : public Window, private PlayerHost {
+class TScrn : public Window, private SaverPort {
  public:
   // Posted to the window: run one player step / end the show.
   static constexpr UINT TickMessage = WM_USER + 1;
   static constexpr UINT ExitMessage = WM_USER + 2;
-  // How many mouse-move events are ignored after the password was asked.
-  static constexpr int kMouseMoveGraceAfterPassword = 5;
-  // A movement counts when it reaches this far on both axes.
-  static constexpr int kMouseMoveThreshold = 3;
 
   TScrn();
   ~TScrn() override;
@@ -72,49 +71,34 @@ class TScrn : public Window, private PlayerHost {
   static constexpr UINT_PTR kTimer1 = 1;
   static constexpr UINT kTimer1IntervalMs = 100;
 
-  // ---- PlayerHost ----
+  // ---- SaverPort ----
   void ShowApplicationWindow(bool show) override;
   void RemovePendingTick() override;
-  void PostExitMessage() override;
+  bool PostExitMessage() override;
   std::unique_ptr<FadeSlot> CreateFadeSlot() override;
   void ProcessMessages() override;
   void LogError(const std::string& message) override;
-  void ShowStartError(const std::string& message) override;
+  std::vector<Rect> CoverScreen() override;
+  void MakeTopMost() override;
+  void ShowSaverWindow() override;
+  void CloseSaverWindow() override;
+  void InstallIdleHandler() override;
+  void RemoveIdleHandler() override;
+  void StartTimer1() override;
+  void StopTimer1() override;
+  void SetScreenSaverRunning(bool running) override;
+  void ShowPointer(bool shown) override;
+  void CaptureMouse(bool capture) override;
+  void AskPassword() override;
+  void ShowErrorInFront(const std::string& message) override;
 
-  // Creates the slot-0 component with ProcessMsgs on and ColorTo black.
-  void CreateFirstComponent();
-  // Called on TickMessage: one player step.
-  void OnTick();
-  // Called on ExitMessage: the show ends.
-  void OnExitMessage();
-  // The leave request of the input handlers and the timer.
-  void LeaveRequest();
-  // Asks for the password when Windows wants one; closes when it may.
-  void CheckPasswordAndClose();
-  // Ends the show over an error the user must see: the window is hidden,
-  // the pointer shown and freed first, then the error box, then the close.
-  void FailVisibly(const std::string& message);
-  void InstallIdleHandler();
-  void RemoveIdleHandler();
-  void HidePointer();
-  void ShowPointer();
-  void Capture();
-  void Uncapture();
-
-  int lastMouseX_ = -1;
-  int lastMouseY_ = -1;
-  bool firstActivation_ = true;
-  bool watchMouseMoves_ = true;  // cleared once a movement asked to leave
   bool pointerHidden_ = false;
   bool captured_ = false;
   bool saverRunningSet_ = false;
-  bool failing_ = false;
-  bool exitPosted_ = false;      // an ExitMessage waits in the queue
-  bool askingPassword_ = false;  // the password dialog is up
   bool idleInstalled_ = false;
-  std::string startError_;
   RECT showRect_{};
   std::vector<RECT> monitors_;
+  SaverSession session_;  // last: its components live on this window
 };
 
 // The monitors' rectangles relative to the top-left corner of screen (the

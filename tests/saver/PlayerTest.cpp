@@ -132,9 +132,10 @@ class TestPlayerHost final : public PlayerHost {
   void LogError(const std::string& message) override { logged.push_back(message); }
   void ShowStartError(const std::string& message) override {
     startErrors.push_back(message);
-    startErrorWhileBusy = StepBusy;
+    startErrorWhileBusy = player->StepBusy;
   }
 
+  const SlideshowPlayer* player = nullptr;  // the player this host serves
   std::size_t monitors = 1;  // components per slot
   std::function<void(TMorfFade&)> onFirstReset;  // the first monitor's component's OnReset
   MemoryImageFactory images;
@@ -218,14 +219,19 @@ class PlayerTest : public ::testing::Test {
     Mode = SaverMode::Run;
     SystemDir = dir_.string();
     SaverBaseName = "Show";
-    ExitRequested = false;
     FrameCount = 0;
     TheFrameList.reset();
-    ResetPlayerState();
     SetNowClock([this] { return now_; });
-    SetPlayerHost(&host_);
-    // The saver window's slot 0, as its creation makes it.
-    FadeSlots[0] = host_.CreateFadeSlot();
+    NewPlayer();
+  }
+
+  // A fresh player in the current Mode, with the saver window's slot 0 as
+  // its creation makes it.
+  void NewPlayer() {
+    player_.reset();
+    player_ = std::make_unique<SlideshowPlayer>(host_, Mode);
+    host_.player = player_.get();
+    P().FadeSlots[0] = host_.CreateFadeSlot();
     Fade().SetColorTo(kBlack);
     Fade().SetProcessMsgs(true);
     Fade().SetBounds(0, 0, kSize, kSize);
@@ -233,15 +239,13 @@ class PlayerTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    StopSlideshow();
-    ResetPlayerState();
+    if (player_) player_->StopSlideshow();
+    player_.reset();
     TheFrameList.reset();
-    SetPlayerHost(nullptr);
     SetNowClock({});
     Mode = savedMode_;
     SystemDir = savedSystemDir_;
     SaverBaseName = savedBaseName_;
-    ExitRequested = false;
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }
@@ -270,11 +274,13 @@ class PlayerTest : public ::testing::Test {
     WriteFrameSetFile(FrameSetPath("Show"), list);
   }
 
-  static TMorfFade& Fade() { return *CurrentFade(); }
-  static TColor Shown() { return Fade().FromImage().PixelAt(kSize / 2, kSize / 2); }
+  SlideshowPlayer& P() { return *player_; }
+  TMorfFade& Fade() { return *P().CurrentFade(); }
+  TColor Shown() { return Fade().FromImage().PixelAt(kSize / 2, kSize / 2); }
   void Advance(double seconds) { now_ += SecondsToDays(seconds); }
 
   TestPlayerHost host_;
+  std::unique_ptr<SlideshowPlayer> player_;  // after host_: it keeps it
   TDateTime now_ = 45000.5;
   fs::path dir_;
   SaverMode savedMode_{};
@@ -288,24 +294,24 @@ TEST_F(PlayerTest, TwoFramesCycleWithTheLeavingFramesEffectAndTheIncomingStillTi
   WriteShow({PictureFrame("a.bmp", EffectStretch, DirectionFromTop, 5),
              PictureFrame("b.bmp", EffectBlend, DirectionNone, 2)});
 
-  StartSlideshow();
-  ASSERT_TRUE(Playing);
+  P().StartSlideshow();
+  ASSERT_TRUE(P().Playing);
   EXPECT_TRUE(host_.appWindowShown);
   EXPECT_EQ(FrameCount, 2);
-  EXPECT_EQ(PlayCounter, 1);
-  EXPECT_TRUE(LoadedPictureHeld);
+  EXPECT_EQ(P().PlayCounter, 1);
+  EXPECT_TRUE(P().LoadedPictureHeld);
   EXPECT_EQ(Shown(), kRed);
-  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(5));
+  EXPECT_DOUBLE_EQ(P().NextStepTime, now_ + SecondsToDays(5));
 
   // Frame A stays for its still time.
   Advance(4.9);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_TRUE(host_.runs.empty());
   EXPECT_EQ(host_.ticksRemoved, 0);
 
   // A's effect takes it off and brings B.
   Advance(0.1);
-  SlideshowStep();
+  P().SlideshowStep();
   ASSERT_EQ(host_.runs.size(), 1u);
   EXPECT_EQ(host_.runs[0].action, TAction::Stretch);
   EXPECT_EQ(host_.runs[0].direction, TDirection::FromTop);
@@ -313,38 +319,38 @@ TEST_F(PlayerTest, TwoFramesCycleWithTheLeavingFramesEffectAndTheIncomingStillTi
   EXPECT_EQ(host_.runs[0].to, kBlue);
   EXPECT_FALSE(host_.appWindowShown);
   EXPECT_EQ(host_.ticksRemoved, 1);
-  EXPECT_EQ(PlayCounter, 2);
-  EXPECT_FALSE(StepBusy);
+  EXPECT_EQ(P().PlayCounter, 2);
+  EXPECT_FALSE(P().StepBusy);
   // The finished component was replaced by a fresh one on the same image.
-  EXPECT_EQ(CurrentSlot, 1);
-  EXPECT_EQ(FadeSlots[0], nullptr);
+  EXPECT_EQ(P().CurrentSlot, 1);
+  EXPECT_EQ(P().FadeSlots[0], nullptr);
   EXPECT_EQ(host_.slotsCreated, 1);
   EXPECT_EQ(Fade().BoundsRect(), (Rect{0, 0, kSize, kSize}));
   EXPECT_TRUE(Fade().ProcessMsgs());
   EXPECT_EQ(Fade().ColorTo(), kBlack);
   EXPECT_EQ(Shown(), kBlue);
-  EXPECT_TRUE(static_cast<TestSlot&>(*FadeSlots[1]).sentToBack);
+  EXPECT_TRUE(static_cast<TestSlot&>(*P().FadeSlots[1]).sentToBack);
   EXPECT_EQ(host_.swapPumps, 2);
   // B's still time counts from the end of the transition.
-  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(2));
+  EXPECT_DOUBLE_EQ(P().NextStepTime, now_ + SecondsToDays(2));
 
   Advance(1.9);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_EQ(host_.runs.size(), 1u);
 
   // B's effect leads back to A.
   Advance(0.1);
-  SlideshowStep();
+  P().SlideshowStep();
   ASSERT_EQ(host_.runs.size(), 2u);
   EXPECT_EQ(host_.runs[1].action, TAction::xBlend);
   EXPECT_EQ(host_.runs[1].from, kBlue);
   EXPECT_EQ(host_.runs[1].to, kRed);
   EXPECT_EQ(Shown(), kRed);
-  EXPECT_EQ(CurrentSlot, 0);
-  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(5));
+  EXPECT_EQ(P().CurrentSlot, 0);
+  EXPECT_DOUBLE_EQ(P().NextStepTime, now_ + SecondsToDays(5));
 
   Advance(5);
-  SlideshowStep();
+  P().SlideshowStep();
   ASSERT_EQ(host_.runs.size(), 3u);
   EXPECT_EQ(host_.runs[2].action, TAction::Stretch);
   EXPECT_EQ(host_.runs[2].to, kBlue);
@@ -355,15 +361,15 @@ TEST_F(PlayerTest, StillTimeZeroStartsTheNextTransitionAtOnce) {
   WriteShow({ColourFrame(kRed, EffectStretch, DirectionFromLeft, 0),
              ColourFrame(kGreen, EffectSlide, DirectionFromRight, 0),
              ColourFrame(kBlue, EffectPush, DirectionFromBottom, 4)});
-  StartSlideshow();
-  EXPECT_DOUBLE_EQ(NextStepTime, now_);
-  SlideshowStep();
-  SlideshowStep();  // same clock reading: green has no still time
+  P().StartSlideshow();
+  EXPECT_DOUBLE_EQ(P().NextStepTime, now_);
+  P().SlideshowStep();
+  P().SlideshowStep();  // same clock reading: green has no still time
   ASSERT_EQ(host_.runs.size(), 2u);
   EXPECT_EQ(host_.runs[1].action, TAction::Slide);
   EXPECT_EQ(host_.runs[1].from, kGreen);
   EXPECT_EQ(host_.runs[1].to, kBlue);
-  SlideshowStep();  // blue stays 4 seconds
+  P().SlideshowStep();  // blue stays 4 seconds
   EXPECT_EQ(host_.runs.size(), 2u);
   EXPECT_EQ(Shown(), kBlue);
 }
@@ -371,15 +377,15 @@ TEST_F(PlayerTest, StillTimeZeroStartsTheNextTransitionAtOnce) {
 TEST_F(PlayerTest, EffectNoneShowsTheNextFrameAtOnceAndStartsItsStillTime) {
   WritePicture("b.bmp", kBlue);
   WriteShow({ColourFrame(kRed, EffectNone, 0, 1), PictureFrame("b.bmp", EffectNone, 0, 3)});
-  StartSlideshow();
+  P().StartSlideshow();
   Advance(1);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_TRUE(host_.runs.empty());
   EXPECT_EQ(Shown(), kBlue);
   EXPECT_TRUE(Fade().PicFrom().HasGraphic());
-  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(3));
+  EXPECT_DOUBLE_EQ(P().NextStepTime, now_ + SecondsToDays(3));
   Advance(3);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_EQ(Shown(), kRed);
   EXPECT_FALSE(Fade().PicFrom().HasGraphic());
   EXPECT_EQ(Fade().ColorFrom(), kRed);
@@ -388,19 +394,19 @@ TEST_F(PlayerTest, EffectNoneShowsTheNextFrameAtOnceAndStartsItsStillTime) {
 TEST_F(PlayerTest, CounterWrapsAtHundredTimesTheFrameCountWithoutAJump) {
   WriteShow({ColourFrame(kRed, EffectNone, 0, 0), ColourFrame(kGreen, EffectNone, 0, 0),
              ColourFrame(kBlue, EffectNone, 0, 0)});
-  StartSlideshow();
+  P().StartSlideshow();
   const TColor order[3] = {kRed, kGreen, kBlue};
   std::int32_t highest = 0;
   for (int step = 1; step <= 320; ++step) {
-    SlideshowStep();
-    highest = std::max(highest, PlayCounter);
+    P().SlideshowStep();
+    highest = std::max(highest, P().PlayCounter);
     ASSERT_EQ(Shown(), order[step % 3]) << "after step " << step;
     if (step == 299) {
-      EXPECT_EQ(PlayCounter, 30);
+      EXPECT_EQ(P().PlayCounter, 30);
     }
   }
   EXPECT_EQ(highest, 299);
-  EXPECT_EQ(PlayCounter, 30 + 21);
+  EXPECT_EQ(P().PlayCounter, 30 + 21);
 }
 
 TEST_F(PlayerTest, MissingOrUndecodablePictureShowsBlackAndTheShowGoesOn) {
@@ -409,20 +415,20 @@ TEST_F(PlayerTest, MissingOrUndecodablePictureShowsBlackAndTheShowGoesOn) {
   WriteShow({PictureFrame("a.bmp", EffectStretch, DirectionFromLeft, 1),
              PictureFrame("gone.bmp", EffectSlide, DirectionFromLeft, 1),
              PictureFrame("broken.bmp", EffectPush, DirectionFromLeft, 1)});
-  StartSlideshow();
+  P().StartSlideshow();
   Advance(1);
-  SlideshowStep();
+  P().SlideshowStep();
   ASSERT_EQ(host_.runs.size(), 1u);
   EXPECT_EQ(host_.runs[0].to, kBlack);
   EXPECT_EQ(Shown(), kBlack);
-  EXPECT_FALSE(LoadedPictureHeld);
+  EXPECT_FALSE(P().LoadedPictureHeld);
   Advance(1);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_EQ(Shown(), kBlack);
   Advance(1);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_EQ(Shown(), kRed);
-  EXPECT_TRUE(LoadedPictureHeld);
+  EXPECT_TRUE(P().LoadedPictureHeld);
   EXPECT_TRUE(host_.logged.empty());
 }
 
@@ -430,41 +436,41 @@ TEST_F(PlayerTest, MissingFirstPictureStartsOnBlack) {
   WritePicture("b.bmp", kBlue);
   WriteShow({PictureFrame("gone.jpg", EffectStretch, DirectionFromLeft, 1),
              PictureFrame("b.bmp", EffectStretch, DirectionFromLeft, 1)});
-  StartSlideshow();
-  ASSERT_TRUE(Playing);
+  P().StartSlideshow();
+  ASSERT_TRUE(P().Playing);
   EXPECT_EQ(Shown(), kBlack);
   EXPECT_EQ(Fade().ColorTo(), kBlack);
-  EXPECT_FALSE(LoadedPictureHeld);
+  EXPECT_FALSE(P().LoadedPictureHeld);
 }
 
 TEST_F(PlayerTest, ExitRequestDuringATransitionIsPostedOnlyWhenTheStepHasEnded) {
   WriteShow({ColourFrame(kRed, EffectStretch, DirectionFromLeft, 1),
              ColourFrame(kBlue, EffectStretch, DirectionFromLeft, 7)});
-  StartSlideshow();
+  P().StartSlideshow();
   int nestedSteps = 0;
   int postedDuringRun = 0;
   host_.fadeHost.pump = [&] {
     // What the saver window's key handler does inside the run's pump.
-    ExitRequested = true;
-    CurrentFade()->StopRequested = true;
-    if (!StepBusy) host_.PostExitMessage();
+    P().ExitRequested = true;
+    P().CurrentFade()->StopRequested = true;
+    if (!P().StepBusy) host_.PostExitMessage();
     // A tick handled meanwhile must not start a second step.
     ++nestedSteps;
-    SlideshowStep();
+    P().SlideshowStep();
     postedDuringRun += host_.exitsPosted;
   };
   Advance(1);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_EQ(nestedSteps, 1);  // the run stopped at its first drawing step
   EXPECT_EQ(host_.runs.size(), 1u);
   EXPECT_EQ(host_.exitsPosted, 1);
   EXPECT_EQ(postedDuringRun, 0);
-  EXPECT_FALSE(StepBusy);
+  EXPECT_FALSE(P().StepBusy);
   // The step completed: counter, swap and deadline.
-  EXPECT_EQ(PlayCounter, 2);
-  EXPECT_EQ(CurrentSlot, 1);
+  EXPECT_EQ(P().PlayCounter, 2);
+  EXPECT_EQ(P().CurrentSlot, 1);
   EXPECT_EQ(Shown(), kBlue);
-  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(7));
+  EXPECT_DOUBLE_EQ(P().NextStepTime, now_ + SecondsToDays(7));
 }
 
 TEST_F(PlayerTest, FewerThanTwoFramesPlaysNothing) {
@@ -472,17 +478,17 @@ TEST_F(PlayerTest, FewerThanTwoFramesPlaysNothing) {
     std::vector<Frame> show;
     for (int i = 0; i < frames; ++i) show.push_back(ColourFrame(kRed, EffectStretch, 0, 0));
     WriteShow(show);
-    StartSlideshow();
-    EXPECT_FALSE(Playing) << frames << " frames";
-    SlideshowStep();
+    P().StartSlideshow();
+    EXPECT_FALSE(P().Playing) << frames << " frames";
+    P().SlideshowStep();
     EXPECT_TRUE(host_.runs.empty());
     EXPECT_EQ(Shown(), kBlack);
-    StopSlideshow();
+    P().StopSlideshow();
   }
   // No frame-set file at all: an empty show, no error.
   fs::remove(FrameSetPath("Show"));
-  StartSlideshow();
-  EXPECT_FALSE(Playing);
+  P().StartSlideshow();
+  EXPECT_FALSE(P().Playing);
   EXPECT_TRUE(host_.startErrors.empty());
 }
 
@@ -490,8 +496,8 @@ TEST_F(PlayerTest, ColourFrameBeforeAPictureKeepsItsColourAcrossSwaps) {
   WritePicture("a.bmp", kRed);
   WriteShow({ColourFrame(kGreen, EffectDissolve, DirectionFromLeft, 0),
              PictureFrame("a.bmp", EffectBlend, DirectionNone, 0)});
-  StartSlideshow();
-  for (int i = 0; i < 4; ++i) SlideshowStep();
+  P().StartSlideshow();
+  for (int i = 0; i < 4; ++i) P().SlideshowStep();
   ASSERT_EQ(host_.runs.size(), 4u);
   EXPECT_EQ(host_.runs[0].from, kGreen);
   EXPECT_EQ(host_.runs[1].to, kGreen);
@@ -502,16 +508,17 @@ TEST_F(PlayerTest, ColourFrameBeforeAPictureKeepsItsColourAcrossSwaps) {
 
 TEST_F(PlayerTest, StopSlideshowFreesTheListInRunModeOnly) {
   WriteShow({ColourFrame(kRed, EffectNone, 0, 0), ColourFrame(kBlue, EffectNone, 0, 0)});
-  StartSlideshow();
-  SlideshowStep();
-  StopSlideshow();
-  EXPECT_FALSE(Playing);
+  P().StartSlideshow();
+  P().SlideshowStep();
+  P().StopSlideshow();
+  EXPECT_FALSE(P().Playing);
   EXPECT_EQ(TheFrameList, nullptr);
-  SlideshowStep();  // after the stop a late tick does nothing
-  EXPECT_EQ(PlayCounter, 2);
+  P().SlideshowStep();  // after the stop a late tick does nothing
+  EXPECT_EQ(P().PlayCounter, 2);
 
   // The editor's whole-show preview plays the editor's list and leaves it.
   Mode = SaverMode::Configure;
+  NewPlayer();
   TheFrameList = std::make_unique<FrameList>();
   AppendFrameRecord(*TheFrameList);
   for (TColor c : {kRed, kGreen}) {
@@ -522,13 +529,13 @@ TEST_F(PlayerTest, StopSlideshowFreesTheListInRunModeOnly) {
   }
   AppendFrameRecord(*TheFrameList);
   FrameCount = 2;
-  StartSlideshow();
-  ASSERT_TRUE(Playing);
-  SlideshowStep();
+  P().StartSlideshow();
+  ASSERT_TRUE(P().Playing);
+  P().SlideshowStep();
   EXPECT_EQ(Shown(), kGreen);
   EXPECT_EQ(host_.ticksRemoved, 2);
   EXPECT_TRUE(host_.appWindowShown);  // the editor's application window stays
-  StopSlideshow();
+  P().StopSlideshow();
   EXPECT_NE(TheFrameList, nullptr);
   EXPECT_EQ(TheFrameList->Count(), 4u);
 }
@@ -539,12 +546,12 @@ TEST_F(PlayerTest, StopSlideshowFreesTheListInRunModeOnly) {
 TEST_F(PlayerTest, UnreadableFrameSetIsReportedToTheHostWithNothingPlaying) {
   WriteShow({ColourFrame(kRed, EffectNone, 0, 0), ColourFrame(kBlue, EffectNone, 0, 0)});
   std::ofstream(FrameSetPath("Show"), std::ios::binary | std::ios::app) << "torn";
-  EXPECT_NO_THROW(StartSlideshow());
-  EXPECT_FALSE(Playing);
-  EXPECT_FALSE(StepBusy);
+  EXPECT_NO_THROW(P().StartSlideshow());
+  EXPECT_FALSE(P().Playing);
+  EXPECT_FALSE(P().StepBusy);
   ASSERT_EQ(host_.startErrors.size(), 1u);
   EXPECT_FALSE(host_.startErrorWhileBusy);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_TRUE(host_.runs.empty());
   EXPECT_EQ(Shown(), kBlack);
 }
@@ -554,26 +561,26 @@ TEST_F(PlayerTest, UnreadableFrameSetIsReportedToTheHostWithNothingPlaying) {
 TEST_F(PlayerTest, FailingTransitionIsLoggedAndTheShowGoesOn) {
   WriteShow({ColourFrame(kRed, EffectDissolve, DirectionFromLeft, 0),
              ColourFrame(kBlue, EffectDissolve, DirectionFromLeft, 0)});
-  StartSlideshow();
+  P().StartSlideshow();
   host_.fadeHost.pump = [] { throw std::runtime_error("drawing failed"); };
-  ExitRequested = true;
-  SlideshowStep();
+  P().ExitRequested = true;
+  P().SlideshowStep();
   ASSERT_EQ(host_.logged.size(), 1u);
   EXPECT_EQ(host_.logged[0], "drawing failed");
-  EXPECT_FALSE(StepBusy);
-  EXPECT_EQ(PlayCounter, 2);
-  EXPECT_EQ(CurrentSlot, 1);
+  EXPECT_FALSE(P().StepBusy);
+  EXPECT_EQ(P().PlayCounter, 2);
+  EXPECT_EQ(P().CurrentSlot, 1);
   EXPECT_EQ(Shown(), kBlue);
   EXPECT_EQ(host_.exitsPosted, 1);
 
   // The component's own error: a dissolve on a component without pixels.
   host_.fadeHost.pump = nullptr;
-  ExitRequested = false;
+  P().ExitRequested = false;
   Fade().SetBounds(0, 0, 0, 0);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_EQ(host_.logged.size(), 2u);
-  EXPECT_FALSE(StepBusy);
-  EXPECT_EQ(PlayCounter, 3);
+  EXPECT_FALSE(P().StepBusy);
+  EXPECT_EQ(P().PlayCounter, 3);
   EXPECT_EQ(Fade().ColorFrom(), kRed);
 }
 
@@ -581,13 +588,13 @@ TEST_F(PlayerTest, FailingTransitionIsLoggedAndTheShowGoesOn) {
 // comes on screen and keeps its own still time.
 TEST_F(PlayerTest, EffectCodeAboveSevenRunsNoTransitionButTheNextFrameComes) {
   WriteShow({ColourFrame(kRed, 9, 0, 1), ColourFrame(kBlue, EffectStretch, DirectionFromLeft, 4)});
-  StartSlideshow();
+  P().StartSlideshow();
   Advance(1);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_TRUE(host_.runs.empty());
   EXPECT_EQ(Shown(), kBlue);
-  EXPECT_EQ(PlayCounter, 2);
-  EXPECT_DOUBLE_EQ(NextStepTime, now_ + SecondsToDays(4));
+  EXPECT_EQ(P().PlayCounter, 2);
+  EXPECT_DOUBLE_EQ(P().NextStepTime, now_ + SecondsToDays(4));
 }
 
 // The picture of the previous frame goes at the start of the next step, also
@@ -595,19 +602,19 @@ TEST_F(PlayerTest, EffectCodeAboveSevenRunsNoTransitionButTheNextFrameComes) {
 TEST_F(PlayerTest, LoadedPictureIsReleasedByTheNextStep) {
   WritePicture("a.bmp", kRed);
   WriteShow({PictureFrame("a.bmp", EffectNone, 0, 0), ColourFrame(kBlue, EffectNone, 0, 0)});
-  StartSlideshow();
-  ASSERT_TRUE(LoadedPictureHeld);
-  const std::weak_ptr<const Graphic> first = LoadedPicture;
-  SlideshowStep();
-  EXPECT_FALSE(LoadedPictureHeld);
-  EXPECT_EQ(LoadedPicture, nullptr);
+  P().StartSlideshow();
+  ASSERT_TRUE(P().LoadedPictureHeld);
+  const std::weak_ptr<const Graphic> first = P().LoadedPicture;
+  P().SlideshowStep();
+  EXPECT_FALSE(P().LoadedPictureHeld);
+  EXPECT_EQ(P().LoadedPicture, nullptr);
   EXPECT_EQ(Shown(), kBlue);
-  SlideshowStep();
-  EXPECT_TRUE(LoadedPictureHeld);
+  P().SlideshowStep();
+  EXPECT_TRUE(P().LoadedPictureHeld);
   EXPECT_EQ(Shown(), kRed);
-  StopSlideshow();
-  EXPECT_FALSE(LoadedPictureHeld);
-  EXPECT_EQ(LoadedPicture, nullptr);
+  P().StopSlideshow();
+  EXPECT_FALSE(P().LoadedPictureHeld);
+  EXPECT_EQ(P().LoadedPicture, nullptr);
   EXPECT_TRUE(first.expired());
 }
 
@@ -617,29 +624,29 @@ TEST_F(PlayerTest, LoadedPictureIsReleasedByTheNextStep) {
 // posted once, when the step has ended.
 TEST_F(PlayerTest, InputAndTicksDuringTheSwapWaitForTheStepToEnd) {
   WriteShow({ColourFrame(kRed, EffectNone, 0, 1), ColourFrame(kBlue, EffectNone, 0, 3)});
-  StartSlideshow();
-  TMorfFade* finished = CurrentFade();
+  P().StartSlideshow();
+  TMorfFade* finished = P().CurrentFade();
   int nested = 0;
   host_.swapPump = [&] {
     ++nested;
-    EXPECT_TRUE(StepBusy);
-    EXPECT_EQ(CurrentFade(), finished);
-    ExitRequested = true;
-    CurrentFade()->StopRequested = true;
-    if (!StepBusy) host_.PostExitMessage();
-    SlideshowStep();
+    EXPECT_TRUE(P().StepBusy);
+    EXPECT_EQ(P().CurrentFade(), finished);
+    P().ExitRequested = true;
+    P().CurrentFade()->StopRequested = true;
+    if (!P().StepBusy) host_.PostExitMessage();
+    P().SlideshowStep();
     EXPECT_EQ(host_.exitsPosted, 0);
   };
   Advance(1);
-  SlideshowStep();
+  P().SlideshowStep();
   EXPECT_EQ(nested, 2);
-  EXPECT_EQ(PlayCounter, 2);
-  EXPECT_EQ(CurrentSlot, 1);
-  EXPECT_EQ(FadeSlots[0], nullptr);
+  EXPECT_EQ(P().PlayCounter, 2);
+  EXPECT_EQ(P().CurrentSlot, 1);
+  EXPECT_EQ(P().FadeSlots[0], nullptr);
   EXPECT_FALSE(Fade().StopRequested);  // the fresh component has not run yet
   EXPECT_EQ(Shown(), kBlue);
   EXPECT_EQ(host_.exitsPosted, 1);
-  EXPECT_FALSE(StepBusy);
+  EXPECT_FALSE(P().StepBusy);
 }
 
 // Loading pictures ahead changes only when their pixels are made: the same
@@ -658,8 +665,7 @@ TEST_F(PlayerTest, PicturesLoadedAheadPlayTheSameShowAsPicturesLoadedOnTheSpot) 
              ColourFrame(kBlue, EffectAny, 0, 3), PictureFrame("g.jpg", EffectDissolve, DirectionFromLeft, 1)});
   std::mutex mutex;
   std::vector<std::shared_ptr<const Graphic>> loadedAhead;
-  const PictureWorker::Loader saved = PictureAheadLoader;
-  PictureAheadLoader = [&](const std::string& path, int width, int height, const std::atomic<bool>& cancel) {
+  const PictureWorker::Loader loader = [&](const std::string& path, int width, int height, const std::atomic<bool>& cancel) {
     EXPECT_EQ(width * 100 + height, kSize * 100 + kSize);
     auto graphic = PictureWorker::LoadAndPrepare(path, width, height, cancel);
     std::lock_guard lock(mutex);
@@ -669,32 +675,27 @@ TEST_F(PlayerTest, PicturesLoadedAheadPlayTheSameShowAsPicturesLoadedOnTheSpot) 
   int takenFromTheWorker = 0;
   // Per step: action, direction, from and to of the run, what is shown, and the still time after.
   auto play = [&](bool worker) {
-    PictureWorkerEnabled = worker;
+    P().PictureWorkerEnabled = worker;
+    P().PictureAheadLoader = loader;
     SetRandSeed(20241208);
     SetFixedRandomizeSeed(1208);  // the dissolves reseed
-    StartSlideshow();
+    P().StartSlideshow();
     std::vector<std::vector<double>> steps;
     for (int step = 0; step < 14; ++step) {
-      now_ = NextStepTime;
-      SlideshowStep();
+      now_ = P().NextStepTime;
+      P().SlideshowStep();
       const RunRecord& run = host_.runs.back();
       steps.push_back({double(run.action), double(run.direction), double(run.from), double(run.to), double(Shown()),
-                       double(LoadedPictureHeld), NextStepTime - now_});
+                       double(P().LoadedPictureHeld), P().NextStepTime - now_});
       std::lock_guard lock(mutex);
-      takenFromTheWorker += LoadedPicture && std::count(loadedAhead.begin(), loadedAhead.end(), LoadedPicture);
+      takenFromTheWorker += P().LoadedPicture && std::count(loadedAhead.begin(), loadedAhead.end(), P().LoadedPicture);
     }
-    StopSlideshow();
-    ResetPlayerState();
-    FadeSlots[0] = host_.CreateFadeSlot();
-    Fade().SetColorTo(kBlack);
-    Fade().SetProcessMsgs(true);
-    Fade().SetBounds(0, 0, kSize, kSize);
+    P().StopSlideshow();
+    NewPlayer();
     return steps;
   };
   const auto onTheSpot = play(false);
   const auto ahead = play(true);
-  PictureWorkerEnabled = true;
-  PictureAheadLoader = saved;
   SetFixedRandomizeSeed(std::nullopt);
   EXPECT_EQ(ahead, onTheSpot);
   EXPECT_EQ(takenFromTheWorker, 7);  // the steps that brought g.jpg and r.bmp
@@ -729,29 +730,30 @@ TEST_F(PlayerTest, EveryMonitorPlaysTheShowFittedToItsOwnSize) {
     }
     preparedAtBothSizes.push_back(both);
   };
-  ResetPlayerState();
-  FadeSlots[0] = host_.CreateFadeSlot();
+  player_ = std::make_unique<SlideshowPlayer>(host_, Mode);
+  host_.player = player_.get();
+  P().FadeSlots[0] = host_.CreateFadeSlot();
   for (std::size_t i = 0; i < 2; ++i) {
-    TMorfFade& fade = FadeSlots[0]->FadeAt(i);
+    TMorfFade& fade = P().FadeSlots[0]->FadeAt(i);
     fade.SetColorTo(kBlack);
     fade.SetProcessMsgs(true);
     fade.SetBounds(places[i].left, places[i].top, places[i].Width(), places[i].Height());
   }
   SetRandSeed(151);
-  StartSlideshow();
-  ASSERT_TRUE(Playing);
+  P().StartSlideshow();
+  ASSERT_TRUE(P().Playing);
   const TColor expected[] = {kGreen, kBlue, kRed, kGreen, kBlue, kRed};
   for (int step = 0; step < 6; ++step) {
     SCOPED_TRACE(step);
     const std::size_t before = host_.runs.size();
-    now_ = NextStepTime;
-    SlideshowStep();
+    now_ = P().NextStepTime;
+    P().SlideshowStep();
     ASSERT_EQ(host_.runs.size(), before + 2);
     const RunRecord& a = host_.runs[before];
     const RunRecord& b = host_.runs[before + 1];
     EXPECT_EQ(a.action, b.action);
     EXPECT_EQ(a.direction, b.direction);
-    const std::vector<TMorfFade*> fades = CurrentFades();
+    const std::vector<TMorfFade*> fades = P().CurrentFades();
     ASSERT_EQ(fades.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
       EXPECT_EQ(fades[i]->BoundsRect(), places[i]);

@@ -14,7 +14,8 @@
 //      .caption = "1", .fontColour = kMaroon, .autoSize = true, .onClick = "Panel5Click"},
 //   };
 //   form.HandleClick("Panel5Click", [this](Control& sender) { Panel5Click(sender); });
-//   form.CreateForm(kFormSpec, kControls);
+//   form.HandleMenuClick("Save1Click", [this] { Save1Click(); });  // MenuItemSpec::onClick
+//   form.CreateForm(kFormSpec, kControls);  // throws if "Panel5Click" was never bound
 #pragma once
 
 #include <windows.h>

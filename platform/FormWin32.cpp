@@ -134,6 +134,7 @@ bool Form::CreateForm(const FormSpec& form, std::span<const ControlSpec> control
   SetColour(form.colour);
   if (!form.menu.empty()) {
     if (!menu_.Build(form.menu) || !menu_.AttachTo(Handle())) return false;
+    for (const auto& [name, handler] : menuClickHandlers_) menu_.BindHandler(name, handler);
   }
   if (form.clientWidth > 0 || form.clientHeight > 0 || form.width <= 0 || form.height <= 0) {
     SetClientSize(form.clientWidth, form.clientHeight);
@@ -181,6 +182,7 @@ bool Form::CreateForm(const FormSpec& form, std::span<const ControlSpec> control
   }
   DockChildren();
   FormCreate();
+  CheckHandlersBound();
   return true;
 }
 
@@ -214,6 +216,41 @@ void Form::Connect(Control& control, const ControlSpec& spec) {
   if (auto* scrollBar = dynamic_cast<ScrollBar*>(&control)) {
     ConnectOne(spec.onScroll, scrollHandlers_, scrollBar->onScroll);
   }
+}
+
+namespace {
+
+// Adds `name` to `unbound` unless it is null or bound in `handlers`.
+template <typename Handler>
+void RequireBound(const char* name, const std::map<std::string, Handler, std::less<>>& handlers, const char* event,
+                  const char* control, std::vector<std::string>& unbound) {
+  if (name == nullptr || handlers.find(std::string_view(name)) != handlers.end()) return;
+  unbound.push_back(std::string(name) + " (" + event + " of " + control + ")");
+}
+
+}  // namespace
+
+void Form::CheckHandlersBound() const {
+  std::vector<std::string> unbound;
+  for (const Entry& entry : entries_) {
+    const ControlSpec& spec = *entry.spec;
+    RequireBound(spec.onClick, clickHandlers_, "onClick", spec.name, unbound);
+    RequireBound(spec.onChange, changeHandlers_, "onChange", spec.name, unbound);
+    RequireBound(spec.onEnter, enterHandlers_, "onEnter", spec.name, unbound);
+    RequireBound(spec.onExit, exitHandlers_, "onExit", spec.name, unbound);
+    RequireBound(spec.onScroll, scrollHandlers_, "onScroll", spec.name, unbound);
+    RequireBound(spec.onMouseDown, mouseDownHandlers_, "onMouseDown", spec.name, unbound);
+    RequireBound(spec.onMouseMove, mouseMoveHandlers_, "onMouseMove", spec.name, unbound);
+    RequireBound(spec.onMouseUp, mouseUpHandlers_, "onMouseUp", spec.name, unbound);
+    RequireBound(spec.onDragOver, dragOverHandlers_, "onDragOver", spec.name, unbound);
+    RequireBound(spec.onDragDrop, dragDropHandlers_, "onDragDrop", spec.name, unbound);
+  }
+  for (std::string& item : menu_.UnboundHandlers()) unbound.push_back(std::move(item));
+  if (unbound.empty()) return;
+  std::string message = "form " + Name() + ": handler never bound:";
+  for (const std::string& name : unbound) message += " " + name + ";";
+  message.pop_back();
+  throw std::logic_error(message);
 }
 
 namespace {
@@ -254,6 +291,11 @@ void Form::HandleScroll(std::string_view handlerName, ScrollHandler handler) {
       scrollBar->onScroll = handler;
     }
   }
+}
+
+void Form::HandleMenuClick(std::string_view handlerName, std::function<void()> handler) {
+  if (menu_.Handle() != nullptr) menu_.BindHandler(handlerName, handler);
+  Store(menuClickHandlers_, handlerName, std::move(handler));
 }
 
 void Form::HandleMessageNumber(UINT message, std::function<void()> handler) {
@@ -352,9 +394,9 @@ bool Form::PreTranslateMessage(MSG& message) {
   }
   if (key != VK_TAB && key != VK_RETURN && key != VK_ESCAPE) return false;
   if ((::GetKeyState(VK_CONTROL) & 0x8000) != 0 || (::GetKeyState(VK_MENU) & 0x8000) != 0) return false;
-  if (key == VK_ESCAPE && Control::DragInProgress()) {
+  if (key == VK_ESCAPE && drag_.Active()) {
     // Escape ends a drag before it can press the cancel button.
-    Control::CancelDrag();
+    drag_.Cancel();
     return true;
   }
   Control* focused = FocusedControl();
@@ -467,7 +509,7 @@ CloseAction Form::OnClose() {
 }
 
 void Form::OnDestroy() {
-  Control::CancelDrag();
+  drag_.Cancel();
   menu_.DetachFrom(Handle());
   if (toolTips_ != nullptr) {
     ::DestroyWindow(toolTips_);

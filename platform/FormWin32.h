@@ -3,7 +3,9 @@
 // design caption, style, font, colours, handler names), created in table
 // order, findable by name, with handlers bound by name. The table is the
 // form's stored description; the window's FormCreate then puts its
-// run-time captions in place.
+// run-time captions in place. Every handler name of the tables (controls
+// and menu) must be bound by the end of FormCreate: a name left unbound (a
+// typo, say) is an error, not a dead button.
 //
 //   constexpr ControlSpec kControls[] = {
 //     {.name = "Panel5", .kind = ControlKind::Panel, .x = 8, .y = 8, .width = 121, .height = 169,
@@ -12,7 +14,8 @@
 //      .caption = "1", .fontColour = kMaroon, .autoSize = true, .onClick = "Panel5Click"},
 //   };
 //   form.HandleClick("Panel5Click", [this](Control& sender) { Panel5Click(sender); });
-//   form.CreateForm(kFormSpec, kControls);
+//   form.HandleMenuClick("Save1Click", [this] { Save1Click(); });  // MenuItemSpec::onClick
+//   form.CreateForm(kFormSpec, kControls);  // throws if "Panel5Click" was never bound
 #pragma once
 
 #include <windows.h>
@@ -28,6 +31,7 @@
 
 #include "fade/Graphics.h"
 #include "platform/ControlsWin32.h"
+#include "platform/DragTrackerWin32.h"
 #include "platform/FontsWin32.h"
 #include "platform/MenuWin32.h"
 #include "platform/WindowWin32.h"
@@ -165,7 +169,9 @@ class Form : public Control {
   // Creates the window (hidden) and its controls in table order; `owner`
   // (not owned) owns a top-level form. False when the window or a control
   // cannot be created, or the table is inconsistent (unknown parent,
-  // duplicate name).
+  // duplicate name). Once FormCreate has run, a handler name of the control
+  // table or the menu table that no Handle* call has bound is a programming
+  // error: throws std::logic_error naming every such name.
   bool CreateForm(const FormSpec& form, std::span<const ControlSpec> controls, HWND owner = nullptr);
 
   // The control of that name, or nullptr (also when it is of another type).
@@ -198,12 +204,17 @@ class Form : public Control {
   void HandleMouseUp(std::string_view handlerName, MouseButtonHandler handler);
   void HandleDragOver(std::string_view handlerName, DragOverHandler handler);
   void HandleDragDrop(std::string_view handlerName, DragDropHandler handler);
+  // Binds a handler name of the menu table (MenuItemSpec::onClick), before
+  // or after the menu exists.
+  void HandleMenuClick(std::string_view handlerName, std::function<void()> handler);
 
   // A handler for a private message (WM_USER + n) posted to this form.
   void HandleMessageNumber(UINT message, std::function<void()> handler);
 
   // The main menu bar built from FormSpec::menu.
   Menu& MainMenu() noexcept { return menu_; }
+  // The drag and drop between this form's controls.
+  DragTracker& Drags() noexcept { return drag_; }
 
   void SetCaption(std::string_view utf8) override;
   // Keeps the form above every window that is not top-most (or not).
@@ -262,6 +273,8 @@ class Form : public Control {
 
  private:
   void Connect(Control& control, const ControlSpec& spec);
+  // Throws std::logic_error when a handler name of the tables is unbound.
+  void CheckHandlersBound() const;
   void DockChildren();
 
   struct Entry {
@@ -277,8 +290,10 @@ class Form : public Control {
   std::map<std::string, MouseMoveHandler, std::less<>> mouseMoveHandlers_;
   std::map<std::string, DragOverHandler, std::less<>> dragOverHandlers_;
   std::map<std::string, DragDropHandler, std::less<>> dragDropHandlers_;
+  std::map<std::string, std::function<void()>, std::less<>> menuClickHandlers_;
   std::map<UINT, std::function<void()>> messageHandlers_;
   Menu menu_;
+  DragTracker drag_;
   HWND toolTips_ = nullptr;  // a child of the desktop owned by the form; destroyed with it
   FontSpec fontSpec_{};
   std::string faceStorage_;

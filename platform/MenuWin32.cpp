@@ -1,6 +1,7 @@
 #include "platform/MenuWin32.h"
 
 #include <set>
+#include <stdexcept>
 
 #include "platform/ApplicationWin32.h"
 
@@ -37,6 +38,7 @@ bool Menu::Build(std::span<const MenuItemSpec> items) {
     const std::wstring caption = WidenUtf8(spec.caption != nullptr ? spec.caption : "");
     Item item;
     item.name = spec.name;
+    if (spec.onClick != nullptr) item.onClick = spec.onClick;
     item.id = spec.id != 0 ? spec.id : kFirstCommandId + static_cast<int>(i);
     UINT flags = MF_STRING | (spec.checked ? MF_CHECKED : 0) | (spec.enabled ? 0 : MF_GRAYED);
     if (spec.level == 0) {
@@ -159,11 +161,29 @@ bool Menu::Enabled(std::string_view name) const {
   return state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED)) == 0;
 }
 
-bool Menu::Bind(std::string_view name, std::function<void()> handler) {
+void Menu::Bind(std::string_view name, std::function<void()> handler) {
   Item* item = Find(name);
-  if (item == nullptr) return false;
+  if (item == nullptr) throw std::logic_error("menu: no item " + std::string(name) + " to bind a handler to");
   item->handler = std::move(handler);
-  return true;
+}
+
+int Menu::BindHandler(std::string_view handlerName, const std::function<void()>& handler) {
+  int bound = 0;
+  for (Item& item : items_) {
+    if (!item.onClick.empty() && item.onClick == handlerName) {
+      item.handler = handler;
+      ++bound;
+    }
+  }
+  return bound;
+}
+
+std::vector<std::string> Menu::UnboundHandlers() const {
+  std::vector<std::string> unbound;
+  for (const Item& item : items_) {
+    if (!item.onClick.empty() && !item.handler) unbound.push_back(item.onClick + " (menu item " + item.name + ")");
+  }
+  return unbound;
 }
 
 bool Menu::Dispatch(int id) {

@@ -2,13 +2,14 @@
 // items, each with its design name and caption, a level (0 on the bar, 1 in
 // the popup of the level-0 item above it), a tick and an enabled state. The
 // window sets run-time captions, ticks and enabled states by name and binds
-// click handlers by name; WM_COMMAND of an item runs its handler.
+// click handlers, by the handler name of the table (Form::HandleMenuClick)
+// or by item name (Bind); WM_COMMAND of an item runs its handler.
 //
 //   constexpr MenuItemSpec kMenu[] = {
 //     {.name = "Addnew1", .caption = "Edit"},
-//     {.name = "NewPicture1", .caption = "Add New Pictures", .level = 1},
+//     {.name = "NewPicture1", .caption = "Add New Pictures", .level = 1, .onClick = "NewPicture1Click"},
 //     {.name = "N1", .caption = "-", .level = 1},
-//     {.name = "Quit2", .caption = "Quit"},  // a command on the bar itself
+//     {.name = "Quit2", .caption = "Quit", .onClick = "Quit2Click"},  // a command on the bar itself
 //   };
 #pragma once
 
@@ -33,6 +34,7 @@ struct MenuItemSpec {
   bool checked = false;
   bool enabled = true;
   int id = 0;                     // command id; 0: assigned (from 40001 on)
+  const char* onClick = nullptr;  // handler name (BindHandler); the form requires it bound
 };
 
 class Menu {
@@ -64,8 +66,16 @@ class Menu {
   bool SetEnabled(std::string_view name, bool enabled);
   bool Enabled(std::string_view name) const;
 
-  // The click handler of an item (replaces an earlier one).
-  bool Bind(std::string_view name, std::function<void()> handler);
+  // The click handler of the item of that name (replaces an earlier one).
+  // An unknown name is a programming error: throws std::logic_error
+  // naming it.
+  void Bind(std::string_view name, std::function<void()> handler);
+  // Binds the handler to every item whose table entry names `handlerName`
+  // as its onClick; returns how many.
+  int BindHandler(std::string_view handlerName, const std::function<void()>& handler);
+  // The handler names of the table whose items have no handler yet, each
+  // with its item ("Save1Click (menu item Save1)").
+  std::vector<std::string> UnboundHandlers() const;
   // Runs the handler of the item with this command id; false when no item
   // has it, or the item is disabled or has no handler.
   bool Dispatch(int id);
@@ -73,6 +83,7 @@ class Menu {
  private:
   struct Item {
     std::string name;
+    std::string onClick;    // handler name from the table; empty: none
     HMENU owner = nullptr;  // the menu holding the item; not owned
     UINT position = 0;      // its position there
     int id = 0;

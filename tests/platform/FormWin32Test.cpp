@@ -105,7 +105,7 @@ class FormTest : public ::testing::Test {
     form.Update();
   }
   void TearDown() override {
-    Control::CancelDrag();
+    form.Drags().Cancel();
     Application::Instance().Reset();
   }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -93,7 +94,7 @@ TEST_F(MenuTest, CommandsRunTheHandlerOfTheirItemWhenEnabled) {
   Menu& menu = form.MainMenu();
   std::vector<std::string> ran;
   for (const char* name : {"NewPicture1", "RemoveCurrentFrame1", "Both1", "Quit2"}) {
-    ASSERT_TRUE(menu.Bind(name, [&ran, name] { ran.push_back(name); }));
+    menu.Bind(name, [&ran, name] { ran.push_back(name); });
   }
   struct Case {
     const char* name;
@@ -110,6 +111,41 @@ TEST_F(MenuTest, CommandsRunTheHandlerOfTheirItemWhenEnabled) {
   ran.clear();
   form.Send(WM_COMMAND, MAKEWPARAM(menu.IdOf("RemoveCurrentFrame1"), 0), 0);
   EXPECT_EQ(ran, std::vector<std::string>{"RemoveCurrentFrame1"});
+}
+
+TEST_F(MenuTest, BindingAnItemThatIsNotThereIsAnErrorNamingIt) {
+  Menu& menu = form.MainMenu();
+  for (const char* name : {"Quit", "NewPicture", ""}) {
+    try {
+      menu.Bind(name, [] {});
+      ADD_FAILURE() << "no error for " << name;
+    } catch (const std::logic_error& error) {
+      EXPECT_NE(std::string(error.what()).find("no item " + std::string(name) + " "), std::string::npos)
+          << error.what();
+    }
+  }
+}
+
+TEST(MenuTableTest, HandlersBindByTheirNameInTheTable) {
+  const MenuItemSpec table[] = {
+      {.name = "Preview2", .caption = "Preview"},
+      {.name = "ALL1", .caption = "All", .level = 1, .onClick = "ALL1Click"},
+      {.name = "Single1", .caption = "Current Effect", .level = 1, .onClick = "Single1Click"},
+      {.name = "Quit2", .caption = "Quit", .onClick = "ALL1Click"},  // two items, one handler
+  };
+  Menu menu;
+  ASSERT_TRUE(menu.Build(table));
+  EXPECT_EQ(menu.UnboundHandlers(),
+            (std::vector<std::string>{"ALL1Click (menu item ALL1)", "Single1Click (menu item Single1)",
+                                      "ALL1Click (menu item Quit2)"}));
+  std::vector<std::string> ran;
+  EXPECT_EQ(menu.BindHandler("ALL1Click", [&ran] { ran.push_back("ALL1Click"); }), 2);
+  EXPECT_EQ(menu.BindHandler("Single1", [] {}), 0) << "an item name is no handler name";
+  EXPECT_EQ(menu.UnboundHandlers(), (std::vector<std::string>{"Single1Click (menu item Single1)"}));
+  menu.Bind("Single1", [&ran] { ran.push_back("Single1"); });
+  EXPECT_TRUE(menu.UnboundHandlers().empty()) << "bound by item name counts";
+  for (const char* item : {"ALL1", "Single1", "Quit2"}) EXPECT_TRUE(menu.Dispatch(menu.IdOf(item))) << item;
+  EXPECT_EQ(ran, (std::vector<std::string>{"ALL1Click", "Single1", "ALL1Click"}));
 }
 
 TEST(MenuTableTest, InconsistentTablesBuildNothing) {

@@ -100,26 +100,26 @@ constexpr std::array<ControlSpec, kControlCount> kControls = BuildControls();
 
 constexpr MenuItemSpec kMenu[] = {
     {.name = "Addnew1", .caption = "Edit"},
-    {.name = "NewPicture1", .caption = "Add New Pictures", .level = 1},
-    {.name = "RemoveCurrentFrame1", .caption = "Remove Current Frame", .level = 1},
+    {.name = "NewPicture1", .caption = "Add New Pictures", .level = 1, .onClick = "NewPicture1Click"},
+    {.name = "RemoveCurrentFrame1", .caption = "Remove Current Frame", .level = 1, .onClick = "RemoveCurrentFrame1Click"},
     {.name = "N1", .caption = "-", .level = 1},
-    {.name = "EmptyFrame1", .caption = "Add Empty Frame", .level = 1},
-    {.name = "ClearEmptyFrame1", .caption = "Clear Empty Frames", .level = 1},
+    {.name = "EmptyFrame1", .caption = "Add Empty Frame", .level = 1, .onClick = "EmptyFrame1Click"},
+    {.name = "ClearEmptyFrame1", .caption = "Clear Empty Frames", .level = 1, .onClick = "ClearEmptyFrame1Click"},
     {.name = "N4", .caption = "-", .level = 1},
-    {.name = "RandomEffect1", .caption = "Use Random Effect", .level = 1},
+    {.name = "RandomEffect1", .caption = "Use Random Effect", .level = 1, .onClick = "RandomEffect1Click"},
     {.name = "Preview2", .caption = "Preview"},
-    {.name = "ALL1", .caption = "All", .level = 1},
-    {.name = "Single1", .caption = "Current Effect", .level = 1},
+    {.name = "ALL1", .caption = "All", .level = 1, .onClick = "ALL1Click"},
+    {.name = "Single1", .caption = "Current Effect", .level = 1, .onClick = "Single1Click"},
     {.name = "Saver1", .caption = "Saver"},
-    {.name = "Save1", .caption = "Save", .level = 1},
+    {.name = "Save1", .caption = "Save", .level = 1, .onClick = "Save1Click"},
     {.name = "N3", .caption = "-", .level = 1},
-    {.name = "Clear1", .caption = "Clear Old Savers", .level = 1},
+    {.name = "Clear1", .caption = "Clear Old Savers", .level = 1, .onClick = "Clear1Click"},
     {.name = "EditWindow1", .caption = "View"},
-    {.name = "HideEditWindow1", .caption = "Edit Window", .level = 1},
-    {.name = "Both1", .caption = "Scroll Simultaneously", .level = 1, .checked = true},
+    {.name = "HideEditWindow1", .caption = "Edit Window", .level = 1, .onClick = "HideEditWindow1Click"},
+    {.name = "Both1", .caption = "Scroll Simultaneously", .level = 1, .checked = true, .onClick = "Both1Click"},
     {.name = "N2", .caption = "-", .level = 1},
-    {.name = "About1", .caption = "About", .level = 1},
-    {.name = "Quit2", .caption = "Quit"},
+    {.name = "About1", .caption = "About", .level = 1, .onClick = "About1Click"},
+    {.name = "Quit2", .caption = "Quit", .onClick = "Quit2Click"},
 };
 
 // The run-time captions FormCreate puts in place of the design ones.
@@ -280,23 +280,23 @@ void TPMain::FormCreate() {
 
 void TPMain::BindHandlers() {
   const std::pair<const char*, void (TPMain::*)()> commands[] = {
-      {"NewPicture1", &TPMain::NewPicture1Click},
-      {"RemoveCurrentFrame1", &TPMain::RemoveCurrentFrame1Click},
-      {"EmptyFrame1", &TPMain::EmptyFrame1Click},
-      {"ClearEmptyFrame1", &TPMain::ClearEmptyFrame1Click},
-      {"RandomEffect1", &TPMain::RandomEffect1Click},
-      {"ALL1", &TPMain::ALL1Click},
-      {"Single1", &TPMain::Single1Click},
-      {"Save1", &TPMain::Save1Click},
-      {"Clear1", &TPMain::Clear1Click},
-      {"HideEditWindow1", &TPMain::HideEditWindow1Click},
-      {"Both1", &TPMain::Both1Click},
-      {"About1", &TPMain::About1Click},
-      {"Quit2", &TPMain::Quit2Click},
+      {"NewPicture1Click", &TPMain::NewPicture1Click},
+      {"RemoveCurrentFrame1Click", &TPMain::RemoveCurrentFrame1Click},
+      {"EmptyFrame1Click", &TPMain::EmptyFrame1Click},
+      {"ClearEmptyFrame1Click", &TPMain::ClearEmptyFrame1Click},
+      {"RandomEffect1Click", &TPMain::RandomEffect1Click},
+      {"ALL1Click", &TPMain::ALL1Click},
+      {"Single1Click", &TPMain::Single1Click},
+      {"Save1Click", &TPMain::Save1Click},
+      {"Clear1Click", &TPMain::Clear1Click},
+      {"HideEditWindow1Click", &TPMain::HideEditWindow1Click},
+      {"Both1Click", &TPMain::Both1Click},
+      {"About1Click", &TPMain::About1Click},
+      {"Quit2Click", &TPMain::Quit2Click},
   };
   for (const auto& [name, handler] : commands) {
     auto method = handler;
-    MainMenu().Bind(name, [this, method] {
+    HandleMenuClick(name, [this, method] {
       // Nothing acts on a show that is not loaded yet or already freed.
       if (strip_.Loaded() || method == &TPMain::Quit2Click || method == &TPMain::About1Click) (this->*method)();
     });

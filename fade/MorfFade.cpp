@@ -4,11 +4,11 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <utility>
 
 #include "fade/BlendKernel.h"
 #include "fade/Resample.h"
+#include "fade/Sweep.h"
 
 namespace velmora {
 namespace {
@@ -287,14 +287,16 @@ void TMorfFade::ResetNaturalSize() {
   }
 }
 
-// ---------------------------------------------------------------- steps
+// ---------------------------------------------------------------- pacing and stopping
 
-void TMorfFade::Pace(std::int64_t stepStart, bool handleMessages) {
-  PaceUntil(stepStart, handleMessages, [this] { return StopRequested; });
+bool TMorfFade::Stopped(Fades fades, bool groupStop) {
+  if (groupStop) return true;
+  for (const TMorfFade* fade : fades)
+    if (fade->StopRequested) return true;
+  return false;
 }
 
-void TMorfFade::PaceUntil(std::int64_t stepStart, bool handleMessages,
-                          const std::function<bool()>& stopped) {
+void TMorfFade::Pace(std::int64_t stepStart, bool handleMessages, Fades fades, const bool& groupStop) {
   if (stepInterval_ <= 0) return;
   const std::int64_t deadline = stepStart + stepInterval_;
   if (host_.NowMicros() >= deadline) return;  // a slow step: the next follows at once
@@ -302,7 +304,7 @@ void TMorfFade::PaceUntil(std::int64_t stepStart, bool handleMessages,
   for (;;) {
     if (handleMessages) {
       host_.ProcessMessages();
-      if (stopped()) return;
+      if (Stopped(fades, groupStop)) return;
     }
     const std::int64_t left = deadline - host_.NowMicros();
     if (left <= 0) return;
@@ -313,89 +315,138 @@ void TMorfFade::PaceUntil(std::int64_t stepStart, bool handleMessages,
   }
 }
 
-bool TMorfFade::FinishStep(std::int64_t stepStart) {
-  Pace(stepStart, processMsgs_);
-  if (processMsgs_) host_.ProcessMessages();
-  if (StopRequested) {
-    EndStopped();
-    return true;
-  }
-  return false;
-}
-
 void TMorfFade::EndStopped() {
+  runOpen_ = false;
   surface_.Copy(*toImage_, 0, 0, toImage_->Width(), toImage_->Height(), 0, 0);
   FireEvent(OnEnd);
   StopRequested = false;
 }
 
+// ---------------------------------------------------------------- the step loop
+
+bool TMorfFade::PlaySteps(Fades fades, bool& groupStop) {
+  if (fades.empty()) return true;
+  // The first component paces the steps and handles the messages for all.
+  TMorfFade& lead = *fades.front();
+  for (;;) {
+    bool open = false;
+    for (TMorfFade* fade : fades) {
+      if (!fade->runOpen_) continue;
+      if (fade->RunHasStep())
+        open = true;
+      else
+        fade->EndRun();
+    }
+    if (!open) return true;
+
+    const std::int64_t start = lead.stepInterval_ > 0 ? lead.host_.NowMicros() : 0;
+    bool checked = false;
+    bool paced = false;
+    for (TMorfFade* fade : fades) {
+      if (!fade->runOpen_) continue;
+      const StepEnd end = fade->DrawRunStep();
+      checked = checked || end == StepEnd::Checked;
+      paced = paced || end != StepEnd::Unpaced;
+    }
+    if (checked) {
+      lead.Pace(start, lead.processMsgs_, fades, groupStop);
+      if (lead.processMsgs_) lead.host_.ProcessMessages();
+      if (Stopped(fades, groupStop)) {
+        for (TMorfFade* fade : fades)
+          if (fade->runOpen_) fade->EndStopped();
+        for (TMorfFade* fade : fades) fade->StopRequested = false;
+        groupStop = false;
+        return false;
+      }
+    } else if (paced) {
+      lead.Pace(start, false, fades, groupStop);
+    }
+  }
+}
+
+void TMorfFade::PlayForward(Fades fades, RunKind kind, bool& groupStop) {
+  // Every dot order is released however the run leaves.
+  struct Release {
+    Fades list;
+    bool active;
+    ~Release() {
+      if (active)
+        for (TMorfFade* fade : list) fade->dots_.Release();
+    }
+  } release{fades, kind == RunKind::Dissolve};
+  for (TMorfFade* fade : fades) fade->BeginRun(kind);
+  PlaySteps(fades, groupStop);
+}
+
+void TMorfFade::RunAlone(RunKind kind) {
+  TMorfFade* const self[] = {this};
+  bool noGroup = false;
+  PlayForward(self, kind, noGroup);
+}
+
 // ---------------------------------------------------------------- runs in steps
 
-void TMorfFade::BeginRun(RunKind kind) {
+void TMorfFade::OpenRun(RunKind kind, bool back) {
   runKind_ = kind;
+  runBack_ = back;
+  runOpen_ = true;
   runNext_ = 0;
   runSteps_ = 0;
   runRestPending_ = false;
+}
+
+void TMorfFade::SetDissolveSteps(std::int64_t perStep, bool fromEnd) {
+  dots_.Rewind(fromEnd);
+  runPerStep_ = perStep;
+  runSteps_ = dots_.Count() / perStep;
+  runRestPending_ = true;
+}
+
+void TMorfFade::SetBlendSteps(int rate) {
+  // The work image is the fixed first operand; with Action Push it was
+  // sized for the composite, so it takes the from-image's size here.
+  Resize(*workImage_, fromImage_->Width(), fromImage_->Height());
+  std::memcpy(workImage_->Bits(), fromImage_->Bits(), fromImage_->ByteSize());
+  runRate_ = rate;
+  runSteps_ = std::int64_t(rate) + 1;
+}
+
+void TMorfFade::BeginRun(RunKind kind) {
+  runOpen_ = false;
+  Reset();
   switch (kind) {
     case RunKind::Sweep: {
-      Reset();
       FireEvent(OnBegin);
       if (steps_ == 0) throw EZeroDivide();
-      runW_ = Width();
-      runH_ = Height();
+      OpenRun(kind, false);
+      sweep_ = MakeSweepGeometry(Width(), Height(), steps_);
       runSteps_ = steps_;
       runNext_ = 1;
       runAction_ = action_;
       runDirection_ = direction_;
-      const int w = runW_, h = runH_;
-      dx_ = float(w) / float(steps_);
-      dy_ = float(h) / float(steps_);
       if (runAction_ == TAction::Push) {
-        switch (runDirection_) {
-          case TDirection::FromLeft:
-            workImage_->Draw(*toImage_, 0, 0);
-            workImage_->Draw(*fromImage_, w, 0);
-            break;
-          case TDirection::FromRight:
-            workImage_->Draw(*fromImage_, 0, 0);
-            workImage_->Draw(*toImage_, w, 0);
-            break;
-          case TDirection::FromTop:
-            workImage_->Draw(*toImage_, 0, 0);
-            workImage_->Draw(*fromImage_, 0, h);
-            break;
-          case TDirection::FromBottom:
-            workImage_->Draw(*fromImage_, 0, 0);
-            workImage_->Draw(*toImage_, 0, h);
-            break;
-          default:
-            break;
+        const PushComposite composite = PushCompositeFor(runDirection_, sweep_.w, sweep_.h);
+        if (composite.composed) {
+          workImage_->Draw(*toImage_, composite.toX, composite.toY);
+          workImage_->Draw(*fromImage_, composite.fromX, composite.fromY);
         }
       }
       break;
     }
     case RunKind::Dissolve: {
-      Reset();
       dots_.Build(Width(), Height(), dotSize_, direction_, action_, generalRate_);
-      const std::int64_t count = dots_.Count();
-      runPerStep_ = disolvRate_ >= 1 ? count / disolvRate_ : 0;
-      if (runPerStep_ < 1) throw EMorfFade("DisolvRate cannot be > Width * Height!");
+      const std::int64_t perStep = disolvRate_ >= 1 ? dots_.Count() / disolvRate_ : 0;
+      if (perStep < 1) throw EMorfFade("DisolvRate cannot be > Width * Height!");
       FireEvent(OnBegin);
-      dots_.Rewind(dots_.Reversed());
-      runSteps_ = count / runPerStep_;
-      runRestPending_ = true;
+      OpenRun(kind, false);
+      SetDissolveSteps(perStep, dots_.Reversed());
       break;
     }
     case RunKind::Blend:
-      Reset();
       if (blendRate_ < 1) throw EMorfFade("BlendRate must be between 0 and 256");
       FireEvent(OnBegin);
-      // The work image is the fixed first operand; with Action Push it was
-      // sized for the composite, so it takes the from-image's size here.
-      Resize(*workImage_, fromImage_->Width(), fromImage_->Height());
-      std::memcpy(workImage_->Bits(), fromImage_->Bits(), fromImage_->ByteSize());
-      runRate_ = blendRate_;
-      runSteps_ = std::int64_t(runRate_) + 1;
+      OpenRun(kind, false);
+      SetBlendSteps(blendRate_);
       break;
   }
 }
@@ -436,6 +487,13 @@ TMorfFade::StepEnd TMorfFade::DrawRunStep() {
 }
 
 void TMorfFade::EndRun() {
+  runOpen_ = false;
+  if (runBack_) {
+    // The way back ends with the Reset that undoes the exchange.
+    if (runKind_ == RunKind::Dissolve) dots_.Release();
+    Reset();
+    return;
+  }
   switch (runKind_) {
     case RunKind::Sweep:
       fromImage_->Draw(*toImage_, 0, 0);
@@ -451,136 +509,29 @@ void TMorfFade::EndRun() {
   FireEvent(OnEnd);
 }
 
-void TMorfFade::RunAlone(RunKind kind) {
-  std::optional<DotOrderRelease> release;
-  if (kind == RunKind::Dissolve) release.emplace(dots_);
-  BeginRun(kind);
-  while (RunHasStep()) {
-    const std::int64_t start = stepInterval_ > 0 ? host_.NowMicros() : 0;
-    switch (DrawRunStep()) {
-      case StepEnd::Checked:
-        if (FinishStep(start)) return;
-        break;
-      case StepEnd::PacedOnly:
-        Pace(start, false);
-        break;
-      case StepEnd::Unpaced:
-        break;
-    }
-  }
-  EndRun();
-}
-
-// ---------------------------------------------------------------- Sweep
+// ---------------------------------------------------------------- the three steps
 
 void TMorfFade::Sweep() { RunAlone(RunKind::Sweep); }
+void TMorfFade::Dissolve() { RunAlone(RunKind::Dissolve); }
+void TMorfFade::Blend() { RunAlone(RunKind::Blend); }
 
 void TMorfFade::DrawSweepStep(int i) {
-  const int w = runW_, h = runH_;
-  const double dx = dx_, dy = dy_;
-  const int x = Trunc(double(i) * dx);
-  const int y = Trunc(double(i) * dy);
-  switch (runAction_) {
-    case TAction::Stretch: {
-      Rect r{0, 0, w, h};
-      switch (runDirection_) {
-        case TDirection::FromLeft:
-        case TDirection::FromTopLeft:
-        case TDirection::FromBottomLeft:
-          r.right = x;
-          break;
-        case TDirection::FromRight:
-        case TDirection::FromBottomRight:
-        case TDirection::FromTopRight:
-          r.left = Trunc(double(w) - double(i) * dx);
-          break;
-        case TDirection::XcenterOut:
-        case TDirection::ZoomOut:
-          r.left = Trunc((double(w) - double(i) * dx) / 2.0);
-          r.right = x + r.left;
-          break;
-        default:
-          break;
-      }
-      switch (runDirection_) {
-        case TDirection::FromTop:
-        case TDirection::FromTopLeft:
-        case TDirection::FromTopRight:
-          r.bottom = y;
-          break;
-        case TDirection::FromBottom:
-        case TDirection::FromBottomRight:
-        case TDirection::FromBottomLeft:
-          r.top = Trunc(double(h) - double(i) * dy);
-          break;
-        case TDirection::YcenterOut:
-        case TDirection::ZoomOut:
-          r.top = Trunc((double(h) - double(i) * dy) / 2.0);
-          r.bottom = y + r.top;
-          break;
-        default:
-          break;
-      }
-      surface_.StretchCopy(*toImage_, r);
+  const SweepCopy copy = SweepStepCopy(runAction_, runDirection_, sweep_, i);
+  const Rect& dst = copy.dst;
+  switch (copy.source) {
+    case SweepSource::Nothing:
       break;
-    }
-    case TAction::Push: {
-      int sx = 0, sy = 0;
-      bool draw = true;
-      switch (runDirection_) {
-        case TDirection::FromLeft: sx = w - x; break;
-        case TDirection::FromRight: sx = x; break;
-        case TDirection::FromTop: sy = h - y; break;
-        case TDirection::FromBottom: sy = y; break;
-        default: draw = false; break;
-      }
-      if (draw) surface_.Copy(*workImage_, sx, sy, w, h, 0, 0);
+    case SweepSource::ToImageScaled:
+      surface_.StretchCopy(*toImage_, dst);
       break;
-    }
-    case TAction::Slide: {
-      int dstX = 0, srcX = 0, width = w;
-      int dstY = 0, srcY = 0, height = h;
-      switch (runDirection_) {
-        case TDirection::FromLeft:
-        case TDirection::FromTopLeft:
-        case TDirection::FromBottomLeft:
-          srcX = w - x;
-          width = x;
-          break;
-        case TDirection::FromRight:
-        case TDirection::FromBottomRight:
-        case TDirection::FromTopRight:
-          dstX = w - x;
-          width = x;
-          break;
-        default:
-          break;
-      }
-      switch (runDirection_) {
-        case TDirection::FromTop:
-        case TDirection::FromTopLeft:
-        case TDirection::FromTopRight:
-          srcY = h - y;
-          height = y;
-          break;
-        case TDirection::FromBottom:
-        case TDirection::FromBottomRight:
-        case TDirection::FromBottomLeft:
-          dstY = h - y;
-          height = y;
-          break;
-        default:
-          break;
-      }
-      surface_.Copy(*toImage_, srcX, srcY, width, height, dstX, dstY);
+    case SweepSource::ToImage:
+      surface_.Copy(*toImage_, copy.srcX, copy.srcY, dst.Width(), dst.Height(), dst.left, dst.top);
       break;
-    }
-    default:  // not a geometric action: the steps run without drawing
+    case SweepSource::WorkImage:
+      surface_.Copy(*workImage_, copy.srcX, copy.srcY, dst.Width(), dst.Height(), dst.left, dst.top);
       break;
   }
 }
-
-// ---------------------------------------------------------------- Dissolve
 
 void TMorfFade::CopyDots(std::int64_t pixels) {
   // A message handled between steps may have resized the pictures (which
@@ -606,28 +557,6 @@ void TMorfFade::CopyDots(std::int64_t pixels) {
   });
 }
 
-bool TMorfFade::DissolveSteps(std::int64_t perStep) {
-  const std::int64_t count = dots_.Count();
-  const std::int64_t steps = count / perStep;
-  for (std::int64_t s = 0; s < steps; ++s) {
-    const std::int64_t start = stepInterval_ > 0 ? host_.NowMicros() : 0;
-    CopyDots(perStep);
-    Paint();
-    if (FinishStep(start)) return false;
-  }
-  // The remainder, and a last repaint in any case; no messages, no stop.
-  const std::int64_t start = stepInterval_ > 0 ? host_.NowMicros() : 0;
-  const std::int64_t rest = count - steps * perStep;
-  CopyDots(rest);
-  Paint();
-  if (rest > 0) Pace(start, false);
-  return true;
-}
-
-void TMorfFade::Dissolve() { RunAlone(RunKind::Dissolve); }
-
-// ---------------------------------------------------------------- Blend
-
 void TMorfFade::DrawBlendStep(int i, int rate) {
   const int weight = int(std::int64_t(i) * 32 / rate);
   // All three images have one size; should a message handled between
@@ -638,73 +567,9 @@ void TMorfFade::DrawBlendStep(int i, int rate) {
   Paint();
 }
 
-bool TMorfFade::BlendSteps(int rate) {
-  for (int i = 0; i <= rate; ++i) {
-    const std::int64_t start = stepInterval_ > 0 ? host_.NowMicros() : 0;
-    DrawBlendStep(i, rate);
-    if (FinishStep(start)) return false;
-  }
-  return true;
-}
-
-void TMorfFade::Blend() { RunAlone(RunKind::Blend); }
-
 // ---------------------------------------------------------------- a group in lockstep
 
-bool TMorfFadeGroup::Stopped() const {
-  if (StopRequested) return true;
-  for (const TMorfFade* fade : fades_)
-    if (fade->StopRequested) return true;
-  return false;
-}
-
-void TMorfFadeGroup::Run(TMorfFade::RunKind kind) {
-  if (fades_.empty()) return;
-  TMorfFade& lead = *fades_.front();
-  // Every dot order is released however the run leaves.
-  std::vector<std::optional<DotOrderRelease>> releases(fades_.size());
-  std::vector<bool> running(fades_.size(), false);
-  std::size_t left = 0;
-  for (std::size_t i = 0; i < fades_.size(); ++i) {
-    if (kind == TMorfFade::RunKind::Dissolve) releases[i].emplace(fades_[i]->dots_);
-    fades_[i]->BeginRun(kind);
-    running[i] = true;
-    ++left;
-  }
-  const auto stopped = [this] { return Stopped(); };
-  for (;;) {
-    for (std::size_t i = 0; i < fades_.size(); ++i) {
-      if (!running[i] || fades_[i]->RunHasStep()) continue;
-      running[i] = false;
-      --left;
-      fades_[i]->EndRun();
-    }
-    if (left == 0) return;
-
-    const std::int64_t start = lead.stepInterval_ > 0 ? lead.host_.NowMicros() : 0;
-    bool checked = false;
-    bool paced = false;
-    for (std::size_t i = 0; i < fades_.size(); ++i) {
-      if (!running[i]) continue;
-      const TMorfFade::StepEnd end = fades_[i]->DrawRunStep();
-      checked = checked || end == TMorfFade::StepEnd::Checked;
-      paced = paced || end != TMorfFade::StepEnd::Unpaced;
-    }
-    if (checked) {
-      lead.PaceUntil(start, lead.processMsgs_, stopped);
-      if (lead.processMsgs_) lead.host_.ProcessMessages();
-      if (Stopped()) {
-        for (std::size_t i = 0; i < fades_.size(); ++i)
-          if (running[i]) fades_[i]->EndStopped();
-        for (TMorfFade* fade : fades_) fade->StopRequested = false;
-        StopRequested = false;
-        return;
-      }
-    } else if (paced) {
-      lead.PaceUntil(start, false, stopped);
-    }
-  }
-}
+void TMorfFadeGroup::Run(TMorfFade::RunKind kind) { TMorfFade::PlayForward(fades_, kind, StopRequested); }
 
 // ---------------------------------------------------------------- the way back
 
@@ -728,6 +593,14 @@ void TMorfFade::ExchangeSides() {
   picTo_.Assign(temp);
 }
 
+void TMorfFade::PlayBack() {
+  // Alone, stopped by this component's own request only; a stop leaves the
+  // swap pending for the next Reset.
+  TMorfFade* const self[] = {this};
+  bool noGroup = false;
+  PlaySteps(self, noGroup);
+}
+
 void TMorfFade::DissolveBack() {
   savedStretchToFit_ = stretchToFit_;
   stretchToFit_ = true;
@@ -741,11 +614,9 @@ void TMorfFade::DissolveBack() {
   // A component made smaller than DisolvRate: the rate counts as at most
   // one step per pixel (and at least one step).
   const std::int64_t rate = std::clamp<std::int64_t>(disolvRate_, 1, std::max<std::int64_t>(count, 1));
-  const std::int64_t perStep = std::max<std::int64_t>(count / rate, 1);
-  dots_.Rewind(false);  // always from the start, whatever the direction
-  if (!DissolveSteps(perStep)) return;
-  dots_.Release();
-  Reset();
+  OpenRun(RunKind::Dissolve, true);
+  SetDissolveSteps(std::max<std::int64_t>(count / rate, 1), false);  // always from the start
+  PlayBack();
 }
 
 void TMorfFade::BlendBack() {
@@ -754,10 +625,9 @@ void TMorfFade::BlendBack() {
   Reset();
   swapPending_ = true;
 
-  Resize(*workImage_, fromImage_->Width(), fromImage_->Height());
-  std::memcpy(workImage_->Bits(), fromImage_->Bits(), fromImage_->ByteSize());
-  if (!BlendSteps(std::max(blendRate_, 1))) return;
-  Reset();
+  OpenRun(RunKind::Blend, true);
+  SetBlendSteps(std::max(blendRate_, 1));
+  PlayBack();
 }
 
 }  // namespace velmora

@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +20,7 @@
 #include "fade/FadeTypes.h"
 #include "fade/Graphics.h"
 #include "fade/Picture.h"
+#include "fade/Sweep.h"
 
 namespace velmora {
 
@@ -180,20 +182,36 @@ class TMorfFade {
  private:
   friend class TMorfFadeGroup;
 
-  // A forward run in three parts, so that a group can draw one step of
-  // each of its components and then pace once: BeginRun does what the run
-  // does before its first step (Reset, OnBegin, the checks that raise),
-  // DrawRunStep draws the next step, EndRun what follows the last one.
+  // Every run, forward or back, alone or in a group, is played by one step
+  // loop (PlaySteps) over the components taking part; a single run is a
+  // group of one. BeginRun sets a forward run up (Reset, the checks that
+  // raise, OnBegin), DissolveBack and BlendBack a way back; DrawRunStep
+  // draws a component's next step and EndRun does what follows its last.
   enum class RunKind { Sweep, Dissolve, Blend };
   // What follows a step: pacing, messages and the stop check (Checked);
   // pacing only (PacedOnly, a dissolve's last part); nothing (Unpaced).
   enum class StepEnd { Checked, PacedOnly, Unpaced };
+  using Fades = std::span<TMorfFade* const>;
+  // Begins a forward run of every component and plays it to its end or a
+  // stop. groupStop (the group's StopRequested; false for a single run)
+  // stops it as any component's own request does.
+  static void PlayForward(Fades fades, RunKind kind, bool& groupStop);
+  // The step loop: every component still running draws its next step, then
+  // the first component paces, handles messages and checks for a stop once.
+  // A component without steps left ends (EndRun). On a stop every one still
+  // running ends stopped and every request is cleared; returns false then.
+  static bool PlaySteps(Fades fades, bool& groupStop);
+  static bool Stopped(Fades fades, bool groupStop);
+  void RunAlone(RunKind kind);
   void BeginRun(RunKind kind);
+  void OpenRun(RunKind kind, bool back);
+  // The steps of a dissolve over the current dot order, read from its end
+  // when fromEnd is set; of a blend from the from-image towards the to-image.
+  void SetDissolveSteps(std::int64_t perStep, bool fromEnd);
+  void SetBlendSteps(int rate);
   bool RunHasStep() const;
   StepEnd DrawRunStep();
   void EndRun();
-  // The run of one component, as Sweep, Dissolve and Blend play it.
-  void RunAlone(RunKind kind);
   void DrawSweepStep(int i);
   void DrawBlendStep(int i, int rate);
 
@@ -204,25 +222,20 @@ class TMorfFade {
   void ExchangeSides();
   void FireEvent(const TNotifyEvent& event);
 
-  // Ends one step: waits out the step's time (handling messages while it
-  // waits when ProcessMsgs is set), handles pending messages, and runs
-  // EndStopped on a stop request. Returns true when the run must return.
-  bool FinishStep(std::int64_t stepStart);
-  void Pace(std::int64_t stepStart, bool handleMessages);
-  // Pace with the given stop test in place of StopRequested.
-  void PaceUntil(std::int64_t stepStart, bool handleMessages, const std::function<bool()>& stopped);
+  // Waits out the rest of a step begun at stepStart, handling messages
+  // while it waits when handleMessages is set; returns early on a stop.
+  void Pace(std::int64_t stepStart, bool handleMessages, Fades fades, const bool& groupStop);
+  // Shows the to-image, fires OnEnd and clears StopRequested.
   void EndStopped();
 
   // Copies the next `pixels` pixels of the dot order from the to-image into
   // the from-image.
   void CopyDots(std::int64_t pixels);
-  // Runs the dissolve steps over the current dot order; false when stopped.
-  bool DissolveSteps(std::int64_t perStep);
-  // Runs the blend steps from the work image towards the to-image.
-  bool BlendSteps(int rate);
   void AutoReverseCycle(bool afterDissolve);
+  // The ways back: the exchange, then the steps alone (PlayBack).
   void DissolveBack();
   void BlendBack();
+  void PlayBack();
 
   ImageFactory& images_;   // not owned
   FadeSurface& surface_;   // not owned
@@ -263,19 +276,18 @@ class TMorfFade {
   std::unique_ptr<Image24> workImage_;
 
   DotOrder dots_;
-  // Step sizes of the current Sweep, single precision.
-  float dx_ = 0.0f;
-  float dy_ = 0.0f;
+  // The current Sweep's sizes and step sizes (single precision).
+  SweepGeometry sweep_;
 
-  // The current forward run, fixed at its start whatever a message handled
-  // between steps changes.
+  // The current run, forward or back, fixed at its start whatever a message
+  // handled between steps changes.
   RunKind runKind_ = RunKind::Sweep;
+  bool runBack_ = false;         // a way back: ends with Reset, no OnEnd
+  bool runOpen_ = false;         // begun and not yet ended
   std::int64_t runNext_ = 0;     // the next step
   std::int64_t runSteps_ = 0;    // the steps followed by the stop check
   std::int64_t runPerStep_ = 0;  // dissolve: pixels per step
   bool runRestPending_ = false;  // dissolve: the last part is still to draw
-  int runW_ = 0;
-  int runH_ = 0;
   int runRate_ = 0;  // blend
   TAction runAction_ = TAction::Stretch;
   TDirection runDirection_ = TDirection::FromLeft;
@@ -302,7 +314,6 @@ class TMorfFadeGroup {
 
  private:
   void Run(TMorfFade::RunKind kind);
-  bool Stopped() const;
 
   std::vector<TMorfFade*> fades_;
 };

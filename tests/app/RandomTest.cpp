@@ -44,6 +44,28 @@ TEST_F(RandomTest, SequenceFromSeedZeroMatchesTheHandComputation) {
   EXPECT_EQ(RandSeed(), 2884733762u);
 }
 
+// Seed-to-value pairs the dissolve tests build their shuffles on: the seeds
+// of the sequence above with small ranges.
+//   Random(3): 1 * 3 >> 32 = 0; 134775814 * 3 = 404327442 -> 0;
+//   3698175007 * 3 = 11094525021 -> 2.58 -> 2; 870078620 * 3 -> 0.61 -> 0;
+//   1172187917 * 3 -> 0.82 -> 0; 2884733762 * 3 = 8654201286 -> 2.01 -> 2.
+//   Random(4): 0, 0, 3698175007 * 4 = 14792700028 -> 3.44 -> 3, then 0, 1, 2.
+TEST_F(RandomTest, SmallRangesAlongTheSequenceFromSeedZero) {
+  const struct {
+    std::int32_t n;
+    std::int32_t values[6];
+  } cases[] = {
+      {3, {0, 0, 2, 0, 0, 2}},
+      {4, {0, 0, 3, 0, 1, 2}},  // 1172187917 * 4 -> 1.09; 2884733762 * 4 -> 2.69
+      {2, {0, 0, 1, 0, 0, 1}},
+  };
+  for (const auto& c : cases) {
+    SetRandSeed(0);
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(Random(c.n), c.values[k]) << "n " << c.n << " draw " << k;
+    EXPECT_EQ(RandSeed(), 2884733762u);
+  }
+}
+
 TEST_F(RandomTest, WrapsModulo2To32AndUsesTheFullRange) {
   // 0xFFFFFFFF * 134775813 + 1 = -134775813 + 1 (mod 2^32) = 4160191484;
   // 4160191484 * 2147483647 >> 32 = 2080095741.

@@ -124,12 +124,42 @@ TEST_F(DotOrderTest, GeneralRateZeroKeepsTheOrderButDrawsTheNumbers) {
   shuffled.Build(50, 40, 1, TDirection::FromTop, TAction::xDissolve, 0);
   EXPECT_EQ(Arrivals(shuffled, false), Arrivals(plain, false));
   EXPECT_EQ(shuffled.HeldBytes(), 0u);  // nothing stored for an order that stays as built
-  // The generator moved on once per block, as 2000 calls of Random(0) would.
-  SetRandSeed(12345u);
-  for (int i = 0; i < 2000; ++i) Random(0);
-  const std::uint32_t expected = RandSeed();
-  shuffled.Build(50, 40, 1, TDirection::FromTop, TAction::xDissolve, 0);
-  EXPECT_EQ(RandSeed(), expected);
+  // The generator moves on once per block: six blocks from seed 0 leave the
+  // sixth seed of the sequence (RandomTest), 2884733762.
+  SetFixedRandomizeSeed(0u);
+  shuffled.Build(3, 2, 1, TDirection::FromTop, TAction::xDissolve, 0);
+  EXPECT_EQ(RandSeed(), 2884733762u);
+}
+
+// Shuffles worked out by hand from the generator's values after seed 0
+// (RandomTest): Random(3) gives 0, 0, 2, 0, 0, 2 and Random(4) 0, 0, 3, 0.
+TEST_F(DotOrderTest, ShuffleExchangesWithTheGeneratorsDraws) {
+  const struct {
+    int w, h;
+    TDirection dir;
+    int g;
+    std::vector<Pixel> order;
+    std::uint32_t seedAfter;
+  } cases[] = {
+      // Rows of three, window Nc * G = 3: j = i + 0, 1 + 0, 2 + 2 (exchange
+      // 2 and 4), 3 + 0, 4 + 0, 5 + 2 (outside: no exchange).
+      {3, 2, TDirection::FromTop, 1, {{0, 0}, {0, 1}, {1, 1}, {1, 0}, {0, 2}, {1, 2}}, 2884733762u},
+      // None shuffles the whole list: j = Random(4) = 0, 0, 3, 0 exchanges
+      // 1 with 0, then 2 with 3, then 3 with 0.
+      {4, 1, TDirection::None, 7, {{0, 2}, {0, 0}, {0, 3}, {0, 1}}, 870078620u},
+  };
+  SetFixedRandomizeSeed(0u);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h << " dir " << int(c.dir));
+    DotOrder order;
+    order.Build(c.w, c.h, 1, c.dir, TAction::xDissolve, c.g);
+    EXPECT_EQ(Arrivals(order, false), c.order);
+    EXPECT_EQ(RandSeed(), c.seedAfter);
+  }
+  // FromBottom reads the same shuffled list from its end.
+  DotOrder order;
+  order.Build(3, 2, 1, TDirection::FromBottom, TAction::xDissolve, 1);
+  EXPECT_EQ(Arrivals(order, true), (std::vector<Pixel>{{1, 2}, {0, 2}, {1, 0}, {1, 1}, {0, 1}, {0, 0}}));
 }
 
 TEST_F(DotOrderTest, HoldsAtMostFourBytesPerBlockAndNothingPerPixel) {

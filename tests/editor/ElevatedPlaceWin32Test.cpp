@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/StartupWin32.h"
+#include "editor/ElevatedStep.h"
 #include "editor/ElevationWin32.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/HandlesWin32.h"

@@ -1,5 +1,7 @@
 #include "editor/ElevatedStep.h"
 
+#include <utility>
+
 namespace velmora {
 
 namespace {
@@ -44,19 +46,26 @@ bool IsElevatedName(std::wstring_view name, std::string_view ansi, bool roundTri
   return roundTrips && CheckSaverName(name, ansi) == SaverNameProblem::Valid;
 }
 
-ElevatedExit PlaceFromStaging(const std::string& systemDir, const std::string& staging,
-                              const std::string& name, bool withExecutable, SaveFileSystem& files) {
-  std::vector<const char*> extensions = {".fms"};
-  if (withExecutable) extensions.push_back(".scr");
-  for (const char* extension : extensions)
-    if (!files.Exists(SaverFilePath(staging, name, extension))) return ElevatedExit::BadSource;
+FrameSetProblem CheckFrameSetLength(std::uint64_t length) {
+  if (length < FrameRecordSize) return FrameSetProblem::NoHeader;
+  if (length % FrameRecordSize != 0) return FrameSetProblem::PartialRecord;
+  if (length > MaxFrameSetFileSize) return FrameSetProblem::TooLarge;
+  return FrameSetProblem::Good;
+}
+
+ElevatedExit PlaceChecked(const std::string& systemDir, const std::string& name,
+                          const std::string& frameSet, const std::string* image,
+                          SaveFileSystem& files) {
+  std::vector<std::pair<const char*, const std::string*>> contents = {{".fms", &frameSet}};
+  if (image != nullptr) contents.push_back({".scr", image});
   std::vector<Placement> placements;
-  for (const char* extension : extensions) {
+  for (const auto& [extension, bytes] : contents) {
     const std::string target = SaverFilePath(systemDir, name, extension);
     placements.push_back({target + kStagedSuffix, target});
     int code = 0;
-    if (files.CopyFile(SaverFilePath(staging, name, extension), placements.back().staged, code) !=
-        CopyOutcome::Copied) {
+    // What is placed is what was checked: written, then read back.
+    if (!files.WriteBytes(placements.back().staged, *bytes, code) ||
+        files.ReadBytes(placements.back().staged) != *bytes) {
       for (const Placement& p : placements) files.Remove(p.staged);
       return ElevatedExit::PlacingFailed;
     }

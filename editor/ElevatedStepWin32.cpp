@@ -1,6 +1,8 @@
 #include "editor/ElevatedStepWin32.h"
 
+#include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "editor/ElevationWin32.h"
 #include "editor/ShellFileSystemWin32.h"
@@ -27,45 +29,67 @@ UniqueFileHandle OpenPlain(const std::wstring& path, bool directory) {
   return handle;
 }
 
-// The elevated process's files: copies read the source through a handle
-// that is checked to be a plain file, never through a link.
-class ElevatedFileSystem : public ShellSaveFileSystem {
- public:
-  ElevatedFileSystem() : ShellSaveFileSystem(nullptr) {}
-  CopyOutcome CopyFile(const std::string& from, const std::string& to, int& errorCode) override {
-    UniqueFileHandle source = OpenPlain(WidenAnsi(from), false);
-    if (!source) {
-      errorCode = static_cast<int>(::GetLastError());
-      return CopyOutcome::Failed;
-    }
-    UniqueFileHandle target(::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!target) {
-      errorCode = static_cast<int>(::GetLastError());
-      return CopyOutcome::Failed;
-    }
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-      DWORD read = 0;
-      if (!::ReadFile(source.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
-        errorCode = static_cast<int>(::GetLastError());
-        return CopyOutcome::Failed;
-      }
-      if (read == 0) break;
-      DWORD written = 0;
-      if (!::WriteFile(target.get(), buffer.data(), read, &written, nullptr) || written != read) {
-        errorCode = static_cast<int>(::GetLastError());
-        return CopyOutcome::Failed;
-      }
-    }
-    if (!::FlushFileBuffers(target.get())) {
-      errorCode = static_cast<int>(::GetLastError());
-      return CopyOutcome::Failed;
-    }
-    errorCode = 0;
-    return CopyOutcome::Copied;
+// True when the open `handle` was reached at `path` itself: no junction or
+// symbolic link on any part of the path led the open elsewhere (the final
+// path Windows reports for the handle is the path asked for, letter case
+// aside).
+bool ReachedAsAsked(HANDLE handle, const std::wstring& path) {
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  DWORD length = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
   }
-};
+  if (length == 0 || length >= buffer.size()) return false;
+  std::wstring_view final(buffer.data(), length);
+  if (final.starts_with(L"\\\\?\\")) final.remove_prefix(4);
+  return ::CompareStringOrdinal(final.data(), static_cast<int>(final.size()), path.data(),
+                                static_cast<int>(path.size()), TRUE) == CSTR_EQUAL;
+}
+
+// True when `folder` holds exactly one entry (the frame-set file, already
+// opened) and nothing else.
+bool HoldsOneEntry(const std::wstring& folder) {
+  WIN32_FIND_DATAW found{};
+  UniqueFindHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+                                             FindExSearchNameMatch, nullptr, 0));
+  if (!search) return false;
+  int entries = 0;
+  do {
+    const std::wstring_view entry = found.cFileName;
+    if (entry != L"." && entry != L"..") ++entries;
+  } while (::FindNextFileW(search.get(), &found));
+  return entries == 1;
+}
+
+// The running program's own executable file, read whole through a handle
+// that refuses writers while it is read. Nothing when it cannot be read, is
+// reached through a link, or its headers are not those of the image this
+// process runs (as loaded; the image base the loader may have changed
+// aside).
+std::optional<std::string> ReadOwnImage() {
+  const std::wstring path = ReadExecutablePathWide();
+  if (path.empty()) return std::nullopt;
+  const UniqueFileHandle file = OpenPlain(path, false);
+  if (!file || !ReachedAsAsked(file.get(), path)) return std::nullopt;
+  std::optional<std::string> bytes = ReadWhole(file.get());
+  if (!bytes) return std::nullopt;
+  const auto* base = reinterpret_cast<const char*>(::GetModuleHandleW(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (base == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) return std::nullopt;
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
+  const std::size_t headers = nt->OptionalHeader.SizeOfHeaders;
+  if (bytes->size() < headers) return std::nullopt;
+  const std::size_t imageBase = static_cast<std::size_t>(
+      reinterpret_cast<const char*>(&nt->OptionalHeader.ImageBase) - base);
+  for (std::size_t i = 0; i < headers; ++i) {
+    if (i >= imageBase && i < imageBase + sizeof(nt->OptionalHeader.ImageBase)) continue;
+    if ((*bytes)[i] != base[i]) return std::nullopt;
+  }
+  return bytes;
+}
 
 int Exit(ElevatedExit code) { return static_cast<int>(code); }
 
@@ -82,15 +106,30 @@ int RunPlace(bool withExecutable, const std::vector<std::wstring>& arguments,
   // The folder itself, not a link, held so it cannot be swapped meanwhile.
   const UniqueFileHandle folder = OpenPlain(stagingWide, true);
   if (!folder) return Exit(ElevatedExit::BadStaging);
-  std::vector<UniqueFileHandle> held;
-  for (const char* extension : {".fms", ".scr"}) {
-    if (!withExecutable && std::string(extension) == ".scr") continue;
-    UniqueFileHandle source = OpenPlain(WidenAnsi(SaverFilePath(*staging, *name, extension)), false);
-    if (!source) return Exit(ElevatedExit::BadSource);
-    held.push_back(std::move(source));
+  // The frame-set file, a plain file reached where it was said to be, held
+  // against writers while it is read; nothing else staged beside it.
+  const std::wstring fmsPath = WidenAnsi(SaverFilePath(*staging, *name, ".fms"));
+  const UniqueFileHandle fms = OpenPlain(fmsPath, false);
+  if (!fms || !ReachedAsAsked(fms.get(), fmsPath) || !HoldsOneEntry(stagingWide))
+    return Exit(ElevatedExit::BadSource);
+  // Read once into memory, checked as the show reader checks a file, and
+  // placed from that memory.
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(fms.get(), &size) || size.QuadPart < 0 ||
+      CheckFrameSetLength(static_cast<std::uint64_t>(size.QuadPart)) != FrameSetProblem::Good)
+    return Exit(ElevatedExit::BadFrameSet);
+  const std::optional<std::string> frameSet = ReadWhole(fms.get(), MaxFrameSetFileSize);
+  if (!frameSet) return Exit(ElevatedExit::BadSource);
+  if (CheckFrameSetLength(frameSet->size()) != FrameSetProblem::Good)
+    return Exit(ElevatedExit::BadFrameSet);
+  // The saver executable is this program's own file, never a staged one.
+  std::optional<std::string> image;
+  if (withExecutable) {
+    image = ReadOwnImage();
+    if (!image) return Exit(ElevatedExit::BadImage);
   }
-  ElevatedFileSystem files;
-  return Exit(PlaceFromStaging(systemDir, *staging, *name, withExecutable, files));
+  ShellSaveFileSystem files(nullptr);
+  return Exit(PlaceChecked(systemDir, *name, *frameSet, image ? &*image : nullptr, files));
 }
 
 int RunClear(const std::vector<std::wstring>& arguments, const std::string& systemDir) {
@@ -103,7 +142,7 @@ int RunClear(const std::vector<std::wstring>& arguments, const std::string& syst
       return Exit(ElevatedExit::BadName);
     names.push_back(*name);
   }
-  ElevatedFileSystem files;
+  ShellSaveFileSystem files(nullptr);
   return Exit(ClearSavers(systemDir, names, files));
 }
 

@@ -83,8 +83,9 @@ class StagingFolder {
   std::string path_;
 };
 
-// The save after a refusal for lack of rights: both files staged in a
-// folder of the program's own, then placed by one elevated step.
+// The save after a refusal for lack of rights: the frame-set file staged in
+// a folder of the program's own, then placed by one elevated step, which
+// writes the saver executable (from the editor) from its own file.
 SaveResult SaveElevated(const FrameList& list, const SaveSetting& setting, const std::string& name,
                         int refusedCode, SaveUserInterface& ui, SaveFileSystem& files,
                         SaveElevation& elevation) {
@@ -100,19 +101,7 @@ SaveResult SaveElevated(const FrameList& list, const SaveSetting& setting, const
     ui.ShowError(SaveErrorMessage(error.Code(), setting.isEditorExe, true), error.what());
     return SaveResult::Failed;
   }
-  if (setting.isEditorExe) {
-    int code = 0;
-    const CopyOutcome copied =
-        files.CopyFile(setting.executablePath, SaverFilePath(staging.Path(), name, ".scr"), code);
-    if (copied == CopyOutcome::Cancelled) {
-      ui.ShowCancelled();
-      return SaveResult::CopyCancelled;
-    }
-    if (copied == CopyOutcome::Failed) {
-      ui.ShowError(SaveErrorMessage(code, true, true), {});
-      return SaveResult::Failed;
-    }
-  }
+  // The executable is not staged: the elevated step places its own.
   int exitCode = 0;
   const ElevationOutcome outcome =
       elevation.Place(staging.Path(), name, setting.isEditorExe, exitCode);

@@ -66,8 +66,9 @@ std::string SaveErrorMessage(int errorCode, bool isEditorExe, bool elevationOffe
 
 // Save1Click. On Saved the caller marks the show unchanged; on every other
 // result the show's changed mark is left as it was. When a step is refused
-// for lack of rights and `elevation` is given, the files are staged in a
-// folder of the program's own and placed by one elevated step.
+// for lack of rights and `elevation` is given, the frame-set file is staged
+// in a folder of the program's own and placed by one elevated step (with
+// the saver executable, from the editor).
 SaveResult SaveShow(FrameList& list, const SaveSetting& setting, SaveUserInterface& ui,
                     SaveFileSystem& files, SaveElevation* elevation = nullptr);
 

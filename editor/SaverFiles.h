@@ -68,6 +68,11 @@ class SaveFileSystem {
   virtual void WriteFrameSet(const std::string& path, const FrameList& list) = 0;
   // Copies one file, overwriting; `errorCode` gets the reason of a failure.
   virtual CopyOutcome CopyFile(const std::string& from, const std::string& to, int& errorCode) = 0;
+  // Writes `bytes` as a new file, replacing one there, and flushes it;
+  // `errorCode` gets the reason of a failure.
+  virtual bool WriteBytes(const std::string& path, std::string_view bytes, int& errorCode) = 0;
+  // A whole file's bytes; nothing when it cannot be read.
+  virtual std::optional<std::string> ReadBytes(const std::string& path) = 0;
   // Renames, replacing an existing target; throws EInOutError.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
   // Deletes a file; false when it could not be deleted (a missing file counts

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -70,39 +71,60 @@ TEST(ElevatedStepTest, TheElevatedModeTakesOnlyItsOwnArgumentsNamesAndFolders) {
   EXPECT_FALSE(IsElevatedName(std::wstring(101, L'海'), std::string(202, '\xAE'), true));
 }
 
-TEST(ElevatedStepTest, TheElevatedModePlacesFromStagingAndClears) {
-  const std::string staging = "C:\\tmp\\Velmora-stage-1";
-  const std::string stagedFms = SaverFilePath(staging, "Ocean", ".fms");
-  const std::string stagedScr = SaverFilePath(staging, "Ocean", ".scr");
-  const std::string nearFms = std::string(kDir) + SEP "Ocean.fms.new";
+// The frame-set file is refused when the show reader would refuse it, or
+// when it lacks even the header record.
+TEST(ElevatedStepTest, AFrameSetFileIsCheckedAsTheReaderChecksIt) {
+  const struct {
+    std::uint64_t length;
+    FrameSetProblem problem;
+  } cases[] = {
+      {0, FrameSetProblem::NoHeader},
+      {11, FrameSetProblem::NoHeader},
+      {243, FrameSetProblem::NoHeader},
+      {244, FrameSetProblem::Good},  // header only: read as a show without frames
+      {245, FrameSetProblem::PartialRecord},
+      {244 * 3, FrameSetProblem::Good},
+      {244 * 3 - 1, FrameSetProblem::PartialRecord},
+      {244 * 3 + 100, FrameSetProblem::PartialRecord},
+      {MaxFrameSetFileSize / 244 * 244, FrameSetProblem::Good},
+      {(MaxFrameSetFileSize / 244 + 1) * 244, FrameSetProblem::TooLarge},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CheckFrameSetLength(c.length), c.problem) << c.length;
+}
+
+// What the elevated process read and checked is written beside the targets,
+// read back and compared, then put in place; any failure leaves the old
+// files and nothing beside them.
+TEST(ElevatedStepTest, TheElevatedModePlacesWhatItCheckedAndClears) {
+  const std::string image = "own image";
   struct Case {
     const char* what;
     bool withExe;
-    bool scrStaged;
     int failAt;
+    bool garbled;  // the frame-set file reads back otherwise
     ElevatedExit exit;
     const char* fms;
     const char* scr;
   };
-  // Operations: 1 copy fms beside, 2 copy scr beside, 3 fms to backup, 4 fms
+  // Operations: 1 write fms beside, 2 write scr beside, 3 fms to backup, 4 fms
   // in place, 5 scr to backup, 6 scr in place.
   const Case cases[] = {
-      {"both", true, true, 0, ElevatedExit::Done, "new fms", "new scr"},
-      {"frame-set file only", false, false, 0, ElevatedExit::Done, "new fms", "old scr"},
-      {"executable missing", true, false, 0, ElevatedExit::BadSource, "old fms", "old scr"},
-      {"copy fails", true, true, 2, ElevatedExit::PlacingFailed, "old fms", "old scr"},
-      {"last rename fails", true, true, 6, ElevatedExit::PlacingFailed, "old fms", "old scr"},
+      {"both", true, 0, false, ElevatedExit::Done, "new fms", "own image"},
+      {"frame-set file only", false, 0, false, ElevatedExit::Done, "new fms", "old scr"},
+      {"write fails", true, 2, false, ElevatedExit::PlacingFailed, "old fms", "old scr"},
+      {"read back differs", true, 0, true, ElevatedExit::PlacingFailed, "old fms", "old scr"},
+      {"last rename fails", true, 6, false, ElevatedExit::PlacingFailed, "old fms", "old scr"},
   };
   for (const Case& c : cases) {
     FakeFiles files;
-    files.files = {{kFms, "old fms"}, {kScr, "old scr"}, {stagedFms, "new fms"}};
-    if (c.scrStaged) files.files[stagedScr] = "new scr";
+    files.files = {{kFms, "old fms"}, {kScr, "old scr"}};
     files.failAt = c.failAt;
-    EXPECT_EQ(PlaceFromStaging(kDir, staging, "Ocean", c.withExe, files), c.exit) << c.what;
+    if (c.garbled) files.garbledPath = kFms + ".new";
+    EXPECT_EQ(PlaceChecked(kDir, "Ocean", "new fms", c.withExe ? &image : nullptr, files), c.exit)
+        << c.what;
     EXPECT_EQ(files.files[kFms], c.fms) << c.what;
     EXPECT_EQ(files.files[kScr], c.scr) << c.what;
-    EXPECT_EQ(files.files.count(nearFms), 0u) << c.what;
-    EXPECT_EQ(files.files.size(), c.scrStaged ? 4u : 3u) << c.what << ": staged files kept";
+    EXPECT_EQ(files.files.size(), 2u) << c.what << ": nothing left beside";
   }
 
   FakeFiles files;

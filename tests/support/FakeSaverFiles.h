@@ -4,7 +4,9 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "editor/SaverFiles.h"
@@ -32,6 +34,8 @@ struct FakeFiles : SaveFileSystem {
   int failCode = kAccessDenied;
   CopyOutcome copyFailure = CopyOutcome::Failed;
   int operations = 0;
+  // The file ReadBytes reads back otherwise than it was written.
+  std::string garbledPath;
   // Files RemoveFile cannot delete, with the reason.
   std::map<std::string, int> undeletable;
 
@@ -52,6 +56,21 @@ struct FakeFiles : SaveFileSystem {
     }
     files[to] = files.count(from) ? files[from] : "exe";
     return CopyOutcome::Copied;
+  }
+  bool WriteBytes(const std::string& path, std::string_view bytes, int& code) override {
+    if (Failing("write " + path)) {
+      files[path] = "partial";
+      code = failCode;
+      return false;
+    }
+    files[path] = std::string(bytes);
+    return true;
+  }
+  std::optional<std::string> ReadBytes(const std::string& path) override {
+    if (!files.count(path)) return std::nullopt;
+    // A write that lands otherwise than asked (a disk that drops bytes).
+    if (path == garbledPath) return files[path] + "?";
+    return files[path];
   }
   void Rename(const std::string& from, const std::string& to) override {
     if (Failing("rename " + from + " > " + to) || !files.count(from))

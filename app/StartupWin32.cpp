@@ -8,11 +8,12 @@
 
 #include "app/Startup.h"
 #include "editor/EditorWindowsWin32.h"
-#include "editor/ElevationWin32.h"
+#include "editor/ElevatedStepWin32.h"
 #include "editor/PMainWin32.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/HandlesWin32.h"
 #include "platform/PictureLoaderWin32.h"
+#include "platform/SystemPathsWin32.h"
 #include "saver/DpiAwarenessWin32.h"
 #include "saver/ScrnWin32.h"
 
@@ -84,11 +85,6 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // The process's arguments after the program name, as given.
 std::vector<std::wstring> WideArguments() {
   int count = 0;
@@ -158,7 +154,7 @@ int RunModes(HINSTANCE instance) {
   SaverBaseName = SaverBaseNameOf(exeName);
 
   // 9. The editor's own executable does not run from the system directory.
-  if (IsEditorExe && IsSystemDirectory(DirectoryOf(exePath), SystemDir)) {
+  if (IsEditorExe && IsSystemDirectory(DirectoryOfPath(exePath), SystemDir)) {
     ::MessageBoxW(nullptr, kSystemDirectoryRefusal, kProgramTitle, MB_OK | MB_ICONWARNING);
     return 0;
   }
@@ -212,26 +208,6 @@ RawArguments ReadProcessArguments() {
   if (count > 1) arguments.first = NarrowToAnsi(argv.get()[1]);
   if (count > 2) arguments.second = NarrowToAnsi(argv.get()[2]);
   return arguments;
-}
-
-std::string ReadSystemDirectory() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    const UINT length = ::GetSystemDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) return std::string(buffer.data(), length);
-    buffer.resize(length + 1);
-  }
-}
-
-std::string ReadExecutablePath() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) return std::string(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
-  }
 }
 
 int RunVelmora(HINSTANCE instance) {

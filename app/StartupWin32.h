@@ -33,11 +33,6 @@ struct RawArguments {
 // page.
 RawArguments ReadProcessArguments();
 
-// The system directory as GetSystemDirectoryA reports it.
-std::string ReadSystemDirectory();
-// The running executable's full path (GetModuleFileNameA).
-std::string ReadExecutablePath();
-
 // Runs the whole program; returns the process exit code.
 int RunVelmora(HINSTANCE instance);
 

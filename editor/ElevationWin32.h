@@ -1,16 +1,15 @@
-// The system-directory steps a standard user may not do: the editor's side
-// (a staging folder of its own, the UAC prompt through ShellExecuteExW with
-// "runas", waited for) and the elevated process's side (checks everything it
-// is given, then places or deletes files).
+// The editor's side of the elevated step on Windows: a staging folder of
+// its own and the UAC prompt through ShellExecuteExW with "runas", waited
+// for. The elevated process's side is editor/ElevatedStepWin32.h.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "editor/EditorWindowsWin32.h"
-#include "editor/SaveShow.h"
+#include "editor/Elevation.h"
 
 namespace velmora {
 
@@ -35,9 +34,8 @@ class ShellElevation : public SaveElevation {
 // One argument quoted for a command line as CommandLineToArgvW splits it.
 std::wstring QuoteArgument(const std::wstring& argument);
 
-// The elevated mode: `arguments` are the process's arguments after the
-// program name, the first one naming the step. Returns an ElevatedExit as
-// the process's exit code. No windows, no message loop.
-int RunElevatedStep(ElevatedStep step, const std::vector<std::wstring>& arguments);
+// `text` in the system code page, when it converts back exactly: the only
+// names and paths handed to or taken by the elevated step.
+std::optional<std::string> AnsiExactly(const std::wstring& text);
 
 }  // namespace velmora

@@ -8,7 +8,6 @@
 
 #include "app/Random.h"
 #include "app/Startup.h"
-#include "app/StartupWin32.h"
 #include "editor/AboutBoxWin32.h"
 #include "editor/RecordPathWin32.h"
 #include "fade/PictureLoader.h"

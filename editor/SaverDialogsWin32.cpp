@@ -1,13 +1,17 @@
 #include "editor/SaverDialogsWin32.h"
 
+#include <functional>
+#include <utility>
+
 #include "app/Startup.h"
-#include "app/StartupWin32.h"
 #include "controls/RFilterEditWin32.h"
+#include "editor/ClearOldSavers.h"
 #include "editor/ElevationWin32.h"
-#include "editor/SaveShow.h"
+#include "editor/ShellFileSystemWin32.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
 #include "platform/HandlesWin32.h"
+#include "platform/SystemPathsWin32.h"
 
 namespace velmora {
 
@@ -55,13 +59,25 @@ std::wstring SystemDirWide() {
   return dir;
 }
 
-// Deletes a file; a file that is not there counts as deleted. `error` gets
-// the reason of a failure.
-bool DeleteIfThere(const std::wstring& path, DWORD& error) {
-  if (::DeleteFileW(path.c_str())) return true;
-  error = ::GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
+// The clear dialog's side of a clearing.
+class ListClearUi : public ClearUserInterface {
+ public:
+  ListClearUi(HWND dialog, ListBox& list, std::function<void()> refill)
+      : dialog_(dialog), list_(list), refill_(std::move(refill)) {}
+  void Deleted(int index) override { list_.Delete(index); }
+  void ShowElevationFailure(const std::string& message) override {
+    ShowMessage(dialog_, message, MessageKind::Warning);
+  }
+  void Refill() override { refill_(); }
+  void ShowNotDeleted(const std::wstring& message) override {
+    ::MessageBoxW(dialog_, message.c_str(), L"Velmora 99", MB_OK | MB_ICONWARNING);
+  }
+
+ private:
+  HWND dialog_;
+  ListBox& list_;
+  std::function<void()> refill_;
+};
 
 }  // namespace
 
@@ -162,46 +178,14 @@ void TFormClear::Run() {
 // Called when "清除" is pressed.
 void TFormClear::BitBtn1Click() {
   auto& list = Get<ListBox>("ListBox1");
-  const std::wstring dir = SystemDirWide();
-  std::vector<std::wstring> refused;  // no right to delete: one elevated step
-  // A saver elevates itself only from the system directory.
-  const std::string exe = ReadExecutablePath();
-  const bool elevate =
-      IsEditorExe || IsSystemDirectory(exe.substr(0, exe.find_last_of('\\') + 1), SystemDir);
-  std::wstring kept;
-  for (int i = list.Count() - 1; i >= 0; --i) {
-    if (!list.Selected(i)) continue;
-    const std::wstring name = list.Item(i);
-    // The frame-set file goes only with its saver, so a saver that cannot
-    // be deleted (running, say) stays whole and listed.
-    DWORD error = 0;
-    const bool gone = DeleteIfThere(dir + name + L".scr", error) && DeleteIfThere(dir + name + L".fms", error);
-    if (gone) {
-      list.Delete(i);
-    } else if (elevate && IsNoWriteRight(static_cast<int>(error)) && WidenAnsi(NarrowToAnsi(name)) == name) {
-      refused.insert(refused.begin(), name);
-    } else {
-      kept = name + (kept.empty() ? L"" : L"\r\n") + kept;
-    }
-  }
-  if (!refused.empty()) {
-    std::vector<std::string> names;
-    for (const std::wstring& name : refused) names.push_back(NarrowToAnsi(name));
-    ShellElevation elevation(Handle());
-    int exitCode = 0;
-    const ElevationOutcome outcome = elevation.Clear(names, exitCode);
-    if (outcome != ElevationOutcome::Done)
-      ShowMessage(Handle(), ElevationMessage(outcome, exitCode, false), MessageKind::Warning);
-    // The list shows what is really left.
-    FillList();
-  }
-  if (!kept.empty()) {
-    const std::wstring text =
-        L"下列螢幕保護的檔案無法刪除 (可能正在使用中，或沒有權限)：\r\n"
-        L"The files of these savers could not be deleted (in use, or no right to):\r\n\r\n" +
-        kept;
-    ::MessageBoxW(Handle(), text.c_str(), L"Velmora 99", MB_OK | MB_ICONWARNING);
-  }
+  std::vector<ChosenSaver> chosen;
+  for (int i = 0; i < list.Count(); ++i)
+    if (list.Selected(i)) chosen.push_back({i, list.Item(i)});
+  ListClearUi ui(Handle(), list, [this] { FillList(); });
+  ShellSaveFileSystem files(Handle());
+  ShellElevation elevation(Handle());
+  const bool offered = OffersElevation(IsEditorExe, DirectoryOfPath(ReadExecutablePath()), SystemDir);
+  ClearOldSavers(chosen, SystemDirWide(), ui, files, offered ? &elevation : nullptr, AnsiExactly);
 }
 
 }  // namespace velmora

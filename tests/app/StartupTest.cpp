@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "editor/SaveShow.h"
+#include "editor/ElevatedStep.h"
 
 namespace velmora {
 namespace {

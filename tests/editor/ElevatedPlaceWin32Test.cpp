@@ -1,14 +1,18 @@
 // The program's elevated mode run directly (under Wine the process already
-// may write to the system directory, so no prompt is involved): it places
-// staged files in the system directory and deletes savers, and refuses
-// every argument it should not trust, touching nothing.
+// may write to the system directory, so no prompt is involved): it places a
+// staged frame-set file it has checked and its own executable in the system
+// directory and deletes savers, and refuses every argument and every staged
+// content it should not trust, touching nothing.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/StartupWin32.h"
+#include "editor/ElevatedStep.h"
 #include "editor/ElevationWin32.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/HandlesWin32.h"
@@ -21,15 +25,25 @@ using test::LaunchedProcess;
 
 constexpr DWORD kWaitMs = 20000;
 
+// A whole file, or "<missing>".
 std::string Read(const std::wstring& path) {
   UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return "<missing>";
-  std::string content(4096, '\0');
+  LARGE_INTEGER size{};
+  ::GetFileSizeEx(file.get(), &size);
+  std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
   DWORD read = 0;
   ::ReadFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
   content.resize(read);
   return content;
+}
+
+// A frame-set file of `records` 244-byte records, `mark` in every one.
+std::string Show(int records, char mark) {
+  std::string bytes(244 * static_cast<std::size_t>(records), '\0');
+  for (std::size_t i = 0; i < bytes.size(); i += 244) bytes[i + 1] = mark;
+  return bytes;
 }
 
 void Write(const std::wstring& path, const std::string& content) {
@@ -87,26 +101,26 @@ class ElevatedPlaceTest : public ::testing::Test {
   std::wstring stagingWide_;
 };
 
-TEST_F(ElevatedPlaceTest, StagedFilesArePlacedReplacedAndCleared) {
-  Write(Staged(L"ElevOcean.fms"), "fms one");
-  Write(Staged(L"ElevOcean.scr"), "scr one");
+TEST_F(ElevatedPlaceTest, AGoodShowIsPlacedWithTheProgramsOwnBytesReplacedAndCleared) {
+  const std::string program = Read(test::ProgramUnderTest());
+  ASSERT_GT(program.size(), 4096u);
+  Write(Staged(L"ElevOcean.fms"), Show(3, 'a'));
   EXPECT_EQ(RunProgram(Place(L"ElevOcean")), 0);
-  EXPECT_EQ(Read(System(L"ElevOcean.fms")), "fms one");
-  EXPECT_EQ(Read(System(L"ElevOcean.scr")), "scr one");
+  EXPECT_EQ(Read(System(L"ElevOcean.fms")), Show(3, 'a'));
+  EXPECT_TRUE(Read(System(L"ElevOcean.scr")) == program) << "NAME.scr is the program itself";
 
   // Saved again: replaced, nothing left beside; the frame-set file alone
   // (a saver's settings dialog) leaves the saver as it was.
-  Write(Staged(L"ElevOcean.fms"), "fms two");
-  Write(Staged(L"ElevOcean.scr"), "scr two");
+  Write(Staged(L"ElevOcean.fms"), Show(4, 'b'));
   EXPECT_EQ(RunProgram(Place(L"ElevOcean")), 0);
-  Write(Staged(L"ElevOcean.fms"), "fms three");
+  Write(Staged(L"ElevOcean.fms"), Show(1, 'c'));  // the header alone reads as a show
   EXPECT_EQ(RunProgram(Place(L"ElevOcean", kPlaceFrameSetArgument)), 0);
-  EXPECT_EQ(Read(System(L"ElevOcean.fms")), "fms three");
-  EXPECT_EQ(Read(System(L"ElevOcean.scr")), "scr two");
+  EXPECT_EQ(Read(System(L"ElevOcean.fms")), Show(1, 'c'));
+  EXPECT_TRUE(Read(System(L"ElevOcean.scr")) == program);
   for (const wchar_t* left : {L"ElevOcean.fms.new", L"ElevOcean.scr.new", L"ElevOcean.fms.old", L"ElevOcean.scr.old"})
     EXPECT_EQ(Read(System(left)), "<missing>") << left;
-  // The staged files are the editor's to remove.
-  EXPECT_EQ(Read(Staged(L"ElevOcean.scr")), "scr two");
+  // The staged file is the editor's to remove.
+  EXPECT_EQ(Read(Staged(L"ElevOcean.fms")), Show(1, 'c'));
 
   // Clearing: a bad name among them stops the whole run; then both go.
   Write(System(L"ElevLake.fms"), "lake");
@@ -117,10 +131,38 @@ TEST_F(ElevatedPlaceTest, StagedFilesArePlacedReplacedAndCleared) {
     EXPECT_EQ(Read(System(gone)), "<missing>") << gone;
 }
 
+// What a program of the user's could plant in a staging folder: an
+// executable of its own beside a good show, a damaged show. Refused, and
+// nothing placed or changed.
+TEST_F(ElevatedPlaceTest, APlantedExecutableOrADamagedShowIsRefusedAndNothingIsPlaced) {
+  Write(System(L"ElevOcean.fms"), "old fms");
+  const struct {
+    const char* what;
+    std::vector<std::pair<const wchar_t*, std::string>> staged;
+    const wchar_t* step;
+    int exit;
+  } cases[] = {
+      {"an executable beside the show", {{L"ElevOcean.fms", Show(3, 'a')}, {L"ElevOcean.scr", std::string(25, 'M')}},
+       kPlaceArgument, 5},
+      {"same, frame-set step", {{L"ElevOcean.fms", Show(3, 'a')}, {L"ElevOcean.scr", "MZ"}}, kPlaceFrameSetArgument, 5},
+      {"any other file beside the show", {{L"ElevOcean.fms", Show(3, 'a')}, {L"notes.txt", "x"}}, kPlaceArgument, 5},
+      {"a partial record", {{L"ElevOcean.fms", std::string(11, 'x')}}, kPlaceArgument, 9},
+      {"a record and a bit", {{L"ElevOcean.fms", Show(2, 'a') + "x"}}, kPlaceFrameSetArgument, 9},
+      {"an empty file", {{L"ElevOcean.fms", ""}}, kPlaceArgument, 9},
+  };
+  for (const auto& c : cases) {
+    for (const auto& [file, content] : c.staged) Write(Staged(file), content);
+    EXPECT_EQ(RunProgram(Place(L"ElevOcean", c.step)), c.exit) << c.what;
+    EXPECT_EQ(Read(System(L"ElevOcean.fms")), "old fms") << c.what;
+    for (const wchar_t* none : {L"ElevOcean.scr", L"ElevOcean.fms.new", L"ElevOcean.scr.new"})
+      EXPECT_EQ(Read(System(none)), "<missing>") << c.what;
+    for (const auto& [file, content] : c.staged) ::DeleteFileW(Staged(file).c_str());
+  }
+}
+
 TEST_F(ElevatedPlaceTest, UntrustedArgumentsAreRefusedAndNothingIsTouched) {
   Write(System(L"ElevOcean.fms"), "old fms");
-  Write(Staged(L"ElevOcean.fms"), "new fms");
-  Write(Staged(L"ElevOcean.scr"), "new scr");
+  Write(Staged(L"ElevOcean.fms"), Show(3, 'a'));
   ASSERT_TRUE(::CreateDirectoryW(Staged(L"ElevDir.fms").c_str(), nullptr));
   const std::wstring parent = stagingWide_.substr(0, stagingWide_.rfind(L'\\'));
   const std::wstring quoted = QuoteArgument(stagingWide_);
@@ -157,9 +199,9 @@ TEST_F(ElevatedPlaceTest, UntrustedArgumentsAreRefusedAndNothingIsTouched) {
 TEST_F(ElevatedPlaceTest, RunsWhileAnotherInstanceHoldsTheSemaphore) {
   UniqueKernelHandle held(::CreateSemaphoreA(nullptr, 0, 1, kInstanceSemaphoreName));
   ASSERT_TRUE(held);
-  Write(Staged(L"ElevOcean.fms"), "fms");
+  Write(Staged(L"ElevOcean.fms"), Show(2, 'a'));
   EXPECT_EQ(RunProgram(Place(L"ElevOcean", kPlaceFrameSetArgument)), 0);
-  EXPECT_EQ(Read(System(L"ElevOcean.fms")), "fms");
+  EXPECT_EQ(Read(System(L"ElevOcean.fms")), Show(2, 'a'));
 }
 
 }  // namespace

@@ -6,61 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "editor/ElevatedStep.h"
 #include "editor/SaveShow.h"
 #include "frames/FrameSet.h"
+#include "support/FakeSaverFiles.h"
 
 namespace velmora {
 namespace {
 
-#ifdef _WIN32
-constexpr int kAccessDenied = 5;
-constexpr const char* kDir = "C:\\sys";
-#define SEP "\\"
-#else
-constexpr int kAccessDenied = 13;  // EACCES
-constexpr const char* kDir = "/sys";
-#define SEP "/"
-#endif
-
-// Files as names and contents; every changing operation is logged, and the
-// n-th one (counting from 1) can be made to fail.
-struct FakeFiles : SaveFileSystem {
-  std::map<std::string, std::string> files;
-  std::vector<std::string> log;
-  int failAt = 0;
-  int failCode = kAccessDenied;
-  CopyOutcome copyFailure = CopyOutcome::Failed;
-  int operations = 0;
-
-  bool Failing(const std::string& what) {
-    log.push_back(what);
-    return ++operations == failAt;
-  }
-  bool Exists(const std::string& path) override { return files.count(path) != 0; }
-  void WriteFrameSet(const std::string& path, const FrameList& list) override {
-    if (Failing("write " + path)) throw EInOutError(failCode, "write failed");
-    files[path] = "fms:" + std::to_string(list.Count() - 1) + ":" + list[0].Path();
-  }
-  CopyOutcome CopyFile(const std::string& from, const std::string& to, int& code) override {
-    if (Failing("copy " + to)) {
-      files[to] = "partial";
-      code = failCode;
-      return copyFailure;
-    }
-    files[to] = files.count(from) ? files[from] : "exe";
-    return CopyOutcome::Copied;
-  }
-  void Rename(const std::string& from, const std::string& to) override {
-    if (Failing("rename " + from + " > " + to) || !files.count(from))
-      throw EInOutError(failCode, "rename failed");
-    files[to] = files[from];
-    files.erase(from);
-  }
-  bool Remove(const std::string& path) override {
-    files.erase(path);
-    return true;
-  }
-};
+using test::FakeFiles;
+using test::kAccessDenied;
+using test::kDir;
+#define SEP VELMORA_TEST_SEP
 
 struct FakeUi : SaveUserInterface {
   std::optional<std::string> name;
@@ -113,73 +70,6 @@ const std::string kScr = std::string(kDir) + SEP "Ocean.scr";
 const std::string kExe = "C:\\tools\\VELMORA.EXE";
 
 SaveSetting Editor() { return {true, kDir, "", kExe}; }
-
-TEST(SaveShowTest, NamesThatCannotBeASaversFileNameAreRefused) {
-  struct Case {
-    const wchar_t* name;
-    SaverNameProblem problem;
-  };
-  const Case cases[] = {
-      {L"Ocean", SaverNameProblem::Valid},
-      {L"海洋 2", SaverNameProblem::Valid},
-      {L"許", SaverNameProblem::Valid},  // second Big5 byte is a backslash
-      {L"COM10", SaverNameProblem::Valid},
-      {L"CONSOLE", SaverNameProblem::Valid},
-      {L"", SaverNameProblem::Empty},
-      {L"my.show", SaverNameProblem::Dot},
-      {L"Ocean.", SaverNameProblem::Dot},
-      {L"..", SaverNameProblem::Dot},
-      {L"Ocean ", SaverNameProblem::TrailingSpace},
-      {L"a\\b", SaverNameProblem::BadCharacter},
-      {L"..\\x", SaverNameProblem::BadCharacter},
-      {L"C:x", SaverNameProblem::BadCharacter},
-      {L"a/b", SaverNameProblem::BadCharacter},
-      {L"a*", SaverNameProblem::BadCharacter},
-      {L"a?", SaverNameProblem::BadCharacter},
-      {L"\"a\"", SaverNameProblem::BadCharacter},
-      {L"<a>", SaverNameProblem::BadCharacter},
-      {L"a|b", SaverNameProblem::BadCharacter},
-      {L"a\tb", SaverNameProblem::BadCharacter},
-      {L"CON", SaverNameProblem::ReservedDeviceName},
-      {L"nul", SaverNameProblem::ReservedDeviceName},
-      {L"Com1", SaverNameProblem::ReservedDeviceName},
-      {L"LPT9", SaverNameProblem::ReservedDeviceName},
-      {L"aux", SaverNameProblem::ReservedDeviceName},
-      {L"com\u00B9", SaverNameProblem::ReservedDeviceName},
-      {L"LPT\u00B3", SaverNameProblem::ReservedDeviceName},
-      {L"COM0", SaverNameProblem::ReservedDeviceName},
-      {L"conin$", SaverNameProblem::ReservedDeviceName},
-      {L"CONOUT$", SaverNameProblem::ReservedDeviceName},
-      {L"LPT\u00B4", SaverNameProblem::Valid},
-  };
-  for (const Case& c : cases) {
-    const SaverNameProblem got = CheckSaverName(c.name);
-    EXPECT_EQ(got, c.problem) << static_cast<int>(got);
-    EXPECT_EQ(SaverNameMessage(got).empty(),
-              c.problem == SaverNameProblem::Valid || c.problem == SaverNameProblem::Empty);
-  }
-  EXPECT_EQ(CheckSaverName(std::wstring(200, L'a')), SaverNameProblem::Valid);
-  EXPECT_EQ(CheckSaverName(std::wstring(201, L'a')), SaverNameProblem::TooLong);
-  // As the header stores it: 200 bytes in the system code page at most.
-  const struct {
-    std::wstring name;
-    std::string ansi;
-    SaverNameProblem problem;
-  } stored[] = {
-      {std::wstring(100, L'海'), std::string(200, '\xAE'), SaverNameProblem::Valid},
-      {std::wstring(101, L'海'), std::string(202, '\xAE'), SaverNameProblem::TooLong},
-      {L"海.", "\xAE\xFC.", SaverNameProblem::Dot},
-      {L"", "", SaverNameProblem::Empty},
-  };
-  for (const auto& c : stored) EXPECT_EQ(CheckSaverName(c.name, c.ansi), c.problem) << c.ansi.size();
-}
-
-TEST(SaveShowTest, NamesCompareIgnoringCaseButDoubleByteCharactersExactly) {
-  EXPECT_TRUE(SameFileName("Ocean", "OCEAN"));
-  EXPECT_FALSE(SameFileName("Ocean", "Oceans"));
-  EXPECT_FALSE(SameFileName("\xA4" "A", "\xA4" "a"));  // two different Big5 characters
-  EXPECT_TRUE(SameFileName("\xA4" "Ax", "\xA4" "AX"));
-}
 
 TEST(SaveShowTest, TheCompletionMessageEndsWithTheName) {
   EXPECT_EQ(SaveDoneMessage(L"Ocean"),
@@ -348,8 +238,11 @@ struct FakeElevation : SaveElevation {
     for (const auto& [path, content] : files.files)
       if (path.starts_with(staging)) staged.push_back(path.substr(staging.size() + 1));
     code = exitCode;
+    // The elevated step places the staged frame-set file and its own image.
+    const std::string image = "exe";
     if (outcome == ElevationOutcome::Done &&
-        PlaceFromStaging(kDir, staging, name, withExe, files) != ElevatedExit::Done)
+        PlaceChecked(kDir, name, files.files[SaverFilePath(staging, name, ".fms")],
+                     withExe ? &image : nullptr, files) != ElevatedExit::Done)
       return ElevationOutcome::Failed;
     return outcome;
   }
@@ -409,11 +302,10 @@ TEST(SaveShowTest, ARefusedStepIsPlacedByOneElevatedStep) {
     const SaveSetting setting = c.editor ? Editor() : SaveSetting{false, kDir, "Ocean", kExe};
     EXPECT_EQ(SaveShow(list, setting, ui, files, &elevation), c.result) << c.what;
     EXPECT_EQ(elevation.calls, c.calls) << c.what;
+    // Only the frame-set file is staged: the executable is the elevated
+    // step's own.
     if (c.calls.size() > 1) {
-      const std::vector<std::string> staged =
-          c.editor ? std::vector<std::string>{"Ocean.fms", "Ocean.scr"}
-                   : std::vector<std::string>{"Ocean.fms"};
-      EXPECT_EQ(elevation.staged, staged) << c.what;
+      EXPECT_EQ(elevation.staged, std::vector<std::string>{"Ocean.fms"}) << c.what;
     }
     if (c.result == SaveResult::Saved) {
       EXPECT_EQ(ui.said.back(), "done Ocean") << c.what;
@@ -432,110 +324,6 @@ TEST(SaveShowTest, ARefusedStepIsPlacedByOneElevatedStep) {
     // editor as administrator.
     EXPECT_EQ(ui.lastMessage.find("as administrator"), std::string::npos) << c.what;
   }
-}
-
-TEST(SaveShowTest, TheElevatedModeTakesOnlyItsOwnArgumentsNamesAndFolders) {
-  struct StepCase {
-    const wchar_t* arg;
-    ElevatedStep step;
-  };
-  const StepCase steps[] = {
-      {L"--velmora-elevated-place", ElevatedStep::Place},
-      {L"--velmora-elevated-place-fms", ElevatedStep::PlaceFrameSet},
-      {L"--velmora-elevated-clear", ElevatedStep::Clear},
-      {L"--VELMORA-ELEVATED-PLACE", ElevatedStep::None},
-      {L"--velmora-elevated-place ", ElevatedStep::None},
-      {L"--velmora-elevated", ElevatedStep::None},
-      {L"/s", ElevatedStep::None},
-      {L"/c", ElevatedStep::None},
-      {L"/c:1234", ElevatedStep::None},
-      {L"/p", ElevatedStep::None},
-      {L"/a", ElevatedStep::None},
-      {L"", ElevatedStep::None},
-  };
-  for (const StepCase& c : steps) EXPECT_EQ(ElevatedStepOf(c.arg), c.step) << c.arg;
-
-  struct FolderCase {
-    const wchar_t* path;
-    bool ok;
-  };
-  const FolderCase folders[] = {
-      {L"C:\\Users\\amy\\AppData\\Local\\Temp\\Velmora-stage-12-34", true},
-      {L"c:\\Velmora-stage-1", true},
-      {L"C:\\Temp\\Velmora-stage-", false},  // the prefix alone
-      {L"C:\\Temp\\Other-1", false},
-      {L"C:\\Temp\\Velmora-stage-1\\", false},
-      {L"C:\\Temp\\..\\Velmora-stage-1", false},
-      {L"C:\\Temp\\.\\Velmora-stage-1", false},
-      {L"C:\\Temp\\\\Velmora-stage-1", false},
-      {L"C:/Temp/Velmora-stage-1", false},
-      {L"Temp\\Velmora-stage-1", false},
-      {L"C:Velmora-stage-1", false},
-      {L"\\\\server\\share\\Velmora-stage-1", false},
-      {L"\\\\?\\C:\\Velmora-stage-1", false},
-      {L"C:\\Temp\\Velmora-stage-1.", false},
-      {L"C:\\Temp\\Velmora-stage-1:s", false},
-      {L"C:\\Te*p\\Velmora-stage-1", false},
-      {L"", false},
-  };
-  for (const FolderCase& c : folders) EXPECT_EQ(IsStagingFolderPath(c.path), c.ok) << c.path;
-
-  EXPECT_TRUE(IsElevatedName(L"Ocean", "Ocean", true));
-  EXPECT_FALSE(IsElevatedName(L"Ocean", "Ocean", false));  // not in the code page
-  for (const wchar_t* bad : {L"", L"..\\x", L"a.b", L"CON", L"C:x", L"x "})
-    EXPECT_FALSE(IsElevatedName(bad, "x", true)) << bad;
-  EXPECT_FALSE(IsElevatedName(std::wstring(101, L'海'), std::string(202, '\xAE'), true));
-}
-
-TEST(SaveShowTest, TheElevatedModePlacesFromStagingAndClears) {
-  const std::string staging = "C:\\tmp\\Velmora-stage-1";
-  const std::string stagedFms = SaverFilePath(staging, "Ocean", ".fms");
-  const std::string stagedScr = SaverFilePath(staging, "Ocean", ".scr");
-  const std::string nearFms = std::string(kDir) + SEP "Ocean.fms.new";
-  struct Case {
-    const char* what;
-    bool withExe;
-    bool scrStaged;
-    int failAt;
-    ElevatedExit exit;
-    const char* fms;
-    const char* scr;
-  };
-  // Operations: 1 copy fms beside, 2 copy scr beside, 3 fms to backup, 4 fms
-  // in place, 5 scr to backup, 6 scr in place.
-  const Case cases[] = {
-      {"both", true, true, 0, ElevatedExit::Done, "new fms", "new scr"},
-      {"frame-set file only", false, false, 0, ElevatedExit::Done, "new fms", "old scr"},
-      {"executable missing", true, false, 0, ElevatedExit::BadSource, "old fms", "old scr"},
-      {"copy fails", true, true, 2, ElevatedExit::PlacingFailed, "old fms", "old scr"},
-      {"last rename fails", true, true, 6, ElevatedExit::PlacingFailed, "old fms", "old scr"},
-  };
-  for (const Case& c : cases) {
-    FakeFiles files;
-    files.files = {{kFms, "old fms"}, {kScr, "old scr"}, {stagedFms, "new fms"}};
-    if (c.scrStaged) files.files[stagedScr] = "new scr";
-    files.failAt = c.failAt;
-    EXPECT_EQ(PlaceFromStaging(kDir, staging, "Ocean", c.withExe, files), c.exit) << c.what;
-    EXPECT_EQ(files.files[kFms], c.fms) << c.what;
-    EXPECT_EQ(files.files[kScr], c.scr) << c.what;
-    EXPECT_EQ(files.files.count(nearFms), 0u) << c.what;
-    EXPECT_EQ(files.files.size(), c.scrStaged ? 4u : 3u) << c.what << ": staged files kept";
-  }
-
-  FakeFiles files;
-  files.files = {{kFms, "fms"}, {kScr, "scr"}, {std::string(kDir) + SEP "Lake.fms", "fms"}};
-  EXPECT_EQ(ClearSavers(kDir, {"Ocean", "Lake"}, files), ElevatedExit::Done);
-  EXPECT_TRUE(files.files.empty());
-}
-
-TEST(SaveShowTest, TheClearListHoldsOnlyFrameSetFilesByTheirLongName) {
-  const std::vector<DirectoryEntry> entries = {
-      {L"Ocean.fms", false}, {L"Lake.FMS", false},   {L"Folder.fms", true},
-      {L"notes.fmsx", false}, {L".fms", false},
-      {L"a.fms.fms", false},  {L"Sea.scr", false},
-  };
-  // notes.fmsx is what a search for *.fms finds by its short name NOTES~1.FMS.
-  EXPECT_EQ(SaverNamesIn(entries), (std::vector<std::wstring>{L"Ocean", L"Lake", L"a.fms"}));
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 // factor whose result still covers the rectangle, then resamples that into
 // the rectangle (area averaging down, bilinear up). The results of the last
 // few scaled sizes drawn or prepared are kept (see ScaledRaster); the
-// natural size is kept only when prepared.
+// natural size is kept only when prepared. A cancelled prepare gives up
+// between scanlines.
 //
 // Damaged data: a picture whose header reads is always drawn; what the decoder
 // could not recover (after a corrupt-data warning or a fatal error in the

@@ -11,7 +11,8 @@
 // rectangle, and otherwise decodes whole; the result is resampled into the
 // rectangle as the other raster pictures are. The results of the last few
 // sizes drawn or prepared, the natural size among them, are kept for drawing
-// the same size again (see ScaledRaster).
+// the same size again (see ScaledRaster). The codec cannot be stopped part
+// way: a cancelled prepare gives up before or after its decode.
 //
 // Transparent pixels are composited over black. An animated GIF shows its
 // first frame, placed on its logical screen. Pictures are turned upright by
@@ -21,8 +22,8 @@
 // for the thread's life.
 #pragma once
 
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>

@@ -375,8 +375,18 @@ std::shared_ptr<const BmpGraphic> BmpGraphic::FromFile(const std::string& path) 
   return FromBytes(bytes.data(), bytes.size(), path);
 }
 
-void BmpGraphic::Draw(Image24& target, int x, int y) const { target.Draw(image_, x, y); }
+std::shared_ptr<MemoryImage24> BmpGraphic::Render(int width, int height, const std::atomic<bool>* cancel) const {
+  if (cancel && cancel->load(std::memory_order_relaxed)) return nullptr;
+  auto image = std::make_shared<MemoryImage24>(width, height);
+  Resample(image_, *image, Rect{0, 0, width, height});
+  return image;
+}
 
-void BmpGraphic::StretchDraw(Image24& target, const Rect& rect) const { Resample(image_, target, rect); }
+void BmpGraphic::RenderInto(Image24& target, const Rect& rect) const {
+  if (rect.Width() == image_.Width() && rect.Height() == image_.Height())
+    target.Draw(image_, rect.left, rect.top);
+  else
+    Resample(image_, target, rect);  // only the visible part, straight into the target
+}
 
 }  // namespace velmora

@@ -9,13 +9,16 @@
 // EPictureError naming it and saying what is wrong.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fade/Graphics.h"
+#include "fade/ScaledRaster.h"
 
 namespace velmora {
 
@@ -25,23 +28,23 @@ MemoryImage24 DecodeBmp(const std::uint8_t* data, std::size_t size, const std::s
 // A 24-bit bottom-up BMP file of image (file header + 40-byte info header).
 std::vector<std::uint8_t> EncodeBmp(const Image24& image);
 
-class BmpGraphic final : public Graphic {
+// Drawn at natural size straight from the decoded pixels; the results of the
+// last few scaled sizes drawn or prepared are kept (see ScaledRaster).
+class BmpGraphic final : public ScaledRaster {
  public:
   static std::shared_ptr<const BmpGraphic> FromBytes(const std::uint8_t* data, std::size_t size,
                                                      const std::string& name = "bitmap data");
   static std::shared_ptr<const BmpGraphic> FromFile(const std::string& path);
 
-  explicit BmpGraphic(MemoryImage24 image) : image_(std::move(image)) {}
-
-  GraphicKind Kind() const override { return GraphicKind::Raster; }
-  int Width() const override { return image_.Width(); }
-  int Height() const override { return image_.Height(); }
-  void Draw(Image24& target, int x, int y) const override;
-  void StretchDraw(Image24& target, const Rect& rect) const override;
+  explicit BmpGraphic(MemoryImage24 image)
+      : ScaledRaster(NaturalSize::DrawDirect, image.Width(), image.Height()), image_(std::move(image)) {}
 
   const MemoryImage24& Image() const { return image_; }
 
  private:
+  std::shared_ptr<MemoryImage24> Render(int width, int height, const std::atomic<bool>* cancel) const override;
+  void RenderInto(Image24& target, const Rect& rect) const override;
+
   MemoryImage24 image_;
 };
 

@@ -439,9 +439,6 @@ class Encoder {
   unsigned long size_ = 0;
 };
 
-// Scaled drawings up to this many pixels are kept for the next draw.
-constexpr long long kMaxCachedPixels = 36'000'000;
-
 }  // namespace
 
 std::vector<std::uint8_t> EncodeJpeg(const Image24& image, int quality, bool progressive) {
@@ -466,52 +463,29 @@ std::shared_ptr<const JpegGraphic> JpegGraphic::FromFile(const std::string& path
 }
 
 JpegGraphic::JpegGraphic(std::vector<std::uint8_t> bytes, const std::string& name)
-    : bytes_(std::move(bytes)), name_(name) {
+    : ScaledRaster(NaturalSize::KeepPrepared), bytes_(std::move(bytes)), name_(name) {
   Decoder decoder(bytes_.data(), bytes_.size());
   if (!decoder.ReadHeader())
     throw EPictureError(name_ + ": not a readable JPEG picture (" + decoder.Message() + ")");
   const jpeg_decompress_struct& info = decoder.Info();
-  storedWidth_ = width_ = int(info.image_width);
-  storedHeight_ = height_ = int(info.image_height);
+  storedWidth_ = int(info.image_width);
+  storedHeight_ = int(info.image_height);
   components_ = info.num_components;
-  if (width_ <= 0 || height_ <= 0)
+  if (storedWidth_ <= 0 || storedHeight_ <= 0)
     throw EPictureError(name_ + ": the JPEG picture has no pixels");
-  if (std::uint64_t(width_) * std::uint64_t(height_) > kMaxPicturePixels)
-    throw EPictureError(name_ + ": the JPEG picture is too large (" + std::to_string(width_) + " x " +
-                        std::to_string(height_) + " pixels)");
+  if (std::uint64_t(storedWidth_) * std::uint64_t(storedHeight_) > kMaxPicturePixels)
+    throw EPictureError(name_ + ": the JPEG picture is too large (" + std::to_string(storedWidth_) + " x " +
+                        std::to_string(storedHeight_) + " pixels)");
   if (!decoder.HasSupportedColorSpace())
     throw EPictureError(name_ + ": the JPEG picture's colour format is not supported");
   orientation_ = ReadExif(bytes_).orientation;
   const PictureSize upright = OrientedSize(orientation_, storedWidth_, storedHeight_);
-  width_ = upright.width;
-  height_ = upright.height;
+  SetSize(upright.width, upright.height);
 }
 
 int JpegGraphic::LastDecodeWarnings() const {
-  std::lock_guard lock(cacheMutex_);
+  std::lock_guard lock(Guard());
   return lastWarnings_;
-}
-
-void JpegGraphic::DropCache() const {
-  std::lock_guard lock(cacheMutex_);
-  cached_.clear();
-}
-
-bool JpegGraphic::Keeps(int width, int height) const {
-  std::lock_guard lock(cacheMutex_);
-  return FindKeptLocked(width, height) != nullptr;
-}
-
-const MemoryImage24* JpegGraphic::FindKeptLocked(int width, int height) const {
-  for (const std::shared_ptr<const MemoryImage24>& image : cached_)
-    if (image->Width() == width && image->Height() == height) return image.get();
-  return nullptr;
-}
-
-void JpegGraphic::KeepLocked(std::shared_ptr<const MemoryImage24> image) const {
-  // The newest first; the oldest size goes when the list is full.
-  cached_.insert(cached_.begin(), std::move(image));
-  if (cached_.size() > kKeptSizes) cached_.pop_back();
 }
 
 bool JpegGraphic::DecodeNatural(Image24& target, int x, int y, const std::atomic<bool>* cancel) const {
@@ -525,11 +499,12 @@ bool JpegGraphic::DecodeNatural(Image24& target, int x, int y, const std::atomic
   }
   if (outcome.cancelled) return false;
   lastWarnings_ = outcome.warnings;
-  if (!outcome.started) target.FillRect(Rect{x, y, x + width_, y + height_}, kBlack);
+  if (!outcome.started) target.FillRect(Rect{x, y, x + Width(), y + Height()}, kBlack);
   return true;
 }
 
-std::shared_ptr<MemoryImage24> JpegGraphic::Render(int width, int height, const std::atomic<bool>* cancel) const {
+std::shared_ptr<MemoryImage24> JpegGraphic::RenderScaled(int width, int height,
+                                                         const std::atomic<bool>* cancel) const {
   // Decoded and resampled as stored, at the drawn size turned back, then
   // put upright.
   const PictureSize stored = OrientedSize(orientation_, width, height);
@@ -545,60 +520,30 @@ std::shared_ptr<MemoryImage24> JpegGraphic::Render(int width, int height, const 
   return image;
 }
 
-bool JpegGraphic::Prepare(int width, int height, const std::atomic<bool>* cancel) const {
-  if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxCachedPixels) return true;
-  std::lock_guard lock(cacheMutex_);
-  if (FindKeptLocked(width, height)) return true;
-  std::shared_ptr<MemoryImage24> image;
-  if (width == width_ && height == height_) {
-    // What a natural-size draw decodes, kept for Draw.
-    image = std::make_shared<MemoryImage24>(width, height);
-    if (!DecodeNatural(*image, 0, 0, cancel)) return false;
-  } else {
-    image = Render(width, height, cancel);
-    if (!image) return false;
-  }
-  KeepLocked(std::move(image));
-  return true;
+std::shared_ptr<MemoryImage24> JpegGraphic::Render(int width, int height, const std::atomic<bool>* cancel) const {
+  if (width != Width() || height != Height()) return RenderScaled(width, height, cancel);
+  // What a natural-size draw decodes.
+  auto image = std::make_shared<MemoryImage24>(width, height);
+  if (!DecodeNatural(*image, 0, 0, cancel)) return nullptr;
+  return image;
 }
 
-void JpegGraphic::Draw(Image24& target, int x, int y) const {
-  std::lock_guard lock(cacheMutex_);
-  if (const MemoryImage24* kept = FindKeptLocked(width_, height_)) {
-    target.Draw(*kept, x, y);
-    return;
-  }
-  if (x >= target.Width() || y >= target.Height() || x + width_ <= 0 || y + height_ <= 0) return;
-  DecodeNatural(target, x, y, nullptr);
-}
-
-void JpegGraphic::StretchDraw(Image24& target, const Rect& rect) const {
+void JpegGraphic::RenderInto(Image24& target, const Rect& rect) const {
   const int w = rect.Width();
   const int h = rect.Height();
-  if (w <= 0 || h <= 0) return;
-  if (w == width_ && h == height_) {
-    Draw(target, rect.left, rect.top);
-    return;
-  }
-  std::lock_guard lock(cacheMutex_);
-  if (const MemoryImage24* kept = FindKeptLocked(w, h)) {
-    target.Draw(*kept, rect.left, rect.top);
-    return;
-  }
-  if (static_cast<long long>(w) * h <= kMaxCachedPixels) {
-    std::shared_ptr<MemoryImage24> image = Render(w, h, nullptr);
-    target.Draw(*image, rect.left, rect.top);
-    KeepLocked(std::move(image));
+  if (w == Width() && h == Height()) {
+    // Straight into the target's rows.
+    DecodeNatural(target, rect.left, rect.top, nullptr);
     return;
   }
   if (orientation_ != kOrientationNormal) {
-    // Too large to keep, and turned: drawn through a picture of its own.
-    target.Draw(*Render(w, h, nullptr), rect.left, rect.top);
+    // Turned: drawn through a picture of its own.
+    target.Draw(*RenderScaled(w, h, nullptr), rect.left, rect.top);
     return;
   }
-  // Too large to keep: only the visible part is computed, straight into the target.
-  const int scale = ChooseJpegScale(width_, height_, w, h);
-  const bool reduce = w < width_ && h < height_;
+  // Only the visible part is computed, straight into the target.
+  const int scale = ChooseJpegScale(Width(), Height(), w, h);
+  const bool reduce = w < Width() && h < Height();
   ResampleSink sink(target, rect);
   const DecodeOutcome outcome = Decode(bytes_, scale, reduce, sink);
   lastWarnings_ = outcome.warnings;

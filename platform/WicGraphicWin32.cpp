@@ -284,9 +284,6 @@ bool TryThumbnail(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, int
   return true;
 }
 
-// Scaled drawings up to this many pixels are kept for the next draw.
-constexpr long long kMaxCachedPixels = 36'000'000;
-
 }  // namespace
 
 std::shared_ptr<const WicGraphic> WicGraphic::FromBytes(std::vector<std::uint8_t> bytes, const std::string& name) {
@@ -316,10 +313,9 @@ std::shared_ptr<const WicGraphic> WicGraphic::FromFile(const std::string& path) 
 }
 
 WicGraphic::WicGraphic(std::vector<std::uint8_t> bytes, std::string name, const Layout& layout)
-    : bytes_(std::move(bytes)), name_(std::move(name)), layout_(layout) {
+    : ScaledRaster(NaturalSize::Keep), bytes_(std::move(bytes)), name_(std::move(name)), layout_(layout) {
   const PictureSize upright = OrientedSize(layout_.orientation, layout_.canvasWidth, layout_.canvasHeight);
-  width_ = upright.width;
-  height_ = upright.height;
+  SetSize(upright.width, upright.height);
 }
 
 MemoryImage24 WicGraphic::Decode(int wantedWidth, int wantedHeight) const {
@@ -355,60 +351,27 @@ MemoryImage24 WicGraphic::Decode(int wantedWidth, int wantedHeight) const {
 }
 
 WicGraphic::Route WicGraphic::LastRoute() const {
-  std::lock_guard lock(cacheMutex_);
+  std::lock_guard lock(Guard());
   return lastRoute_;
 }
 
-void WicGraphic::DropCache() const {
-  std::lock_guard lock(cacheMutex_);
-  cached_.reset();
+std::shared_ptr<MemoryImage24> WicGraphic::Render(int width, int height, const std::atomic<bool>* cancel) const {
+  // The codec cannot be stopped part way: cancelling is seen before and after.
+  if (cancel && cancel->load(std::memory_order_relaxed)) return nullptr;
+  auto source = std::make_shared<MemoryImage24>(Decode(width, height));
+  if (cancel && cancel->load(std::memory_order_relaxed)) return nullptr;
+  if (width == Width() && height == Height()) return source;
+  auto image = std::make_shared<MemoryImage24>(width, height);
+  Resample(*source, *image, Rect{0, 0, width, height});
+  return image;
 }
 
-void WicGraphic::Draw(Image24& target, int x, int y) const {
-  std::lock_guard lock(cacheMutex_);
-  if (!cached_ || cached_->Width() != width_ || cached_->Height() != height_) {
-    if (x >= target.Width() || y >= target.Height() || x + width_ <= 0 || y + height_ <= 0) return;
-    try {
-      auto image = std::make_shared<MemoryImage24>(Decode(width_, height_));
-      if (static_cast<long long>(width_) * height_ > kMaxCachedPixels) {
-        target.Draw(*image, x, y);
-        return;
-      }
-      cached_ = std::move(image);
-    } catch (const std::exception&) {  // damaged past the header, or out of memory
-      target.FillRect(Rect{x, y, x + width_, y + height_}, kBlack);
-      return;
-    }
-  }
-  target.Draw(*cached_, x, y);
-}
-
-void WicGraphic::StretchDraw(Image24& target, const Rect& rect) const {
-  const int w = rect.Width();
-  const int h = rect.Height();
-  if (w <= 0 || h <= 0) return;
-  if (w == width_ && h == height_) {
-    Draw(target, rect.left, rect.top);
-    return;
-  }
-  std::lock_guard lock(cacheMutex_);
-  if (cached_ && cached_->Width() == w && cached_->Height() == h) {
-    target.Draw(*cached_, rect.left, rect.top);
-    return;
-  }
-  try {
-    const MemoryImage24 source = Decode(w, h);
-    if (static_cast<long long>(w) * h <= kMaxCachedPixels) {
-      auto image = std::make_shared<MemoryImage24>(w, h);
-      Resample(source, *image, Rect{0, 0, w, h});
-      target.Draw(*image, rect.left, rect.top);
-      cached_ = std::move(image);
-    } else {
-      Resample(source, target, rect);  // too large to keep: straight into the target
-    }
-  } catch (const std::exception&) {
-    target.FillRect(rect, kBlack);
-  }
+void WicGraphic::RenderInto(Image24& target, const Rect& rect) const {
+  const MemoryImage24 source = Decode(rect.Width(), rect.Height());
+  if (rect.Width() == Width() && rect.Height() == Height())
+    target.Draw(source, rect.left, rect.top);
+  else
+    Resample(source, target, rect);  // only the visible part, straight into the target
 }
 
 }  // namespace velmora

@@ -9,8 +9,10 @@
 // Drawing scaled asks the codec for a reduced decode (its source transform)
 // or uses the thumbnail the file carries when either still covers the
 // rectangle, and otherwise decodes whole; the result is resampled into the
-// rectangle as the other raster pictures are, and the last scaled result is
-// kept for drawing the same size again.
+// rectangle as the other raster pictures are. The results of the last few
+// sizes drawn or prepared, the natural size among them, are kept for drawing
+// the same size again (see ScaledRaster). The codec cannot be stopped part
+// way: a cancelled prepare gives up before or after its decode.
 //
 // Transparent pixels are composited over black. An animated GIF shows its
 // first frame, placed on its logical screen. Pictures are turned upright by
@@ -20,19 +22,20 @@
 // for the thread's life.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "fade/Graphics.h"
+#include "fade/ScaledRaster.h"
 
 namespace velmora {
 
-class WicGraphic final : public Graphic {
+class WicGraphic final : public ScaledRaster {
  public:
-  // Where the pixels of the last draw came from; for tests.
+  // Where the pixels of the last render came from; for tests.
   enum class Route { None, Whole, Reduced, Thumbnail };
 
   // The picture's layout as loading reads it.
@@ -51,21 +54,16 @@ class WicGraphic final : public Graphic {
   static std::shared_ptr<const WicGraphic> FromBytes(std::vector<std::uint8_t> bytes, const std::string& name);
   static std::shared_ptr<const WicGraphic> FromFile(const std::string& path);
 
+  // The size shown (Width, Height) is the canvas turned upright.
   WicGraphic(std::vector<std::uint8_t> bytes, std::string name, const Layout& layout);
-
-  GraphicKind Kind() const override { return GraphicKind::Raster; }
-  // The size shown: the canvas turned upright.
-  int Width() const override { return width_; }
-  int Height() const override { return height_; }
-  void Draw(Image24& target, int x, int y) const override;
-  void StretchDraw(Image24& target, const Rect& rect) const override;
 
   const Layout& GetLayout() const { return layout_; }
   Route LastRoute() const;
-  // Frees the kept result of the last draw.
-  void DropCache() const;
 
  private:
+  std::shared_ptr<MemoryImage24> Render(int width, int height, const std::atomic<bool>* cancel) const override;
+  void RenderInto(Image24& target, const Rect& rect) const override;
+
   // The picture upright, at least wanted x wanted (upright sides) when a
   // reduced source allows it, else at full size; throws EPictureError.
   MemoryImage24 Decode(int wantedWidth, int wantedHeight) const;
@@ -73,13 +71,7 @@ class WicGraphic final : public Graphic {
   std::vector<std::uint8_t> bytes_;
   std::string name_;
   Layout layout_;
-  int width_ = 0;
-  int height_ = 0;
-
-  // Pictures are shared between holders and drawn on several threads.
-  mutable std::mutex cacheMutex_;
-  mutable std::shared_ptr<const MemoryImage24> cached_;
-  mutable Route lastRoute_ = Route::None;
+  mutable Route lastRoute_ = Route::None;  // guarded by Guard()
 };
 
 }  // namespace velmora

@@ -3,9 +3,9 @@
 #include <exception>
 #include <utility>
 
-#include "fade/JpegGraphic.h"
 #include "fade/MorfFade.h"
 #include "fade/PictureLoader.h"
+#include "fade/ScaledRaster.h"
 
 namespace velmora {
 
@@ -18,12 +18,12 @@ std::shared_ptr<const Graphic> PictureWorker::LoadAndPrepare(const std::string& 
 }
 
 void PictureWorker::PrepareFor(const Graphic& graphic, int width, int height, const std::atomic<bool>& cancel) {
-  // JPEG decoding is what takes the time; the other kinds are decoded when
-  // they load (bitmaps) or drawn by the system (metafiles, icons).
-  const auto* jpeg = dynamic_cast<const JpegGraphic*>(&graphic);
-  if (jpeg && width > 0 && height > 0 && jpeg->Width() > 0 && jpeg->Height() > 0) {
-    const Rect fit = FitRect(jpeg->Width(), jpeg->Height(), width, height);
-    if (fit.Width() > 0 && fit.Height() > 0) jpeg->Prepare(fit.Width(), fit.Height(), &cancel);
+  // Every raster kind is rendered ahead; metafiles and icons are drawn by
+  // the system on the spot.
+  const auto* raster = dynamic_cast<const ScaledRaster*>(&graphic);
+  if (raster && width > 0 && height > 0 && raster->Width() > 0 && raster->Height() > 0) {
+    const Rect fit = FitRect(raster->Width(), raster->Height(), width, height);
+    if (fit.Width() > 0 && fit.Height() > 0) raster->Prepare(fit.Width(), fit.Height(), &cancel);
   }
 }
 

@@ -34,14 +34,14 @@ class PictureWorker {
   using Loader = std::function<std::shared_ptr<const Graphic>(const std::string& path, int width, int height,
                                                               const std::atomic<bool>& cancel)>;
 
-  // The loader the player uses: LoadGraphic, then a JPEG decoded at its fit
-  // rectangle into the picture's kept scaled draw.
+  // The loader the player uses: LoadGraphic, then PrepareFor.
   static std::shared_ptr<const Graphic> LoadAndPrepare(const std::string& path, int width, int height,
                                                        const std::atomic<bool>& cancel);
 
   // Prepares a loaded picture for drawing in fit mode into one more
-  // width x height component (a JPEG decoded into its kept scaled draws;
-  // the other kinds need nothing). Gives up once cancel is set.
+  // width x height component: a raster picture (JPEG, bitmap, or read
+  // through the imaging component) rendered at its fit rectangle into its
+  // kept sizes; metafiles and icons need nothing. Gives up once cancel is set.
   static void PrepareFor(const Graphic& graphic, int width, int height, const std::atomic<bool>& cancel);
 
   // A component size a job prepares its picture for.

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "fade/PictureLoader.h"
+#include "fade/Resample.h"
 
 namespace velmora {
 namespace {
@@ -218,6 +219,38 @@ TEST(BmpGraphicTest, EncodedBitmapsReadBack) {
   EXPECT_EQ(target.PixelAt(2, 3), image.PixelAt(0, 0));
   graphic->StretchDraw(target, Rect{0, 0, 14, 6});
   EXPECT_EQ(graphic->Kind(), GraphicKind::Raster);
+}
+
+// Scaled draws are what the resampler makes straight into the target,
+// whether drawn afresh, from a kept result (a clipped place of the same
+// size), or prepared ahead; the natural size is the decoded pixels.
+TEST(BmpGraphicTest, ScaledDrawsAreTheResamplersPixelsFreshKeptOrPrepared) {
+  MemoryImage24 image(23, 17);
+  for (int y = 0; y < 17; ++y)
+    for (int x = 0; x < 69; ++x) image.Row(y)[x] = std::uint8_t(x * 37 + y * 91 + (x * y) % 13);
+  const std::vector<std::uint8_t> bytes = EncodeBmp(image);
+  const auto drawn = BmpGraphic::FromBytes(bytes.data(), bytes.size());
+  const auto prepared = BmpGraphic::FromBytes(bytes.data(), bytes.size());
+  for (const Rect& rect : {Rect{0, 0, 10, 7}, Rect{3, 2, 49, 36}, Rect{-7, -4, 31, 24}, Rect{-30, 5, 35, 100},
+                           Rect{1, 1, 24, 18}}) {
+    SCOPED_TRACE(std::to_string(rect.Width()) + "x" + std::to_string(rect.Height()));
+    MemoryImage24 expected(30, 20);
+    expected.Fill(0x808080);
+    Resample(image, expected, rect);
+    EXPECT_TRUE(prepared->Prepare(rect.Width(), rect.Height()));
+    for (const auto& graphic : {drawn, drawn, prepared}) {
+      MemoryImage24 target(30, 20);
+      target.Fill(0x808080);
+      graphic->StretchDraw(target, rect);
+      EXPECT_EQ(Pixels(target), Pixels(expected));
+    }
+  }
+  // The four scaled sizes are kept, each rendered once; the natural size is
+  // drawn from the decoded picture itself at each draw, never kept.
+  EXPECT_EQ(drawn->Renders(), 4 + 2);
+  EXPECT_EQ(prepared->Renders(), 4 + 1);
+  EXPECT_FALSE(drawn->Keeps(23, 17));
+  EXPECT_TRUE(drawn->Keeps(10, 7) && drawn->Keeps(65, 95));
 }
 
 void ExpectRefused(const std::vector<std::uint8_t>& bytes, const char* fragment) {

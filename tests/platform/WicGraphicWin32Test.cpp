@@ -141,6 +141,9 @@ TEST(WicGraphicWin32Test, ScaledDrawingResamplesTheWholePictureAndKeepsTheResult
     EXPECT_EQ(std::vector<std::uint8_t>(again.Bits(), again.Bits() + again.ByteSize()),
               std::vector<std::uint8_t>(drawn.Bits(), drawn.Bits() + drawn.ByteSize()));
   }
+  // Both sizes and the natural size stay kept side by side.
+  EXPECT_TRUE(graphic->Keeps(16, 12) && graphic->Keeps(160, 115) && graphic->Keeps(64, 48));
+  EXPECT_EQ(graphic->Renders(), 3);
 }
 
 // The strip's thumbnails of these kinds: upright, of the thumbnail size; a

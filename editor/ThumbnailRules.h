@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <optional>
 
-#include "editor/Thumbnails.h"
 #include "fade/Graphics.h"
 
 namespace velmora {

@@ -6,17 +6,14 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/SystemPathsWin32.h"
+
 namespace velmora {
 
 std::filesystem::path CreateRunFolder(const wchar_t* prefix) {
-  std::vector<wchar_t> buffer(MAX_PATH + 1);
-  DWORD length = ::GetTempPathW(DWORD(buffer.size()), buffer.data());
-  if (length >= buffer.size()) {
-    buffer.resize(length + 1);
-    length = ::GetTempPathW(DWORD(buffer.size()), buffer.data());
-  }
-  if (length == 0 || length >= buffer.size()) return {};
-  const std::filesystem::path base(std::wstring(buffer.data(), length));
+  const std::wstring temp = ReadTempFolder();
+  if (temp.empty()) return {};
+  const std::filesystem::path base(temp);
   // The process id and the tick count make the name; a clash (a folder left
   // by an earlier run with the same id) tries the next number.
   const std::wstring stem = prefix + std::to_wstring(::GetCurrentProcessId()) + L"-";

@@ -14,6 +14,7 @@
 #include "fade/MorfFadeWin32.h"
 #include "frames/FrameList.h"
 #include "platform/ApplicationWin32.h"
+#include "platform/SystemPathsWin32.h"
 
 namespace velmora {
 
@@ -67,13 +68,7 @@ RECT VirtualScreen() {
 }
 
 std::string SystemDirectoryWithSlash() {
-  std::vector<char> buffer(MAX_PATH);
-  UINT length = ::GetSystemDirectoryA(buffer.data(), UINT(buffer.size()));
-  if (length >= buffer.size()) {
-    buffer.resize(length + 1);
-    length = ::GetSystemDirectoryA(buffer.data(), UINT(buffer.size()));
-  }
-  std::string dir(buffer.data(), length < buffer.size() ? length : 0);
+  std::string dir = ReadSystemDirectory();
   if (dir.empty() || dir.back() != '\\') dir += '\\';
   return dir;
 }

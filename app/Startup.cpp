@@ -11,7 +11,6 @@ std::string SystemDir;
 std::string SaverBaseName;
 bool IsEditorExe = false;
 std::intptr_t PreviewParent = 0;
-bool ExitRequested = false;
 
 std::string UpperAscii(std::string text) {
   for (char& c : text) {

@@ -41,6 +41,5 @@ extern std::string SystemDir;
 extern std::string SaverBaseName;
 extern bool IsEditorExe;
 extern std::intptr_t PreviewParent;
-extern bool ExitRequested;
 
 }  // namespace velmora

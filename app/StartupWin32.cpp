@@ -188,7 +188,6 @@ int RunModes(HINSTANCE instance) {
   }
 
   // 11. The message loop, until the main form closes.
-  ExitRequested = false;
   application.Run();
   // Forms go before the semaphore; the exit code of a normal end is 0.
   scrn.reset();

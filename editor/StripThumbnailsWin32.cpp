@@ -51,12 +51,18 @@ std::shared_ptr<const MemoryImage24> StripThumbnails::Load(std::int32_t number) 
   // The slot's picture control stretches it to its square: done once here,
   // so that painting a slot is a plain copy.
   auto image = std::make_shared<MemoryImage24>();
-  image->SetSize(kThumbnailSide, kThumbnailSide);
-  Resample(*thumbnail, *image, Rect{0, 0, kThumbnailSide, kThumbnailSide});
-  // About 37 KB each: a long show keeps the last few hundred.
+  image->SetSize(side_, side_);
+  Resample(*thumbnail, *image, Rect{0, 0, side_, side_});
+  // About 37 KB each at 100 %: a long show keeps the last few hundred.
   if (loaded_.size() >= kKeptThumbnails) loaded_.clear();
   loaded_.emplace(number, image);
   return image;
+}
+
+void StripThumbnails::SetSide(int side) {
+  if (side <= 0 || side == side_) return;
+  side_ = side;
+  loaded_.clear();
 }
 
 void StripThumbnails::DeleteAll(std::int32_t below) {

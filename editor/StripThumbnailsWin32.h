@@ -40,8 +40,12 @@ class StripThumbnails : public ThumbnailMaker {
   // A result posted by a worker has arrived: a copy read back before is
   // stale.
   void Arrived(std::int32_t number) { loaded_.erase(number); }
-  // Thumbnail n stretched to the strip's square picture, or nullptr when
-  // there is none.
+  // The side of the strip's square picture in pixels (kThumbnailSide at
+  // 96 DPI, scaled with the window); a change drops the copies read back.
+  void SetSide(int side);
+  int Side() const noexcept { return side_; }
+  // Thumbnail n stretched to the strip's square picture (Side() x Side()),
+  // or nullptr when there is none.
   std::shared_ptr<const MemoryImage24> Load(std::int32_t number);
   // Stops the workers (a thumbnail being made is finished and thrown away)
   // and waits for them, then deletes thumbnails 1 .. below-1 and this run's
@@ -55,6 +59,7 @@ class StripThumbnails : public ThumbnailMaker {
   EditorThumbnails files_;  // the store in a folder of this run
   // Thumbnails read back already, so that scrolling reads each file once.
   std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> loaded_;
+  int side_ = kThumbnailSide;
   // Last: its workers end before the store goes.
   ThumbnailQueue queue_;
 };

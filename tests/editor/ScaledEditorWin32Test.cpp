@@ -1,0 +1,194 @@
+// The editor at a display scale above 100 %: run by the `wine_scaled`
+// fixture in a prefix whose LogPixels is VELMORA_SCALED_DPI (144, 192). The
+// windows are made in this process, per-monitor DPI aware as VELMORA.EXE is,
+// and read from inside it (another process of other awareness would see
+// rectangles rescaled by the system).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Startup.h"
+#include "editor/EditWindowWin32.h"
+#include "editor/PMainWin32.h"
+#include "editor/StripThumbnailsWin32.h"
+#include "frames/FrameList.h"
+#include "platform/ApplicationWin32.h"
+#include "platform/DpiScale.h"
+#include "platform/DpiWin32.h"
+#include "platform/PictureLoaderWin32.h"
+#include "saver/DpiAwarenessWin32.h"
+#include "support/ProcessLauncherWin32.h"
+
+namespace velmora {
+namespace {
+
+constexpr DWORD kStartMs = 15000;
+
+int ScaledDpi() {
+  const char* value = std::getenv("VELMORA_SCALED_DPI");
+  return value != nullptr ? std::atoi(value) : 0;
+}
+
+bool Near(int actual, int expected) { return std::abs(actual - expected) <= 1; }
+
+std::string Describe(const DpiRect& r) {
+  std::ostringstream text;
+  text << r.x << "," << r.y << " " << r.width << "x" << r.height;
+  return text.str();
+}
+
+// Every control of the form sits at its table place scaled to `dpi`, within
+// a pixel; what the toolkit sizes itself is held to its own rule: a label
+// that fits its text keeps its designed corner, a label whose font's line is
+// taller than its designed height grows downwards to that line, a docked
+// control spans its parent, an up-down control clings to its edit.
+void ExpectLaidOut(const Form& form, int dpi) {
+  for (Control* control : form.Controls()) {
+    const ControlSpec& spec = *form.SpecOf(*control);
+    SCOPED_TRACE(form.Name() + "." + control->Name());
+    const DpiRect want = ScaleToDpi(DpiRect{spec.x, spec.y, spec.width, spec.height}, dpi);
+    const DpiRect have{control->Left(), control->Top(), control->Width(), control->Height()};
+    const std::string both = "want " + Describe(want) + ", have " + Describe(have);
+    if (spec.kind == ControlKind::UpDown && spec.associate != nullptr) continue;
+    if (spec.dock != Dock::None) {
+      EXPECT_TRUE(Near(have.height, want.height) || spec.dock == Dock::Fill) << both;
+      continue;
+    }
+    EXPECT_TRUE(Near(have.y, want.y)) << both;
+    auto* label = dynamic_cast<Label*>(control);
+    if (label != nullptr && label->AutoSize()) {
+      if (spec.alignment == TextAlign::Right) {
+        EXPECT_TRUE(Near(have.x + have.width, want.x + want.width)) << both;
+      } else {
+        EXPECT_TRUE(Near(have.x, want.x)) << both;
+      }
+      continue;
+    }
+    EXPECT_TRUE(Near(have.x, want.x)) << both;
+    EXPECT_TRUE(Near(have.width, want.width)) << both;
+    if (label != nullptr) {
+      EXPECT_GE(have.height, want.height - 1) << both;
+    } else {
+      EXPECT_TRUE(Near(have.height, want.height)) << both;
+    }
+  }
+}
+
+// Each label's text, in its font, fits inside the label.
+void ExpectLabelsFit(const Form& form) {
+  for (Control* control : form.Controls()) {
+    auto* label = dynamic_cast<Label*>(control);
+    if (label == nullptr) continue;
+    SCOPED_TRACE(form.Name() + "." + control->Name());
+    const std::wstring text = label->Text();
+    HDC dc = ::GetDC(label->Handle());
+    HGDIOBJ old = ::SelectObject(dc, label->Font());
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    SIZE extent{0, metrics.tmHeight};
+    if (!text.empty()) ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label->Handle(), dc);
+    RECT client{};
+    ::GetClientRect(label->Handle(), &client);
+    EXPECT_LE(extent.cx, client.right) << NarrowToUtf8(text);
+    EXPECT_LE(std::max<int>(extent.cy, metrics.tmHeight), client.bottom) << NarrowToUtf8(text);
+  }
+}
+
+// The screen as a 24-bit bottom-up BMP file (a look at the scaled windows).
+void SaveScreen(const std::string& path) {
+  const int width = ::GetSystemMetrics(SM_CXSCREEN);
+  const int height = ::GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  ::GdiFlush();
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  const DWORD size = stride * static_cast<DWORD>(height);
+  BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
+                        static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))};
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&file), sizeof file);
+  out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+  out.write(static_cast<const char*>(bits), size);
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+}
+
+TEST(ScaledEditorTest, EveryControlSitsAtItsPlaceScaledAndEveryLabelFits) {
+  const int dpi = ScaledDpi();
+  if (dpi == 0) GTEST_SKIP() << "runs under the wine_scaled fixture only";
+  ASSERT_TRUE(DeclarePerMonitorDpiAwareness());
+  ASSERT_EQ(SystemDpi(), dpi) << "the prefix's LogPixels did not take";
+
+  Application& application = Application::Instance();
+  application.Initialize(::GetModuleHandleW(nullptr), L"Velmora 99");
+  application.Reset();
+  InstallWin32Graphics();
+  Mode = SaverMode::Configure;
+  IsEditorExe = true;
+  {
+    TPMain editor;
+    HWND main = editor.CreateForm();
+    ASSERT_NE(main, nullptr);
+    application.SetMainForm(&editor);
+    editor.Show();
+    ASSERT_TRUE(test::PumpUntil([&] { return editor.Strip().Loaded(); }, kStartMs)) << "the show was not loaded";
+    EXPECT_EQ(editor.Dpi(), dpi);
+    EXPECT_TRUE(Near(editor.ClientWidth(), ScaleToDpi(508, dpi))) << editor.ClientWidth();
+    EXPECT_TRUE(Near(editor.ClientHeight(), ScaleToDpi(379, dpi))) << editor.ClientHeight();
+    ExpectLaidOut(editor, dpi);
+    ExpectLabelsFit(editor);
+
+    // The slots' thumbnails are made at the picture controls' size.
+    const int side = editor.Get<PictureBox>("Image1").Width();
+    EXPECT_TRUE(Near(side, ScaleToDpi(kThumbnailSide, dpi)));
+    EXPECT_EQ(editor.ThumbnailSide(), side);
+    {
+      StripThumbnails thumbnails;
+      thumbnails.SetSide(editor.ThumbnailSide());
+      ASSERT_TRUE(thumbnails.MakeOne(std::string(VELMORA_TEST_DATA_DIR) + "/pictures/cmyk-red.jpg", 1));
+      std::shared_ptr<const MemoryImage24> image = thumbnails.Load(1);
+      ASSERT_NE(image, nullptr);
+      EXPECT_EQ(image->Width(), side);
+      EXPECT_EQ(image->Height(), side);
+      thumbnails.DeleteAll(2);
+    }
+
+    TPMain1 edit(editor);
+    ASSERT_TRUE(edit.Create(main));
+    edit.SetBounds(editor.Bounds().right + 8, 0, edit.Width(), edit.Height());
+    edit.Show();
+    EXPECT_EQ(edit.Dpi(), dpi);
+    ExpectLaidOut(edit, dpi);
+    ExpectLabelsFit(edit);
+
+    if (const char* shot = std::getenv("VELMORA_SCALED_SHOT")) {
+      for (HWND window : {main, edit.Handle()})
+        ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      SaveScreen(shot);
+    }
+    edit.Hide();
+  }
+  TheFrameList.reset();
+  IsEditorExe = false;
+  application.Reset();
+}
+
+}  // namespace
+}  // namespace velmora

@@ -167,7 +167,11 @@ void Label::FitToText(std::wstring_view text) {
     width = measure.right - measure.left;
     height = measure.bottom - measure.top;
   }
+  // A bordered label (a static text) fits its text inside the border.
   const RECT bounds = Bounds();
+  const RECT client = ClientRect();
+  width += (bounds.right - bounds.left) - client.right;
+  height += (bounds.bottom - bounds.top) - client.bottom;
   const POINT offset = ParentOffset();
   const int right = bounds.right - offset.x;
   const int left = align_ == TextAlign::Right ? right - width : bounds.left - offset.x;

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -49,11 +50,14 @@ std::string Describe(const DpiRect& r) {
 // that fits its text keeps its designed corner, a label whose font's line is
 // taller than its designed height grows downwards to that line, a docked
 // control spans its parent, an up-down control clings to its edit.
-void ExpectLaidOut(const Form& form, int dpi) {
+// `widths` gives the 96-DPI width of controls the program sizes at run time.
+void ExpectLaidOut(const Form& form, int dpi, const std::map<std::string, int>& widths = {}) {
   for (Control* control : form.Controls()) {
     const ControlSpec& spec = *form.SpecOf(*control);
     SCOPED_TRACE(form.Name() + "." + control->Name());
-    const DpiRect want = ScaleToDpi(DpiRect{spec.x, spec.y, spec.width, spec.height}, dpi);
+    const auto width = widths.find(control->Name());
+    const DpiRect designed{spec.x, spec.y, width != widths.end() ? width->second : spec.width, spec.height};
+    const DpiRect want = ScaleToDpi(designed, dpi);
     const DpiRect have{control->Left(), control->Top(), control->Width(), control->Height()};
     const std::string both = "want " + Describe(want) + ", have " + Describe(have);
     if (spec.kind == ControlKind::UpDown && spec.associate != nullptr) continue;
@@ -152,7 +156,10 @@ TEST(ScaledEditorTest, EveryControlSitsAtItsPlaceScaledAndEveryLabelFits) {
     EXPECT_EQ(editor.Dpi(), dpi);
     EXPECT_TRUE(Near(editor.ClientWidth(), ScaleToDpi(508, dpi))) << editor.ClientWidth();
     EXPECT_TRUE(Near(editor.ClientHeight(), ScaleToDpi(379, dpi))) << editor.ClientHeight();
-    ExpectLaidOut(editor, dpi);
+    // The strip sizes its scroll bars (one bar across both rows when they
+    // scroll together), in 96-DPI pixels.
+    ExpectLaidOut(editor, dpi,
+                  {{"ScrollBar1", editor.Strip().ScrollBar(1).width}, {"ScrollBar2", editor.Strip().ScrollBar(2).width}});
     ExpectLabelsFit(editor);
 
     // The slots' thumbnails are made at the picture controls' size.

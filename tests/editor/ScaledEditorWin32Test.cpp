@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -161,6 +162,9 @@ TEST(ScaledEditorTest, EveryControlSitsAtItsPlaceScaledAndEveryLabelFits) {
     ExpectLaidOut(editor, dpi,
                   {{"ScrollBar1", editor.Strip().ScrollBar(1).width}, {"ScrollBar2", editor.Strip().ScrollBar(2).width}});
     ExpectLabelsFit(editor);
+    LOGFONTW slotFont{};
+    ::GetObjectW(editor.Get<Label>("Label9").Font(), sizeof slotFont, &slotFont);
+    EXPECT_EQ(slotFont.lfHeight, -PointsToPixelsAtDpi(9, dpi));
 
     // The slots' thumbnails are made at the picture controls' size.
     const int side = editor.Get<PictureBox>("Image1").Width();
@@ -184,6 +188,35 @@ TEST(ScaledEditorTest, EveryControlSitsAtItsPlaceScaledAndEveryLabelFits) {
     EXPECT_EQ(edit.Dpi(), dpi);
     ExpectLaidOut(edit, dpi);
     ExpectLabelsFit(edit);
+
+    // Moved to a monitor of another scale (150 % to 200 %, 200 % to
+    // 125 %): both windows are laid out again at the suggested rectangle,
+    // fonts and thumbnails included.
+    const int next = dpi == 144 ? 192 : 120;
+    for (Form* form : std::initializer_list<Form*>{&editor, &edit}) {
+      const RECT now = form->Bounds();
+      RECT suggested{now.left, now.top, now.left + RescaleDpi(now.right - now.left, dpi, next),
+                     now.top + RescaleDpi(now.bottom - now.top, dpi, next)};
+      form->Send(0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(next, next), reinterpret_cast<LPARAM>(&suggested));
+      EXPECT_EQ(form->Dpi(), next);
+      const RECT after = form->Bounds();
+      EXPECT_EQ(after.right - after.left, suggested.right - suggested.left);
+      EXPECT_EQ(after.bottom - after.top, suggested.bottom - suggested.top);
+    }
+    {
+      SCOPED_TRACE("after the move to " + std::to_string(next) + " DPI");
+      ExpectLaidOut(editor, next,
+                    {{"ScrollBar1", editor.Strip().ScrollBar(1).width},
+                     {"ScrollBar2", editor.Strip().ScrollBar(2).width}});
+      ExpectLabelsFit(editor);
+      ExpectLaidOut(edit, next);
+      ExpectLabelsFit(edit);
+      LOGFONTW font{};
+      ::GetObjectW(editor.Get<Label>("Label9").Font(), sizeof font, &font);
+      EXPECT_EQ(font.lfHeight, -PointsToPixelsAtDpi(9, next)) << "the slot labels' font is made for the new DPI";
+      EXPECT_EQ(editor.ThumbnailSide(), editor.Get<PictureBox>("Image1").Width());
+      EXPECT_TRUE(Near(editor.ThumbnailSide(), ScaleToDpi(kThumbnailSide, next)));
+    }
 
     if (const char* shot = std::getenv("VELMORA_SCALED_SHOT")) {
       for (HWND window : {main, edit.Handle()})

@@ -62,6 +62,7 @@ std::shared_ptr<const MemoryImage24> StripThumbnails::Load(std::int32_t number) 
 void StripThumbnails::SetSide(int side) {
   if (side <= 0 || side == side_) return;
   side_ = side;
+  files_.Store().SetSide(side);
   loaded_.clear();
 }
 

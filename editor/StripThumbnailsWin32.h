@@ -41,7 +41,8 @@ class StripThumbnails : public ThumbnailMaker {
   // stale.
   void Arrived(std::int32_t number) { loaded_.erase(number); }
   // The side of the strip's square picture in pixels (kThumbnailSide at
-  // 96 DPI, scaled with the window); a change drops the copies read back.
+  // 96 DPI, scaled with the window): thumbnails made from now on have it as
+  // their long side; a change drops the copies read back.
   void SetSide(int side);
   int Side() const noexcept { return side_; }
   // Thumbnail n stretched to the strip's square picture (Side() x Side()),

@@ -534,7 +534,22 @@ void TPMain::PicturesNotRead(const std::vector<std::string>& paths) {
 
 void TPMain::ThumbnailArrived(std::int32_t number, bool made) {
   thumbnails_.Arrived(number);
+  const bool remade = thumbnails_.TakeRemade(number);
   strip_.ThumbnailMade(number, made);
+  if (remade && strip_.Loaded()) {
+    // Made again at a new DPI: the slots that show it read it again.
+    bool shown = false;
+    for (SlotControls& slot : slots_) {
+      if (slot.shown && slot.shown->source == SlotPictureSource::Thumbnail && slot.shown->thumbnailNumber == number) {
+        slot.shown.reset();
+        shown = true;
+      }
+    }
+    if (shown) {
+      strip_.RefreshRow(1);
+      strip_.RefreshRow(2);
+    }
+  }
   ShowNotRead();
 }
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,13 @@ class StripThumbnails : public ThumbnailMaker {
   void Arrived(std::int32_t number) { loaded_.erase(number); }
   // The side of the strip's square picture in pixels (kThumbnailSide at
   // 96 DPI, scaled with the window): thumbnails made from now on have it as
-  // their long side; a change drops the copies read back.
+  // their long side. A change drops the copies read back and makes every
+  // thumbnail made so far again in the background, at the new side (until
+  // then the old one is stretched to it).
   void SetSide(int side);
+  // True (once) when the result of `number` that arrived is a thumbnail
+  // made again at a new side.
+  bool TakeRemade(std::int32_t number) { return remaking_.erase(number) != 0; }
   int Side() const noexcept { return side_; }
   // Thumbnail n stretched to the strip's square picture (Side() x Side()),
   // or nullptr when there is none.
@@ -61,6 +67,10 @@ class StripThumbnails : public ThumbnailMaker {
   // Thumbnails read back already, so that scrolling reads each file once.
   std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> loaded_;
   int side_ = kThumbnailSide;
+  // The picture of every thumbnail number queued or made, to make them
+  // again at a new side; the numbers being made again.
+  std::map<std::int32_t, std::string> paths_;
+  std::set<std::int32_t> remaking_;
   // Last: its workers end before the store goes.
   ThumbnailQueue queue_;
 };

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <map>
@@ -108,6 +111,18 @@ void ExpectLabelsFit(const Form& form) {
   }
 }
 
+// The long side of a BMP file's picture; 0 when it cannot be read.
+int BmpLongSide(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char header[26] = {};
+  if (!in.read(header, sizeof header)) return 0;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::memcpy(&width, header + 18, 4);
+  std::memcpy(&height, header + 22, 4);
+  return std::max(std::abs(width), std::abs(height));
+}
+
 // The screen as a 24-bit bottom-up BMP file (a look at the scaled windows).
 void SaveScreen(const std::string& path) {
   const int width = ::GetSystemMetrics(SM_CXSCREEN);
@@ -180,6 +195,12 @@ TEST(ScaledEditorTest, EveryControlSitsAtItsPlaceScaledAndEveryLabelFits) {
       EXPECT_EQ(image->Height(), side);
       thumbnails.DeleteAll(2);
     }
+    // The editor's own: made at its side, made again at the new side after
+    // a move to another DPI (below).
+    const std::int32_t number = editor.TakeThumbNumber();
+    ASSERT_TRUE(editor.MakeThumbnail(std::string(VELMORA_TEST_DATA_DIR) + "/pictures/cmyk-red.jpg", number));
+    const std::filesystem::path made = editor.ThumbnailFolder() / ("Velm$" + std::to_string(number) + ".bmp");
+    EXPECT_EQ(BmpLongSide(made), side);
 
     TPMain1 edit(editor);
     ASSERT_TRUE(edit.Create(main));
@@ -216,6 +237,8 @@ TEST(ScaledEditorTest, EveryControlSitsAtItsPlaceScaledAndEveryLabelFits) {
       EXPECT_EQ(font.lfHeight, -PointsToPixelsAtDpi(9, next)) << "the slot labels' font is made for the new DPI";
       EXPECT_EQ(editor.ThumbnailSide(), editor.Get<PictureBox>("Image1").Width());
       EXPECT_TRUE(Near(editor.ThumbnailSide(), ScaleToDpi(kThumbnailSide, next)));
+      EXPECT_TRUE(test::PumpUntil([&] { return BmpLongSide(made) == editor.ThumbnailSide(); }, kStartMs))
+          << "the thumbnail was not made again at the new side: " << BmpLongSide(made);
     }
 
     if (const char* shot = std::getenv("VELMORA_SCALED_SHOT")) {

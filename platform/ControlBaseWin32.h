@@ -103,7 +103,8 @@ class Control : public Window {
   // Font (not owned; from FontCache) and text colour. SetFontSpec takes the
   // font by description (empty parts: the form's) at the form's DPI, and
   // keeps it when the DPI changes; a font set by handle is the control's
-  // own until the next SetFontSpec or DPI change.
+  // own until the next SetFontSpec or DPI change. The face must outlive the
+  // control (a literal, or the form's table).
   void SetFont(HFONT font, bool redraw = true);
   void SetFontSpec(const FontSpec& spec, bool redraw = true);
   HFONT Font() const noexcept { return font_; }

@@ -206,18 +206,6 @@ const ControlSpec* Form::SpecOf(const Control& control) const {
   return nullptr;
 }
 
-std::optional<DpiRect> Form::DesignedPlace(const Control& control) const {
-  const ControlSpec* spec = SpecOf(control);
-  if (spec == nullptr) return std::nullopt;
-  return DpiRect{spec->x, spec->y, spec->width, spec->height};
-}
-
-std::optional<DpiRect> Form::ScaledPlace(const Control& control) const {
-  std::optional<DpiRect> place = DesignedPlace(control);
-  if (place) place = ScaleToDpi(*place, dpi_);
-  return place;
-}
-
 void Form::DpiChanged(int dpi, const RECT& suggested) {
   if (dpi <= 0 || Handle() == nullptr) return;
   const int old = dpi_;

@@ -23,7 +23,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -258,11 +257,8 @@ class Form : public Control {
   int Dpi() const noexcept { return dpi_; }
   // A 96-DPI length of the form's description in pixels at the form's DPI.
   int Scale(int designed) const;
-  // The control's place as the table gives it (96 DPI), and scaled to the
-  // form's DPI; nullopt for a control not made from this form's table.
-  std::optional<DpiRect> DesignedPlace(const Control& control) const;
-  std::optional<DpiRect> ScaledPlace(const Control& control) const;
-  // The table entry a control was made from (nullptr when none).
+  // The table entry a control was made from (nullptr when none): its place
+  // there is in 96-DPI pixels.
   const ControlSpec* SpecOf(const Control& control) const;
   // Called after the form was laid out again for a new DPI (a move to a
   // monitor of another scale), for what the form draws itself.

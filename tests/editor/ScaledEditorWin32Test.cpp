@@ -1,5 +1,5 @@
 // The editor at a display scale above 100 %: run by the `wine_scaled`
-// fixture in a prefix whose LogPixels is VELMORA_SCALED_DPI (144, 192). The
+// fixture in a prefix whose LogPixels is VELMORA_SCALED_DPI (120, 144, 192). The
 // windows are made in this process, per-monitor DPI aware as VELMORA.EXE is,
 // and read from inside it (another process of other awareness would see
 // rectangles rescaled by the system).
@@ -210,10 +210,10 @@ TEST(ScaledEditorTest, EveryControlSitsAtItsPlaceScaledAndEveryLabelFits) {
     ExpectLaidOut(edit, dpi);
     ExpectLabelsFit(edit);
 
-    // Moved to a monitor of another scale (150 % to 200 %, 200 % to
-    // 125 %): both windows are laid out again at the suggested rectangle,
-    // fonts and thumbnails included.
-    const int next = dpi == 144 ? 192 : 120;
+    // Moved to a monitor of another scale (125 % to 150 %, 150 % to 200 %,
+    // 200 % to 125 %): both windows are laid out again at the suggested
+    // rectangle, fonts and thumbnails included.
+    const int next = dpi == 120 ? 144 : dpi == 144 ? 192 : 120;
     for (Form* form : std::initializer_list<Form*>{&editor, &edit}) {
       const RECT now = form->Bounds();
       RECT suggested{now.left, now.top, now.left + RescaleDpi(now.right - now.left, dpi, next),

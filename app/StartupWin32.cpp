@@ -127,9 +127,10 @@ int RunModes(HINSTANCE instance) {
   UniqueKernelHandle semaphore(::CreateSemaphoreA(nullptr, 0, 1, kInstanceSemaphoreName));
   if (semaphore && ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
-  // The saver's windows work in physical pixels on every monitor; this must
+  // Every mode works in physical pixels on every monitor (the manifest says
+  // so; this is for a Windows that does not read that part of it). It must
   // come before the first window (the application window) exists.
-  if (Mode == SaverMode::Run || Mode == SaverMode::Preview) DeclarePerMonitorDpiAwareness();
+  DeclarePerMonitorDpiAwareness();
 
   // 6. The application object.
   Application& application = Application::Instance();

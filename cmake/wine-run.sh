@@ -18,6 +18,10 @@
 #                        private Xorg with that xorg.conf, e.g. two heads side
 #                        by side on the dummy driver) or a display like ":0"
 #   VELMORA_WINE_GEOMETRY  Xvfb screen, default 1024x768x24
+#   VELMORA_WINE_LOGPIXELS the prefix's display scale for a run (96 = 100 %,
+#                        144 = 150 %, 192 = 200 %); when it differs from the
+#                        session's, it is written to the registry and the
+#                        session starts again. Unset: left as it is.
 set -euo pipefail
 
 state=${VELMORA_WINE_STATE:?VELMORA_WINE_STATE must name the session directory}
@@ -214,6 +218,25 @@ run_program() {
   return "$rc"
 }
 
+# Sets the prefix's LogPixels (the user's and the machine's font DPI) to
+# VELMORA_WINE_LOGPIXELS and restarts the session, which reads it when it
+# starts. Nothing to do when the session already runs at that scale.
+apply_logpixels() {
+  local want=${VELMORA_WINE_LOGPIXELS:-}
+  [ -n "$want" ] || return 0
+  [ "$(cat "$state/logpixels" 2>/dev/null)" = "$want" ] && return 0
+  local key
+  for key in 'HKCU\Control Panel\Desktop' \
+             'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    "$wine_bin" reg add "$key" /v LogPixels /t REG_DWORD /d "$want" /f </dev/null >/dev/null 2>&1 9>&-
+  done
+  "$wineserver_bin" -k 2>/dev/null || true
+  "$wineserver_bin" -w 2>/dev/null || true
+  start_wineserver
+  echo "$want" > "$state/logpixels"
+  log "display scale: LogPixels $want"
+}
+
 case ${1:-} in
   setup)
     make_prefix
@@ -226,6 +249,7 @@ case ${1:-} in
     use_display
     start_wineserver
     set_fonts
+    rm -f "$state/logpixels"
     case ${VELMORA_WINE_DISPLAY:-} in
       xorg:*)
         # Wine's XF86VidMode settings cover the first head only and leave the
@@ -262,6 +286,7 @@ case ${1:-} in
     make_prefix
     start_wineserver
     use_display
+    apply_logpixels
     run_program "$@"
     ;;
 esac

@@ -329,7 +329,7 @@ void TPMain1::SpeedButton2Click() {
   if (!colour) return;
   auto& path = Get<TRFilterEdit>("RFilterEdit1");
   shape.SetBrushColour(static_cast<TColor>(*colour));
-  shape.SetLeft(4);
+  shape.SetLeft(Scale(4));
   if (shape.Visible() && !path.Visible()) SetStillTime(DefaultStillTime);
   path.SetVisible(false);
   shape.SetVisible(true);
@@ -348,7 +348,7 @@ void TPMain1::SpeedButton3Click() {
   auto& shape = Get<Shape>("Shape1");
   auto& path = Get<TRFilterEdit>("RFilterEdit1");
   path.SetText(chosen.paths.front());
-  path.SetLeft(4);
+  path.SetLeft(Scale(4));
   if (shape.Visible() && !path.Visible()) SetStillTime(DefaultStillTime);
   path.SetVisible(true);
   shape.SetVisible(false);

@@ -238,6 +238,17 @@ HWND TPMain::CreateForm() {
   return Handle();
 }
 
+void TPMain::DpiRelayout() {
+  // The form has moved and sized every control; the thumbnails are made
+  // again at the new picture size and the strip shows its slots again.
+  thumbnails_.SetSide(slots_[0].picture->Width());
+  for (SlotControls& slot : slots_) slot.shown.reset();
+  if (!strip_.Loaded()) return;
+  for (int bar = 1; bar <= 2; ++bar) SetScrollBar(bar, strip_.ScrollBar(bar));
+  strip_.RefreshRow(1);
+  strip_.RefreshRow(2);
+}
+
 void TPMain::SetCompanions(EditorCompanions* companions) {
   companions_ = companions != nullptr ? companions : nullCompanions_.get();
 }
@@ -269,11 +280,14 @@ void TPMain::FormCreate() {
   // 3. Run-time captions.
   for (const auto& [name, caption] : kMenuCaptions) MainMenu().SetCaption(name, caption);
   // 4. The effect and speed labels in a Traditional Chinese font.
-  HFONT chinese = FontCache::Instance().Get("細明體", 9);
+  const FontSpec chinese{.face = "細明體", .points = 9};
   for (SlotControls& slot : slots_) {
-    slot.effect->SetFont(chinese);
-    slot.speed->SetFont(chinese);
+    slot.effect->SetFontSpec(chinese);
+    slot.speed->SetFontSpec(chinese);
   }
+  // 5. Thumbnails at the picture controls' size, so they are drawn 1:1.
+  thumbnails_.SetSide(slots_[0].picture->Width());
+  onDpiChanged = [this] { DpiRelayout(); };
   BindHandlers();
 }
 
@@ -494,7 +508,8 @@ void TPMain::MarkSlot(int slot, bool current) {
 void TPMain::SetScrollBar(int bar, const ScrollBarState& state) {
   ScrollBar& control = *scrollBars_[bar - 1];
   control.SetParams(state.position, state.min, state.max, state.page, false);
-  if (control.Width() != state.width) control.SetWidth(state.width);
+  // The strip's widths are 96-DPI lengths.
+  if (control.Width() != Scale(state.width)) control.SetWidth(Scale(state.width));
   if (control.Visible() != state.visible) control.SetVisible(state.visible);
 }
 
@@ -518,7 +533,22 @@ void TPMain::PicturesNotRead(const std::vector<std::string>& paths) {
 
 void TPMain::ThumbnailArrived(std::int32_t number, bool made) {
   thumbnails_.Arrived(number);
+  const bool remade = thumbnails_.TakeRemade(number);
   strip_.ThumbnailMade(number, made);
+  if (remade && strip_.Loaded()) {
+    // Made again at a new DPI: the slots that show it read it again.
+    bool shown = false;
+    for (SlotControls& slot : slots_) {
+      if (slot.shown && slot.shown->source == SlotPictureSource::Thumbnail && slot.shown->thumbnailNumber == number) {
+        slot.shown.reset();
+        shown = true;
+      }
+    }
+    if (shown) {
+      strip_.RefreshRow(1);
+      strip_.RefreshRow(2);
+    }
+  }
   ShowNotRead();
 }
 
@@ -690,11 +720,12 @@ void TPMain::ScrollBarScroll(int bar, int code, int position) {
 }
 
 void TPMain::Image1MouseDown(Control&, MouseButton button, int x, int y) {
-  if (button == MouseButton::Left) strip_.ImageMouseDown(x, y);
+  // The strip measures the drag distance in 96-DPI pixels.
+  if (button == MouseButton::Left) strip_.ImageMouseDown(UnscaleFromDpi(x, Dpi()), UnscaleFromDpi(y, Dpi()));
 }
 
 void TPMain::Image1MouseMove(Control& sender, int x, int y) {
-  if (strip_.ImageMouseMove(x, y)) sender.BeginDrag();
+  if (strip_.ImageMouseMove(UnscaleFromDpi(x, Dpi()), UnscaleFromDpi(y, Dpi()))) sender.BeginDrag();
 }
 
 void TPMain::Image1MouseUp(Control& sender, MouseButton button) {

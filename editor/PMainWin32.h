@@ -37,6 +37,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   FrameStrip& Strip() noexcept { return strip_; }
   // The folder of this run's thumbnails (empty when they are kept in memory).
   const std::filesystem::path& ThumbnailFolder() const { return thumbnails_.Folder(); }
+  // The side of the slots' thumbnails in pixels (the picture controls' side).
+  int ThumbnailSide() const noexcept { return thumbnails_.Side(); }
 
   // ---- MainWindowLink ----
   HWND MainHandle() const override { return Handle(); }
@@ -106,6 +108,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   // Sets a label's text unless it shows it already (`shown` keeps it).
   static void SetLabel(Label& label, std::string& shown, const std::string& text);
   void BindHandlers();
+  // After a change of DPI: thumbnails at the new size, slots shown again.
+  void DpiRelayout();
   // The slot (1 to 8) a control of the strip belongs to; 0 for none.
   int SlotOf(const Control& control) const;
   // Called on LoadShowMessage: loads or creates the show.

@@ -30,6 +30,8 @@ void StripThumbnails::QueueThumbnails(const std::vector<std::string>& paths, std
   for (std::size_t k = 0; k < paths.size(); ++k) {
     jobs.push_back({paths[k], firstNumber + static_cast<std::int32_t>(k)});
     loaded_.erase(jobs.back().number);
+    paths_[jobs.back().number] = paths[k];
+    remaking_.erase(jobs.back().number);
   }
   if (!jobs.empty()) files_.NoteMade(jobs.back().number);
   queue_.Add(jobs);
@@ -37,10 +39,15 @@ void StripThumbnails::QueueThumbnails(const std::vector<std::string>& paths, std
 
 void StripThumbnails::PrioritizeThumbnails(const std::vector<std::int32_t>& numbers) { queue_.Prioritize(numbers); }
 
-void StripThumbnails::CancelThumbnail(std::int32_t number) { queue_.Cancel(number); }
+void StripThumbnails::CancelThumbnail(std::int32_t number) {
+  queue_.Cancel(number);
+  paths_.erase(number);
+  remaking_.erase(number);
+}
 
 bool StripThumbnails::MakeOne(const std::string& path, std::int32_t number) {
   loaded_.erase(number);
+  paths_[number] = path;
   return files_.Make(path, number);
 }
 
@@ -51,18 +58,34 @@ std::shared_ptr<const MemoryImage24> StripThumbnails::Load(std::int32_t number) 
   // The slot's picture control stretches it to its square: done once here,
   // so that painting a slot is a plain copy.
   auto image = std::make_shared<MemoryImage24>();
-  image->SetSize(kThumbnailSide, kThumbnailSide);
-  Resample(*thumbnail, *image, Rect{0, 0, kThumbnailSide, kThumbnailSide});
-  // About 37 KB each: a long show keeps the last few hundred.
+  image->SetSize(side_, side_);
+  Resample(*thumbnail, *image, Rect{0, 0, side_, side_});
+  // About 37 KB each at 100 %: a long show keeps the last few hundred.
   if (loaded_.size() >= kKeptThumbnails) loaded_.clear();
   loaded_.emplace(number, image);
   return image;
+}
+
+void StripThumbnails::SetSide(int side) {
+  if (side <= 0 || side == side_) return;
+  side_ = side;
+  files_.Store().SetSide(side);
+  loaded_.clear();
+  std::vector<ThumbnailJob> jobs;
+  jobs.reserve(paths_.size());
+  for (const auto& [number, path] : paths_) {
+    jobs.push_back({path, number});
+    remaking_.insert(number);
+  }
+  if (!jobs.empty()) queue_.Add(jobs);
 }
 
 void StripThumbnails::DeleteAll(std::int32_t below) {
   // The workers first: none may write a file after the folder is emptied.
   queue_.Join();
   loaded_.clear();
+  paths_.clear();
+  remaking_.clear();
   files_.Close(below);
 }
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,18 @@ class StripThumbnails : public ThumbnailMaker {
   // A result posted by a worker has arrived: a copy read back before is
   // stale.
   void Arrived(std::int32_t number) { loaded_.erase(number); }
-  // Thumbnail n stretched to the strip's square picture, or nullptr when
-  // there is none.
+  // The side of the strip's square picture in pixels (kThumbnailSide at
+  // 96 DPI, scaled with the window): thumbnails made from now on have it as
+  // their long side. A change drops the copies read back and makes every
+  // thumbnail made so far again in the background, at the new side (until
+  // then the old one is stretched to it).
+  void SetSide(int side);
+  // True (once) when the result of `number` that arrived is a thumbnail
+  // made again at a new side.
+  bool TakeRemade(std::int32_t number) { return remaking_.erase(number) != 0; }
+  int Side() const noexcept { return side_; }
+  // Thumbnail n stretched to the strip's square picture (Side() x Side()),
+  // or nullptr when there is none.
   std::shared_ptr<const MemoryImage24> Load(std::int32_t number);
   // Stops the workers (a thumbnail being made is finished and thrown away)
   // and waits for them, then deletes thumbnails 1 .. below-1 and this run's
@@ -55,6 +66,11 @@ class StripThumbnails : public ThumbnailMaker {
   EditorThumbnails files_;  // the store in a folder of this run
   // Thumbnails read back already, so that scrolling reads each file once.
   std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> loaded_;
+  int side_ = kThumbnailSide;
+  // The picture of every thumbnail number queued or made, to make them
+  // again at a new side; the numbers being made again.
+  std::map<std::int32_t, std::string> paths_;
+  std::set<std::int32_t> remaking_;
   // Last: its workers end before the store goes.
   ThumbnailQueue queue_;
 };

@@ -12,8 +12,8 @@ namespace velmora {
 
 // The N of the N/8 decoder scale for the thumbnail of a width x height JPEG:
 // the largest reduction whose output still covers the thumbnail size (so the
-// long side keeps at least 111 pixels); 8 when none does.
-int ThumbnailDecodeScale(int width, int height);
+// long side keeps at least `side` pixels); 8 when none does.
+int ThumbnailDecodeScale(int width, int height, int side = kThumbnailSide);
 
 // The part of embedded (the decoded small picture of a pictureWidth x
 // pictureHeight photo) that shows the photo, when it can stand for it: the
@@ -21,6 +21,7 @@ int ThumbnailDecodeScale(int width, int height);
 // sides (a camera letterboxes a 3:2 photo into a 4:3 small picture), and the
 // part is at least the thumbnail size. nullopt otherwise: too small, or the
 // proportions of another picture.
-std::optional<Rect> EmbeddedPictureArea(const Image24& embedded, int pictureWidth, int pictureHeight);
+std::optional<Rect> EmbeddedPictureArea(const Image24& embedded, int pictureWidth, int pictureHeight,
+                                        int side = kThumbnailSide);
 
 }  // namespace velmora

@@ -17,29 +17,29 @@
 
 namespace velmora {
 
-std::optional<ThumbnailSize> FitThumbnail(int width, int height) {
+std::optional<ThumbnailSize> FitThumbnail(int width, int height, int side) {
   if (width <= 0 || height <= 0) return std::nullopt;
   // The product first, then the quotient in floating point, rounded to the
   // nearest integer with halves to the even neighbour (nearbyint in the
   // default rounding mode).
-  const auto scaled = [](int side, int longer) {
-    const double q = double(std::int64_t(kThumbnailSide) * side) / double(longer);
+  const auto scaled = [side](int shorter, int longer) {
+    const double q = double(std::int64_t(side) * shorter) / double(longer);
     return std::max(1, int(std::nearbyint(q)));
   };
-  if (width > height) return ThumbnailSize{kThumbnailSide, scaled(height, width)};
-  return ThumbnailSize{scaled(width, height), kThumbnailSide};
+  if (width > height) return ThumbnailSize{side, scaled(height, width)};
+  return ThumbnailSize{scaled(width, height), side};
 }
 
-int ThumbnailDecodeScale(int width, int height) {
-  const auto fit = FitThumbnail(width, height);
+int ThumbnailDecodeScale(int width, int height, int side) {
+  const auto fit = FitThumbnail(width, height, side);
   if (!fit) return 8;
   return ChooseJpegScale(width, height, fit->width, fit->height);
 }
 
-std::optional<Rect> EmbeddedPictureArea(const Image24& embedded, int pictureWidth, int pictureHeight) {
+std::optional<Rect> EmbeddedPictureArea(const Image24& embedded, int pictureWidth, int pictureHeight, int side) {
   const int w = embedded.Width();
   const int h = embedded.Height();
-  const auto fit = FitThumbnail(pictureWidth, pictureHeight);
+  const auto fit = FitThumbnail(pictureWidth, pictureHeight, side);
   if (w <= 0 || h <= 0 || !fit) return std::nullopt;
   // The photo's proportions inside the embedded picture: it fills the whole
   // width or the whole height; the rest, if any, must be dark bars.
@@ -98,7 +98,7 @@ MemoryImage24 SizedImage(const ThumbnailSize& size) { return MemoryImage24(size.
 // it can stand for the photo. The small picture is stored turned as the
 // photo is, so both are turned upright by the photo's orientation, as the
 // show draws the photo.
-std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes) {
+std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes, int side) {
   const ExifInfo exif = ReadExif(bytes);
   if (!exif.HasThumbnail()) return std::nullopt;
   const std::optional<PictureSize> stored = ReadJpegFrameSize(bytes.data(), bytes.size());
@@ -112,9 +112,9 @@ std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes
     graphic->Draw(decoded, 0, 0);
     if (graphic->LastDecodeWarnings() != 0) return std::nullopt;
     MakeUpright(decoded, exif.orientation);
-    const std::optional<Rect> area = EmbeddedPictureArea(decoded, upright.width, upright.height);
+    const std::optional<Rect> area = EmbeddedPictureArea(decoded, upright.width, upright.height, side);
     if (!area) return std::nullopt;
-    const ThumbnailSize fit = *FitThumbnail(upright.width, upright.height);
+    const ThumbnailSize fit = *FitThumbnail(upright.width, upright.height, side);
     MemoryImage24 image = SizedImage(fit);
     ResampleBgr(decoded.Row(area->top) + std::size_t(area->left) * 3, area->Width(), area->Height(),
                 std::size_t(decoded.Stride()), image, Rect{0, 0, fit.width, fit.height});
@@ -127,27 +127,27 @@ std::optional<MemoryImage24> FromEmbedded(const std::vector<std::uint8_t>& bytes
 }  // namespace
 
 MemoryImage24 RenderJpegThumbnail(std::vector<std::uint8_t> bytes, const std::string& name,
-                                  ThumbnailRoute* route) {
-  if (auto image = FromEmbedded(bytes)) {
+                                  ThumbnailRoute* route, int side) {
+  if (auto image = FromEmbedded(bytes, side)) {
     if (route) *route = ThumbnailRoute::EmbeddedPicture;
     return std::move(*image);
   }
   const auto graphic = JpegGraphic::FromBytes(std::move(bytes), name);
-  const ThumbnailSize fit = *FitThumbnail(graphic->Width(), graphic->Height());
+  const ThumbnailSize fit = *FitThumbnail(graphic->Width(), graphic->Height(), side);
   MemoryImage24 image = SizedImage(fit);
   // Decodes at ThumbnailDecodeScale and resamples (the graphic chooses the
   // same scale for this rectangle).
   graphic->StretchDraw(image, Rect{0, 0, fit.width, fit.height});
   if (route)
-    *route = ThumbnailDecodeScale(graphic->Width(), graphic->Height()) < 8 ? ThumbnailRoute::ReducedDecode
+    *route = ThumbnailDecodeScale(graphic->Width(), graphic->Height(), side) < 8 ? ThumbnailRoute::ReducedDecode
                                                                            : ThumbnailRoute::WholePicture;
   return image;
 }
 
-MemoryImage24 RenderThumbnail(const std::string& path, ThumbnailRoute* route) {
-  if (IsJpegName(path)) return RenderJpegThumbnail(ReadPictureFile(path), path, route);
+MemoryImage24 RenderThumbnail(const std::string& path, ThumbnailRoute* route, int side) {
+  if (IsJpegName(path)) return RenderJpegThumbnail(ReadPictureFile(path), path, route, side);
   const std::shared_ptr<const Graphic> graphic = LoadGraphic(path);
-  const auto fit = FitThumbnail(graphic->Width(), graphic->Height());
+  const auto fit = FitThumbnail(graphic->Width(), graphic->Height(), side);
   if (!fit) throw EPictureError(path + ": the picture has no pixels");
   MemoryImage24 image = SizedImage(*fit);
   image.Fill(kWhite);  // metafiles and icons draw only their own marks
@@ -178,7 +178,7 @@ bool ThumbnailStore::Make(const std::string& path, std::int32_t n) {
   }
   MemoryImage24 image;
   try {
-    image = RenderThumbnail(path);
+    image = RenderThumbnail(path, nullptr, Side());
   } catch (const std::exception&) {
     return false;  // damaged, unreadable, too large for memory: no thumbnail
   }

@@ -40,10 +40,10 @@ struct ThumbnailSize {
 };
 
 // The thumbnail size of a width x height picture: the longer side (width when
-// the two are equal) is 111, the other 111 * short / long rounded to the
-// nearest integer, halves to the even neighbour, and never below 1. nullopt
-// for a picture without pixels.
-std::optional<ThumbnailSize> FitThumbnail(int width, int height);
+// the two are equal) is `side` (111 at 100 % display scale), the other
+// side * short / long rounded to the nearest integer, halves to the even
+// neighbour, and never below 1. nullopt for a picture without pixels.
+std::optional<ThumbnailSize> FitThumbnail(int width, int height, int side = kThumbnailSide);
 
 // How a thumbnail was made.
 enum class ThumbnailRoute {
@@ -56,10 +56,11 @@ enum class ThumbnailRoute {
 // page), of FitThumbnail's size, turned upright as the show draws it. Throws
 // EPictureError when the picture cannot be read or decoded, or has no
 // pixels. Safe to call on several threads at once.
-MemoryImage24 RenderThumbnail(const std::string& path, ThumbnailRoute* route = nullptr);
+// `side` is FitThumbnail's.
+MemoryImage24 RenderThumbnail(const std::string& path, ThumbnailRoute* route = nullptr, int side = kThumbnailSide);
 // The same for JPEG data in memory; name is used in error messages.
 MemoryImage24 RenderJpegThumbnail(std::vector<std::uint8_t> bytes, const std::string& name,
-                                  ThumbnailRoute* route = nullptr);
+                                  ThumbnailRoute* route = nullptr, int side = kThumbnailSide);
 
 // One picture of a batch: its path and the thumbnail number it gets.
 struct ThumbnailJob {
@@ -81,6 +82,10 @@ class ThumbnailStore {
   ThumbnailStore& operator=(const ThumbnailStore&) = delete;
 
   const std::filesystem::path& Folder() const { return folder_; }
+  // The long side of the thumbnails made from now on (kThumbnailSide until
+  // set; the strip's picture side at the window's display scale).
+  void SetSide(int side) { side_.store(side > 0 ? side : kThumbnailSide); }
+  int Side() const { return side_.load(); }
   // folder / ("Velm$" + n + ".bmp").
   std::filesystem::path FileName(std::int32_t n) const;
 
@@ -115,6 +120,7 @@ class ThumbnailStore {
   void Keep(std::int32_t n, MemoryImage24 image);
 
   std::filesystem::path folder_;
+  std::atomic<int> side_{kThumbnailSide};
   mutable std::mutex memoryMutex_;
   std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> inMemory_;
 };

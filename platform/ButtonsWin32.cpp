@@ -162,7 +162,7 @@ void Button::DrawContent(const DRAWITEMSTRUCT& item, const RECT& face, bool push
   RECT measure{0, 0, 0, 0};
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measure, DT_CALCRECT | DT_SINGLELINE);
   const int glyphWidth = GlyphWidth(glyph_.get());
-  const int gap = glyphWidth > 0 && !text.empty() ? 4 : 0;
+  const int gap = glyphWidth > 0 && !text.empty() ? (OwnerForm() != nullptr ? OwnerForm()->Scale(4) : 4) : 0;
   const int total = glyphWidth + gap + (measure.right - measure.left);
   const int left = (face.left + face.right - total) / 2 + shift;
   const int centreY = (face.top + face.bottom) / 2 + shift;

@@ -31,7 +31,7 @@ bool Control::CreateFromSpec(Form& form, const ControlSpec& spec, HWND parent, C
   if (!spec.enabled) style |= WS_DISABLED;
   if (spec.tabStop) style |= WS_TABSTOP;
   if (CreateWindowFor(spec, parent, style, ExStyleFor(spec)) == nullptr) return false;
-  SetFont(FontCache::Instance().Get(spec.font, form.FontDescription()), false);
+  SetFontSpec(spec.font, false);
   if (spec.colour != kDefaultColour) SetColour(spec.colour);
   if (spec.hint != nullptr) SetHint(spec.hint);
   Setup(spec);
@@ -44,8 +44,9 @@ HWND Control::CreateWindowFor(const ControlSpec& spec, HWND parent, DWORD style,
   const POINT offset = ParentOffset();
   const std::wstring caption = WidenUtf8(spec.caption != nullptr ? spec.caption : "");
   const int id = form_ != nullptr ? form_->NewControlId() : 0;
-  HWND window = ::CreateWindowExW(exStyle, className, caption.c_str(), style, spec.x + offset.x, spec.y + offset.y,
-                                  spec.width, spec.height, parent,
+  const DpiRect place = ScaledPlace(spec);
+  HWND window = ::CreateWindowExW(exStyle, className, caption.c_str(), style, place.x + offset.x, place.y + offset.y,
+                                  place.width, place.height, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ModuleInstance(), nullptr);
   if (window == nullptr) return nullptr;
   if (!Attach(window)) {
@@ -59,6 +60,12 @@ const wchar_t* Control::StandardClass() const { return nullptr; }
 DWORD Control::StyleFor(const ControlSpec&) const { return 0; }
 DWORD Control::ExStyleFor(const ControlSpec&) const { return 0; }
 void Control::Setup(const ControlSpec&) {}
+
+DpiRect Control::ScaledPlace(const ControlSpec& spec) const {
+  return ScaleToDpi(DpiRect{spec.x, spec.y, spec.width, spec.height}, form_ != nullptr ? form_->Dpi() : kDesignDpi);
+}
+
+void Control::DpiChanged() { SetFontSpec(fontSpec_, false); }
 
 POINT Control::ParentOffset() const {
   POINT offset{0, 0};
@@ -83,10 +90,11 @@ HWND Control::CreateOwnClassWindow(const wchar_t* className, const ControlSpec& 
   params.title = WidenUtf8(spec.caption != nullptr ? spec.caption : "");
   params.style = style;
   params.exStyle = exStyle;
-  params.x = spec.x + offset.x;
-  params.y = spec.y + offset.y;
-  params.width = spec.width;
-  params.height = spec.height;
+  const DpiRect place = ScaledPlace(spec);
+  params.x = place.x + offset.x;
+  params.y = place.y + offset.y;
+  params.width = place.width;
+  params.height = place.height;
   params.parent = parent;
   params.menuOrId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(form_ != nullptr ? form_->NewControlId() : 0));
   return Create(windowClass, params);
@@ -135,6 +143,15 @@ void Control::SetHeight(int height) { SetPlace(Left(), Top(), Width(), height); 
 void Control::SetFont(HFONT font, bool redraw) {
   font_ = font;
   if (Handle() != nullptr) Send(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
+  FontSet();
+}
+
+void Control::FontSet() {}
+
+void Control::SetFontSpec(const FontSpec& spec, bool redraw) {
+  fontSpec_ = spec;
+  const FontSpec base = form_ != nullptr ? form_->FontDescription() : FontSpec{.face = "MS Sans Serif", .points = 8};
+  SetFont(FontCache::Instance().Get(spec, base, form_ != nullptr ? form_->Dpi() : 0), redraw);
 }
 
 void Control::SetFontColour(TColor colour) {

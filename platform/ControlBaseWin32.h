@@ -18,6 +18,8 @@
 #include <string_view>
 
 #include "fade/Graphics.h"
+#include "platform/DpiScale.h"
+#include "platform/FontsWin32.h"
 #include "platform/HandlesWin32.h"
 #include "platform/WindowWin32.h"
 
@@ -98,8 +100,13 @@ class Control : public Window {
   void SetHeight(int height);
   void SetPlace(int left, int top, int width, int height);
 
-  // Font (not owned; from FontCache) and text colour.
+  // Font (not owned; from FontCache) and text colour. SetFontSpec takes the
+  // font by description (empty parts: the form's) at the form's DPI, and
+  // keeps it when the DPI changes; a font set by handle is the control's
+  // own until the next SetFontSpec or DPI change. The face must outlive the
+  // control (a literal, or the form's table).
   void SetFont(HFONT font, bool redraw = true);
+  void SetFontSpec(const FontSpec& spec, bool redraw = true);
   HFONT Font() const noexcept { return font_; }
   void SetFontColour(TColor colour);
   TColor FontColour() const noexcept { return fontColour_; }
@@ -153,6 +160,14 @@ class Control : public Window {
   virtual DWORD ExStyleFor(const ControlSpec& spec) const;
   // Called once the window exists, to apply the rest of its table entry.
   virtual void Setup(const ControlSpec& spec);
+  // Called when the form has moved the control for a new DPI: the font
+  // follows; a derived class re-measures what depends on it.
+  virtual void DpiChanged();
+  // Called after SetFont has given the window a font.
+  virtual void FontSet();
+  // The table entry's place scaled to the form's DPI (group-box offset not
+  // included).
+  DpiRect ScaledPlace(const ControlSpec& spec) const;
 
   // Makes the window as a window class of our own named `className`.
   HWND CreateOwnClassWindow(const wchar_t* className, const ControlSpec& spec, HWND parent, DWORD style,
@@ -194,6 +209,7 @@ class Control : public Window {
   Control* logicalParent_ = nullptr;  // not owned
   int tag_ = 0;
   HFONT font_ = nullptr;  // not owned
+  FontSpec fontSpec_{};   // the description font_ was made from
   TColor fontColour_ = kDefaultColour;
   TColor colour_ = kDefaultColour;
   UniqueBrush brush_;

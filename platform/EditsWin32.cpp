@@ -53,7 +53,7 @@ DWORD ListBox::StyleFor(const ControlSpec& spec) const {
 DWORD ListBox::ExStyleFor(const ControlSpec&) const { return WS_EX_CLIENTEDGE; }
 
 void ListBox::Setup(const ControlSpec& spec) {
-  if (spec.itemHeight > 0) SetItemHeight(spec.itemHeight);
+  if (spec.itemHeight > 0) SetItemHeight(OwnerForm() != nullptr ? OwnerForm()->Scale(spec.itemHeight) : spec.itemHeight);
 }
 
 void ListBox::Clear() { Send(LB_RESETCONTENT); }

@@ -1,6 +1,7 @@
 #include "platform/FontsWin32.h"
 
 #include "platform/ApplicationWin32.h"
+#include "platform/DpiScale.h"
 
 namespace velmora {
 
@@ -9,27 +10,32 @@ FontCache& FontCache::Instance() {
   return cache;
 }
 
-int FontCache::PointsToPixels(int points) {
+int FontCache::ScreenDpi() {
   WindowDc screen(nullptr);
-  const int dpi = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
-  return ::MulDiv(points, dpi > 0 ? dpi : 96, 72);
+  const int dpi = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : kDesignDpi;
+  return dpi > 0 ? dpi : kDesignDpi;
 }
 
-HFONT FontCache::Get(std::string_view face, int points, bool bold) {
-  return Make(face, -PointsToPixels(points > 0 ? points : 8), bold);
+int FontCache::PointsToPixels(int points, int dpi) {
+  return PointsToPixelsAtDpi(points, dpi > 0 ? dpi : ScreenDpi());
 }
 
-HFONT FontCache::GetPixels(std::string_view face, int pixels, bool bold) {
-  return Make(face, -(pixels > 0 ? pixels : 13), bold);
+HFONT FontCache::Get(std::string_view face, int points, bool bold, int dpi) {
+  return Make(face, -PointsToPixels(points > 0 ? points : 8, dpi), bold);
 }
 
-HFONT FontCache::Get(const FontSpec& spec, const FontSpec& base) {
+HFONT FontCache::GetPixels(std::string_view face, int pixels, bool bold, int dpi) {
+  const int designed = pixels > 0 ? pixels : 13;
+  return Make(face, -(dpi > 0 ? ScaleToDpi(designed, dpi) : designed), bold);
+}
+
+HFONT FontCache::Get(const FontSpec& spec, const FontSpec& base, int dpi) {
   const char* face = spec.face != nullptr ? spec.face : (base.face != nullptr ? base.face : "MS Sans Serif");
   const bool bold = spec.bold || (spec.face == nullptr && spec.points == 0 && spec.pixels == 0 && base.bold);
-  if (spec.pixels > 0) return GetPixels(face, spec.pixels, bold);
-  if (spec.points > 0) return Get(face, spec.points, bold);
-  if (base.pixels > 0) return GetPixels(face, base.pixels, bold);
-  return Get(face, base.points, bold);
+  if (spec.pixels > 0) return GetPixels(face, spec.pixels, bold, dpi);
+  if (spec.points > 0) return Get(face, spec.points, bold, dpi);
+  if (base.pixels > 0) return GetPixels(face, base.pixels, bold, dpi);
+  return Get(face, base.points, bold, dpi);
 }
 
 HFONT FontCache::Make(std::string_view face, int height, bool bold) {

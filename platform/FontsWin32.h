@@ -1,6 +1,6 @@
-// Control fonts by face name and size, created once for the screen and kept
-// until the program ends (or Clear): every control that names the same font
-// shares one HFONT.
+// Control fonts by face name and size, created once for a DPI and kept until
+// the program ends (or Clear): every control that names the same font at the
+// same DPI shares one HFONT.
 #pragma once
 
 #include <windows.h>
@@ -31,18 +31,21 @@ class FontCache {
   FontCache(const FontCache&) = delete;
   FontCache& operator=(const FontCache&) = delete;
 
-  // The font of that face (UTF-8), height and weight; created on first use.
-  // A point size is turned into pixels for the screen
-  // (-MulDiv(points, LOGPIXELSY, 72)); a pixel size is the character height.
-  // Never nullptr: a face the system lacks gets its substitute, and when
-  // creation fails the default GUI font stands in. Not owned by the caller.
-  HFONT Get(std::string_view face, int points, bool bold = false);
-  HFONT GetPixels(std::string_view face, int pixels, bool bold = false);
+  // The font of that face (UTF-8), height and weight for `dpi` (0: the
+  // screen's); created on first use. A point size is turned into pixels at
+  // that DPI (points * dpi / 72); a pixel size is the character height at
+  // 96 DPI, scaled to `dpi` (DpiScale.h). Never nullptr: a face the system
+  // lacks gets its substitute, and when creation fails the default GUI font
+  // stands in. Not owned by the caller.
+  HFONT Get(std::string_view face, int points, bool bold = false, int dpi = 0);
+  HFONT GetPixels(std::string_view face, int pixels, bool bold = false, int dpi = 0);
   // The font of a description whose empty parts are taken from `base`.
-  HFONT Get(const FontSpec& spec, const FontSpec& base);
+  HFONT Get(const FontSpec& spec, const FontSpec& base, int dpi = 0);
 
-  // The character height in pixels of a point size on the screen.
-  static int PointsToPixels(int points);
+  // The character height in pixels of a point size at `dpi` (0: the screen's).
+  static int PointsToPixels(int points, int dpi = 0);
+  // The screen's DPI (LOGPIXELSY of the screen; 96 when it cannot be read).
+  static int ScreenDpi();
 
   // Deletes every font. Only when no window uses them any more.
   void Clear();

@@ -5,12 +5,15 @@
 #include <set>
 
 #include "platform/ApplicationWin32.h"
+#include "platform/DpiWin32.h"
 
 namespace velmora {
 
 namespace {
 
 constexpr wchar_t kFormClass[] = L"VelmoraForm";
+// WM_DPICHANGED, spelt out for older headers.
+constexpr UINT kDpiChangedMessage = 0x02E0;
 
 std::unique_ptr<Control> MakeControl(const ControlSpec& spec) {
   if (spec.create != nullptr) return spec.create();
@@ -119,28 +122,32 @@ bool Form::CreateForm(const FormSpec& form, std::span<const ControlSpec> control
   params.title = WidenUtf8(form.caption != nullptr ? form.caption : "");
   params.style = styles.style;
   params.exStyle = styles.exStyle | WS_EX_CONTROLPARENT | (form.keepOnTop ? WS_EX_TOPMOST : 0);
-  RECT frame{0, 0, form.clientWidth, form.clientHeight};
-  ::AdjustWindowRectEx(&frame, params.style, form.menu.empty() ? FALSE : TRUE, params.exStyle);
+  // The window is made at the system's DPI, then laid out at its own (the
+  // monitor's, for a per-monitor aware program).
+  dpi_ = SystemDpi();
+  RECT frame{0, 0, Scale(form.clientWidth), Scale(form.clientHeight)};
+  AdjustWindowRectForDpi(frame, params.style, !form.menu.empty(), params.exStyle, dpi_);
   params.width = frame.right - frame.left;
   params.height = frame.bottom - frame.top;
   if (form.position == FormPosition::Designed) {
-    params.x = form.x;
-    params.y = form.y;
+    params.x = Scale(form.x);
+    params.y = Scale(form.y);
   }
   params.parent = owner;
   if (Create(windowClass, params) == nullptr) return false;
+  dpi_ = DpiOfWindow(Handle());
 
-  SetFont(FontCache::Instance().Get(fontSpec_, fontSpec_), false);
+  SetFont(FontCache::Instance().Get(fontSpec_, fontSpec_, dpi_), false);
   SetColour(form.colour);
   if (!form.menu.empty()) {
     if (!menu_.Build(form.menu) || !menu_.AttachTo(Handle())) return false;
     for (const auto& [name, handler] : menuClickHandlers_) menu_.BindHandler(name, handler);
   }
   if (form.clientWidth > 0 || form.clientHeight > 0 || form.width <= 0 || form.height <= 0) {
-    SetClientSize(form.clientWidth, form.clientHeight);
+    SetClientSize(Scale(form.clientWidth), Scale(form.clientHeight));
   } else {
     const RECT bounds = Bounds();
-    SetBounds(bounds.left, bounds.top, form.width, form.height);
+    SetBounds(bounds.left, bounds.top, Scale(form.width), Scale(form.height));
   }
   if (form.position == FormPosition::ScreenCenter) CenterOnScreen();
   if (form.position == FormPosition::OwnerCenter && owner != nullptr) {
@@ -189,6 +196,64 @@ bool Form::CreateForm(const FormSpec& form, std::span<const ControlSpec> control
 void Form::FormCreate() {}
 void Form::FormShow() {}
 void Form::FormHide() {}
+
+int Form::Scale(int designed) const { return ScaleToDpi(designed, dpi_); }
+
+const ControlSpec* Form::SpecOf(const Control& control) const {
+  for (const Entry& entry : entries_) {
+    if (entry.control.get() == &control) return entry.spec;
+  }
+  return nullptr;
+}
+
+void Form::DpiChanged(int dpi, const RECT& suggested) {
+  if (dpi <= 0 || Handle() == nullptr) return;
+  const int old = dpi_;
+  dpi_ = dpi;
+  // Where every control is now (in its logical parent's coordinates), read
+  // before any moves: a group box's children are placed from its corner.
+  struct Place {
+    Control* control;
+    DpiRect now;
+    const ControlSpec* spec;
+  };
+  std::vector<Place> places;
+  places.reserve(entries_.size());
+  for (const Entry& entry : entries_) {
+    Control& control = *entry.control;
+    places.push_back({&control, {control.Left(), control.Top(), control.Width(), control.Height()}, entry.spec});
+  }
+  SetFont(FontCache::Instance().Get(fontSpec_, fontSpec_, dpi_), false);
+  for (const Place& place : places) {
+    // A control at its designed place goes to the designed place at the new
+    // DPI; one the program moved or sized is carried over edge by edge.
+    const DpiRect designed{place.spec->x, place.spec->y, place.spec->width, place.spec->height};
+    DpiRect next;
+    if (ScaleToDpi(designed, old) == place.now) {
+      next = ScaleToDpi(designed, dpi_);
+    } else {
+      const int left = RescaleDpi(place.now.x, old, dpi_);
+      const int top = RescaleDpi(place.now.y, old, dpi_);
+      next = {left, top, RescaleDpi(place.now.x + place.now.width, old, dpi_) - left,
+              RescaleDpi(place.now.y + place.now.height, old, dpi_) - top};
+    }
+    place.control->SetPlace(next.x, next.y, next.width, next.height);
+    place.control->DpiChanged();
+  }
+  if (maxWidth_ > 0 && maxHeight_ > 0) {
+    // A pinned size is the window's size at the new DPI.
+    maxWidth_ = suggested.right - suggested.left;
+    maxHeight_ = suggested.bottom - suggested.top;
+  }
+  ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  DockChildren();
+  if (onDpiChanged) {
+    std::function<void()> handler = onDpiChanged;
+    handler();
+  }
+  ::RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
 
 Control* Form::FindControl(std::string_view name) const {
   auto found = byName_.find(name);
@@ -462,6 +527,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
+    case kDpiChangedMessage:
+      DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_NEXTDLGCTL:
       if (LOWORD(lParam) != 0) {
         ::SetFocus(reinterpret_cast<HWND>(wParam));

@@ -31,6 +31,7 @@
 
 #include "fade/Graphics.h"
 #include "platform/ControlsWin32.h"
+#include "platform/DpiScale.h"
 #include "platform/DragTrackerWin32.h"
 #include "platform/FontsWin32.h"
 #include "platform/MenuWin32.h"
@@ -64,8 +65,9 @@ enum class Dock { None, Top, Fill };
 // example a filtered edit field for ControlKind::Edit).
 using ControlFactory = std::unique_ptr<Control> (*)();
 
-// One control of a form. Coordinates are pixels in the client area of the
-// parent control (the form when parent is nullptr); they are not scaled.
+// One control of a form. Coordinates are 96-DPI pixels in the client area of
+// the parent control (the form when parent is nullptr); the form scales them
+// (and font heights, item heights) to its window's DPI (DpiScale.h).
 // Designated initializers must name the fields in the order declared here.
 struct ControlSpec {
   const char* name = nullptr;
@@ -250,6 +252,17 @@ class Form : public Control {
   HWND ToolTips();
   // The form's font as its description gives it (controls start from it).
   const FontSpec& FontDescription() const noexcept { return fontSpec_; }
+
+  // The DPI the form's window is laid out for (96 until it exists).
+  int Dpi() const noexcept { return dpi_; }
+  // A 96-DPI length of the form's description in pixels at the form's DPI.
+  int Scale(int designed) const;
+  // The table entry a control was made from (nullptr when none): its place
+  // there is in 96-DPI pixels.
+  const ControlSpec* SpecOf(const Control& control) const;
+  // Called after the form was laid out again for a new DPI (a move to a
+  // monitor of another scale), for what the form draws itself.
+  std::function<void()> onDpiChanged;
   // A child-window id not used yet on this form.
   int NewControlId() noexcept { return nextId_++; }
 
@@ -270,6 +283,9 @@ class Form : public Control {
   CloseAction OnClose() override;
   void OnDestroy() override;
   void OnSize(int width, int height) override;
+  // WM_DPICHANGED: every control's place, the fonts and the window's size
+  // follow the new DPI; the window goes to the suggested rectangle.
+  virtual void DpiChanged(int dpi, const RECT& suggested);
 
  private:
   void Connect(Control& control, const ControlSpec& spec);
@@ -298,6 +314,7 @@ class Form : public Control {
   FontSpec fontSpec_{};
   std::string faceStorage_;
   int nextId_ = 1000;
+  int dpi_ = kDesignDpi;
   int maxWidth_ = 0;
   int maxHeight_ = 0;
 };

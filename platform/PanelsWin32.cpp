@@ -101,7 +101,26 @@ DWORD Label::StyleFor(const ControlSpec& spec) const {
 void Label::Setup(const ControlSpec& spec) {
   align_ = spec.alignment;
   autoSize_ = spec.autoSize;
-  if (autoSize_) FitToText();
+  FontSet();
+}
+
+void Label::FontSet() {
+  if (Handle() == nullptr) return;
+  if (autoSize_) {
+    FitToText();
+  } else {
+    KeepLineHeight();
+  }
+}
+
+void Label::KeepLineHeight() {
+  UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+  SelectGuard font(dc.get(), Font() != nullptr ? Font() : ::GetStockObject(DEFAULT_GUI_FONT));
+  TEXTMETRICW metrics{};
+  if (!::GetTextMetricsW(dc.get(), &metrics)) return;
+  const int frame = Height() - ClientRect().bottom;
+  if (ClientRect().bottom >= metrics.tmHeight) return;
+  SetHeight(metrics.tmHeight + frame);
 }
 
 void Label::SetCaption(std::string_view utf8) {
@@ -148,7 +167,11 @@ void Label::FitToText(std::wstring_view text) {
     width = measure.right - measure.left;
     height = measure.bottom - measure.top;
   }
+  // A bordered label (a static text) fits its text inside the border.
   const RECT bounds = Bounds();
+  const RECT client = ClientRect();
+  width += (bounds.right - bounds.left) - client.right;
+  height += (bounds.bottom - bounds.top) - client.bottom;
   const POINT offset = ParentOffset();
   const int right = bounds.right - offset.x;
   const int left = align_ == TextAlign::Right ? right - width : bounds.left - offset.x;
@@ -181,7 +204,8 @@ DWORD StaticText::ExStyleFor(const ControlSpec&) const { return 0; }
 const wchar_t* Bevel::StandardClass() const { return L"STATIC"; }
 void Bevel::Setup(const ControlSpec& spec) {
   // An etched static may size itself; the line keeps the designed place.
-  SetPlace(spec.x, spec.y, spec.width, spec.height);
+  const DpiRect place = ScaledPlace(spec);
+  SetPlace(place.x, place.y, place.width, place.height);
 }
 DWORD Bevel::StyleFor(const ControlSpec& spec) const {
   if (spec.height <= 2) return SS_ETCHEDHORZ;

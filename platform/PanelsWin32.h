@@ -58,9 +58,14 @@ class Label : public Control {
   const wchar_t* StandardClass() const override;
   DWORD StyleFor(const ControlSpec& spec) const override;
   void Setup(const ControlSpec& spec) override;
+  void FontSet() override;
   bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
   void FitToText();
   void FitToText(std::wstring_view text);
+  // A label of fixed size never clips its line: when the font's line is
+  // taller than the label's client area (a designed size too small at some
+  // scale), the label grows downwards to it.
+  void KeepLineHeight();
 
  private:
   bool autoSize_ = false;

@@ -1,7 +1,8 @@
-// Per-monitor DPI awareness for the saver's windows. Declared at run time
-// (not in the manifest) because only the run and preview modes want it: the
-// saver must cover every physical pixel of every monitor, while the editor's
-// windows are left to the system's scaling.
+// Per-monitor DPI awareness for the whole program. The manifest declares it
+// (PerMonitorV2, else per-monitor); this run-time call is the fallback for a
+// Windows that reads no DPI setting from the manifest. The saver covers
+// every physical pixel of every monitor; the editor's forms scale their
+// 96-DPI tables to each window's DPI.
 #pragma once
 
 namespace velmora {

@@ -149,7 +149,8 @@ TEST_F(FormTest, EveryControlIsAChildWindowAtItsPlaceWithItsTextReadable) {
       {"Bevel1", L"Static", nullptr, {0, 0, 500, 2}, L""},
       {"Panel5", L"VelmoraPanel", nullptr, {8, 8, 129, 177}, L""},
       {"Label11", L"Static", "Panel5", {24, 4, 117, 17}, L"a rather long picture name.jpg"},
-      {"Label10", L"Static", "Panel5", {4, 152, 114, 165}, L"速度 5 && 顆粒 3"},
+      // 13 px high in the table, grown to its font's 14-px line so the text is not clipped.
+      {"Label10", L"Static", "Panel5", {4, 152, 114, 166}, L"速度 5 && 顆粒 3"},
       {"Panel13", L"VelmoraPanel", "Panel5", {4, 20, 117, 133}, L""},
       {"Image1", L"VelmoraPicture", "Panel13", {1, 1, 112, 112}, L""},
       {"ScrollBar1", L"ScrollBar", nullptr, {8, 180, 253, 198}, L""},

@@ -10,6 +10,10 @@
 
 namespace velmora {
 
+// The side of a strip picture control (Image1 and the other slots' pictures)
+// at 100 % display scale.
+inline constexpr int kThumbnailSide = 111;
+
 // The N of the N/8 decoder scale for the thumbnail of a width x height JPEG:
 // the largest reduction whose output still covers the thumbnail size (so the
 // long side keeps at least `side` pixels); 8 when none does.

@@ -26,12 +26,10 @@
 #include <string>
 #include <vector>
 
+#include "editor/ThumbnailRules.h"
 #include "fade/Graphics.h"
 
 namespace velmora {
-
-// The side of a strip picture control (Image1 and the other slots' pictures).
-inline constexpr int kThumbnailSide = 111;
 
 struct ThumbnailSize {
   int width = 0;

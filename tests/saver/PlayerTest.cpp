@@ -22,6 +22,7 @@
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
 #include "support/FakeFade.h"
+#include "support/FakeSlot.h"
 
 namespace velmora {
 namespace {
@@ -88,31 +89,21 @@ class TestSlot final : public FadeSlot {
 };
 
 // A slot of one component per monitor, of the given sizes side by side.
-class MonitorsSlot final : public FadeSlot {
+class MonitorsSlot final : public testing::ComponentsSlot {
  public:
   MonitorsSlot(ImageFactory& images, FadeSurface& surface, FadeHost& host, std::vector<RunRecord>& runs,
-               std::size_t count, const std::function<void(TMorfFade&)>& onFirstReset) {
+               std::size_t count, const std::function<void(TMorfFade&)>& onFirstReset)
+      : ComponentsSlot(count, images, surface, host) {
     for (std::size_t i = 0; i < count; ++i) {
-      fades_.push_back(std::make_unique<TMorfFade>(images, surface, host));
-      fades_.back()->OnBegin = [&runs](TMorfFade& f) {
+      FadeAt(i).OnBegin = [&runs](TMorfFade& f) {
         runs.push_back({f.Action(), f.Direction(), f.FromImage().PixelAt(0, 0), f.ToImage().PixelAt(0, 0)});
       };
     }
     // Before the component itself prepares its images.
-    fades_.front()->OnReset = [&onFirstReset](TMorfFade& f) {
+    Fade().OnReset = [&onFirstReset](TMorfFade& f) {
       if (onFirstReset) onFirstReset(f);
     };
   }
-  TMorfFade& Fade() override { return *fades_.front(); }
-  std::size_t FadeCount() const override { return fades_.size(); }
-  TMorfFade& FadeAt(std::size_t index) override { return *fades_.at(index); }
-  void SendToBack() override {}
-  void Hide() override {
-    for (auto& fade : fades_) fade->SetVisible(false);
-  }
-
- private:
-  std::vector<std::unique_ptr<TMorfFade>> fades_;
 };
 
 class TestPlayerHost final : public PlayerHost {

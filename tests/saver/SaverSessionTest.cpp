@@ -20,6 +20,7 @@
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
 #include "support/FakeFade.h"
+#include "support/FakeSlot.h"
 
 namespace velmora {
 namespace {
@@ -30,22 +31,7 @@ using Calls = std::vector<std::string>;
 constexpr TColor kRed = 0x0000FF;
 constexpr TColor kBlue = 0xFF0000;
 
-class FakeSlot final : public FadeSlot {
- public:
-  FakeSlot(std::size_t count, ImageFactory& images, FadeSurface& surface, FadeHost& host) {
-    for (std::size_t i = 0; i < count; ++i) fades_.push_back(std::make_unique<TMorfFade>(images, surface, host));
-  }
-  TMorfFade& Fade() override { return *fades_.front(); }
-  std::size_t FadeCount() const override { return fades_.size(); }
-  TMorfFade& FadeAt(std::size_t index) override { return *fades_.at(index); }
-  void SendToBack() override {}
-  void Hide() override {
-    for (auto& fade : fades_) fade->SetVisible(false);
-  }
-
- private:
-  std::vector<std::unique_ptr<TMorfFade>> fades_;
-};
+using FakeSlot = testing::ComponentsSlot;
 
 // The saver window as the session sees it: every call, by name, in order.
 class FakePort final : public SaverPort {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -12,9 +13,40 @@
 namespace velmora {
 namespace {
 
-namespace fs = std::filesystem;
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool PathStore::Add(std::string_view path) {
+  const std::size_t bytes = path.size() + 1;
+  if (bytes > kBlockBytes) return false;
+  if (used_ + bytes > kBlockBytes) {
+    if (blocks_.size() >= 0x10000) return false;  // the index holds 16 bits of block
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlockBytes));
+    used_ = 0;
+  }
+  char* at = blocks_.back().get() + used_;
+  std::memcpy(at, path.data(), path.size());
+  at[path.size()] = '\0';
+  starts_.push_back(std::uint32_t(((blocks_.size() - 1) << 16) | used_));
+  used_ += bytes;
+  return true;
+}
+
+std::string_view PathStore::At(std::size_t index) const {
+  const std::uint32_t start = starts_[index];
+  return std::string_view(blocks_[start >> 16].get() + (start & 0xFFFF));
+}
+
+std::size_t PathStore::AllocatedBytes() const {
+  return blocks_.size() * kBlockBytes + blocks_.capacity() * sizeof(blocks_[0]) +
+         starts_.capacity() * sizeof(std::uint32_t);
+}
+
+#ifndef _WIN32
+namespace {
+
+namespace fs = std::filesystem;
 
 bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
 
@@ -42,8 +74,14 @@ bool VisitFolder(const fs::path& folder, bool includeSubfolders, const FolderPic
   const auto natural = [](const std::string& a, const std::string& b) { return NaturalLess(a, b); };
   std::sort(pictures.begin(), pictures.end(), natural);
   std::sort(folders.begin(), folders.end(), natural);
+  // One buffer for every path of the folder: no allocation a picture.
+  std::string path = folder.string();
+  if (!path.empty() && path.back() != '/') path += '/';
+  const std::size_t base = path.size();
   for (const std::string& name : pictures) {
-    if (Cancelled(cancel) || !visit((folder / name).string())) return false;
+    path.resize(base);
+    path += name;
+    if (Cancelled(cancel) || !visit(path)) return false;
   }
   for (const std::string& name : folders) {
     bool ignored = false;
@@ -53,6 +91,15 @@ bool VisitFolder(const fs::path& folder, bool includeSubfolders, const FolderPic
 }
 
 }  // namespace
+
+bool ForEachFolderPicture(const std::string& folder, bool includeSubfolders, const FolderPictureVisitor& visit,
+                          const std::atomic<bool>* cancel) {
+  std::set<fs::path> seen;
+  bool listed = false;
+  VisitFolder(fs::path(folder), includeSubfolders, visit, cancel, seen, listed);
+  return listed;
+}
+#endif  // the Windows listing is in FolderPicturesWin32.cpp
 
 bool NaturalLess(std::string_view a, std::string_view b) {
   std::size_t i = 0, j = 0;
@@ -79,14 +126,6 @@ bool NaturalLess(std::string_view a, std::string_view b) {
   }
   if (a.size() - i != b.size() - j) return a.size() - i < b.size() - j;
   return a < b;  // equal to the eye: a fixed order all the same
-}
-
-bool ForEachFolderPicture(const std::string& folder, bool includeSubfolders, const FolderPictureVisitor& visit,
-                          const std::atomic<bool>* cancel) {
-  std::set<fs::path> seen;
-  bool listed = false;
-  VisitFolder(fs::path(folder), includeSubfolders, visit, cancel, seen, listed);
-  return listed;
 }
 
 }  // namespace velmora

@@ -2,9 +2,13 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -22,7 +26,35 @@ using FolderPictureVisitor = std::function<bool(const std::string& path)>;
 // link) is not listed again. Stops early when visit returns false or cancel
 // is set. Returns false when folder itself cannot be listed (missing, not a
 // folder, unreadable); unreadable subfolders are passed over.
+// On Windows the listing reads the folders with the wide API (large fetch,
+// basic information) and gives each name in the system code page; a name
+// that code page cannot hold is passed over (no 8-bit path could open it).
 bool ForEachFolderPicture(const std::string& folder, bool includeSubfolders, const FolderPictureVisitor& visit,
                           const std::atomic<bool>* cancel = nullptr);
+
+// The paths of one listing, packed: each path with its terminating zero in
+// 64 KiB blocks, plus 4 bytes of index a path. Nothing moves once added, so
+// the views stay valid for the store's life.
+class PathStore {
+ public:
+  // Makes room in the index for count paths in all (no effect when smaller
+  // than what it holds).
+  void Reserve(std::size_t count) { starts_.reserve(count); }
+  // False (nothing added) for a path longer than a block or a store full at
+  // 4 GiB of paths.
+  bool Add(std::string_view path);
+  std::size_t Count() const { return starts_.size(); }
+  // The path added index-th (0-based); index < Count().
+  std::string_view At(std::size_t index) const;
+  // The bytes the store has allocated: its blocks and its index.
+  std::size_t AllocatedBytes() const;
+
+  static constexpr std::size_t kBlockBytes = std::size_t(1) << 16;
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t used_ = kBlockBytes;  // bytes used in the last block
+  std::vector<std::uint32_t> starts_;  // block << 16 | offset
+};
 
 }  // namespace velmora

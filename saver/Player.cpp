@@ -1,9 +1,11 @@
 #include "saver/Player.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "app/Startup.h"
 #include "fade/MorfFade.h"
@@ -11,6 +13,7 @@
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
+#include "frames/ShowOptions.h"
 #include "saver/PictureWorker.h"
 
 namespace velmora {
@@ -41,6 +44,37 @@ TDateTime DeadlineAfterStill(const FrameRecord& frame) {
 // The frame n (1-based) of the show.
 const FrameRecord& ShowFrame(std::int32_t n) { return (*TheFrameList)[std::size_t(n)]; }
 
+// A show with folder frames: how long a step that found nothing to show
+// waits before it asks again, how many pictures one step passes over when
+// they do not load (then it asks again), and how long the start waits for
+// the first picture found before it starts black.
+constexpr double kEntryPollSeconds = 0.05;
+constexpr int kSkipsPerStep = 4;
+constexpr auto kFirstPictureWait = std::chrono::milliseconds(250);
+
+// Puts what the incoming frame shows on the "to" side of each component (the
+// "from" side at the start): its colour, its picture, or black when the
+// picture did not load.
+void PutIncoming(const std::vector<TMorfFade*>& fades, const FrameRecord& frame,
+                 const std::shared_ptr<const Graphic>& picture, bool fromSide) {
+  for (TMorfFade* fade : fades) {
+    TColor colour = kBlack;
+    if (frame.Kind() == FrameKind::Picture && picture) {
+      if (fromSide) fade->SetPicFrom(picture);
+      else fade->SetPicTo(picture);
+      continue;
+    }
+    if (frame.Kind() == FrameKind::Colour) colour = frame.Colour;
+    if (fromSide) {
+      fade->PicFrom().Clear();
+      fade->SetColorFrom(colour);
+    } else {
+      fade->PicTo().Clear();
+    }
+    fade->SetColorTo(colour);
+  }
+}
+
 // Makes the "to" side the "from" side at once (no transition ran).
 void ShowToSideNow(TMorfFade& fade) {
   if (fade.PicTo().HasGraphic()) {
@@ -67,13 +101,17 @@ void SlideshowPlayer::ReleaseLoadedPicture() {
 // when it was loaded ahead, else from the file now. A missing, unreadable or
 // undecodable file gives nullptr (the frame is then shown black).
 std::shared_ptr<const Graphic> SlideshowPlayer::LoadFramePicture(const FrameRecord& frame) {
+  return LoadPicturePath(frame.Path());
+}
+
+std::shared_ptr<const Graphic> SlideshowPlayer::LoadPicturePath(const std::string& path) {
   std::optional<std::shared_ptr<const Graphic>> ready;
-  if (pictureWorker_) ready = pictureWorker_->Take(frame.Path());
+  if (pictureWorker_) ready = pictureWorker_->Take(path);
   if (ready) {
     LoadedPicture = std::move(*ready);
   } else {
     try {
-      LoadedPicture = LoadGraphic(frame.Path());
+      LoadedPicture = LoadGraphic(path);
     } catch (const std::exception&) {
       LoadedPicture.reset();
     }
@@ -88,9 +126,20 @@ std::shared_ptr<const Graphic> SlideshowPlayer::LoadFramePicture(const FrameReco
 // place, and a picture that fails there fails here alike.
 void SlideshowPlayer::LoadNextPictureAhead() {
   if (!PictureWorkerEnabled || !Playing || ExitRequested) return;
-  const FrameRecord& next = ShowFrame((PlayCounter % FrameCount) + 1);
+  std::string path;
+  bool picture = false;
+  if (sequence_) {
+    // The entry is chosen now, so that the step brings the picture loaded.
+    if (!coming_) coming_ = sequence_->Next(Now());
+    picture = coming_ && coming_->frame.Kind() == FrameKind::Picture;
+    if (picture) path = coming_->path;
+  } else {
+    const FrameRecord& next = ShowFrame((PlayCounter % FrameCount) + 1);
+    picture = next.Kind() == FrameKind::Picture;
+    if (picture) path = next.Path();
+  }
   const TMorfFade* fade = CurrentFade();
-  if (next.Kind() != FrameKind::Picture || fade == nullptr) {
+  if (!picture || fade == nullptr) {
     if (pictureWorker_) pictureWorker_->Cancel();
     return;
   }
@@ -101,7 +150,7 @@ void SlideshowPlayer::LoadNextPictureAhead() {
     const bool fit = each->StretchToFit();
     sizes.push_back(PictureWorker::DrawnSize{fit ? each->Width() : 0, fit ? each->Height() : 0});
   }
-  pictureWorker_->Start(next.Path(), std::move(sizes));
+  pictureWorker_->Start(path, std::move(sizes));
 }
 
 TMorfFade* SlideshowPlayer::CurrentFade() {
@@ -119,6 +168,9 @@ std::vector<TMorfFade*> SlideshowPlayer::CurrentFades() {
 
 void SlideshowPlayer::StartSlideshow() {
   host_.ShowApplicationWindow(true);
+  sequence_.reset();
+  coming_.reset();
+  leaving_.reset();
   LoadedPictureHeld = false;
   Playing = false;
   StepBusy = false;
@@ -135,6 +187,10 @@ void SlideshowPlayer::StartSlideshow() {
   }
   if (!TheFrameList || TheFrameList->Count() < 4 || FrameCount < 2) return;
   Playing = true;
+  if (ShowSequence::Needed(*TheFrameList, FrameCount)) {
+    StartSequence();
+    return;
+  }
 
   // The picture is loaded once; each monitor's component fits it to its size.
   const FrameRecord& first = ShowFrame(1);
@@ -167,9 +223,108 @@ void SlideshowPlayer::StartSlideshow() {
   LoadNextPictureAhead();
 }
 
+void SlideshowPlayer::StartSequence() {
+  std::vector<FrameRecord> frames;
+  for (std::int32_t n = 1; n <= FrameCount && std::size_t(n) < TheFrameList->Count(); ++n)
+    frames.push_back(ShowFrame(n));
+  sequence_ = std::make_unique<ShowSequence>(std::move(frames), ReadShowOptions((*TheFrameList)[0]).Shuffle,
+                                             FolderLister);
+  coming_.reset();
+  leaving_.reset();
+  // The first picture found, as soon as it is found; a folder that has
+  // found none within a moment starts the show black, and the steps bring
+  // its first picture when it comes.
+  std::optional<ShowEntry> first;
+  std::shared_ptr<const Graphic> picture;
+  const auto until = std::chrono::steady_clock::now() + kFirstPictureWait;
+  for (;;) {
+    first = sequence_->Next(Now());
+    if (first && first->frame.Kind() == FrameKind::Picture) {
+      picture = LoadPicturePath(first->path);
+      if (!picture && first->inFolder) first.reset();  // passed over, not shown black
+    }
+    if (first || std::chrono::steady_clock::now() >= until) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (first) {
+    PutIncoming(CurrentFades(), first->frame, picture, true);
+    NextStepTime = DeadlineAfterStill(first->frame);
+    leaving_ = first->frame;
+  } else {
+    PutIncoming(CurrentFades(), FrameRecord{}, nullptr, true);
+    NextStepTime = Now();
+  }
+  StepBusy = false;
+  PlayCounter = 1;
+  LoadNextPictureAhead();
+}
+
+std::optional<ShowEntry> SlideshowPlayer::TakeEntry() {
+  if (coming_) {
+    std::optional<ShowEntry> entry = std::move(coming_);
+    coming_.reset();
+    return entry;
+  }
+  return sequence_->Next(Now());
+}
+
+void SlideshowPlayer::SequenceStep() {
+  StepBusyGuard busy(StepBusy);
+  if (mode_ != SaverMode::Configure) host_.ShowApplicationWindow(false);
+  if (mode_ != SaverMode::Preview) host_.RemovePendingTick();
+  if (LoadedPictureHeld) ReleaseLoadedPicture();
+
+  // A folder's picture that is gone or does not decode is passed over: the
+  // next one comes instead, never a black frame.
+  std::optional<ShowEntry> next;
+  std::shared_ptr<const Graphic> picture;
+  for (int tries = 0; tries < kSkipsPerStep && !next; ++tries) {
+    next = TakeEntry();
+    if (!next) break;
+    if (next->frame.Kind() == FrameKind::Picture) {
+      picture = LoadPicturePath(next->path);
+      if (!picture && next->inFolder) next.reset();
+    }
+  }
+  if (!next) {
+    // Nothing to show yet (a folder being listed): what is on screen stays.
+    NextStepTime = Now() + SecondsToDays(kEntryPollSeconds);
+    if (ExitRequested) host_.PostExitMessage();
+    return;
+  }
+
+  const std::vector<TMorfFade*> fades = CurrentFades();
+  PutIncoming(fades, next->frame, picture, false);
+  picture.reset();
+  bool ran = false;
+  if (leaving_) {
+    try {
+      ran = ApplyFrameEffect(*leaving_, fades);
+    } catch (const std::exception& error) {
+      host_.LogError(error.what());
+      ran = false;
+    }
+  }
+  if (!ran)
+    for (TMorfFade* each : fades) ShowToSideNow(*each);
+
+  if (++PlayCounter == 1000000000) PlayCounter = 1;
+  if (Playing) {
+    SwapTransition();
+    NextStepTime = DeadlineAfterStill(next->frame);
+    leaving_ = next->frame;
+    LoadNextPictureAhead();
+  }
+  if (ExitRequested) host_.PostExitMessage();
+}
+
 void SlideshowPlayer::SlideshowStep() {
   if (Now() < NextStepTime || StepBusy) return;
   if (!Playing || !CurrentFade()) return;
+  if (sequence_) {
+    SequenceStep();
+    return;
+  }
   StepBusyGuard busy(StepBusy);
   if (mode_ != SaverMode::Configure) host_.ShowApplicationWindow(false);
   if (mode_ != SaverMode::Preview) host_.RemovePendingTick();
@@ -262,6 +417,9 @@ void SlideshowPlayer::SwapTransition() {
 void SlideshowPlayer::StopSlideshow() {
   // Gives up a decode in progress (within a row) rather than finishing it.
   pictureWorker_.reset();
+  sequence_.reset();
+  coming_.reset();
+  leaving_.reset();
   if (mode_ != SaverMode::Configure && Playing) {
     TheFrameList.reset();
     Playing = false;

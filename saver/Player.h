@@ -13,13 +13,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/DateTime.h"
 #include "app/Startup.h"
 #include "fade/Graphics.h"
+#include "saver/FolderListing.h"
 #include "saver/PictureWorker.h"
+#include "saver/ShowSequence.h"
 
 namespace velmora {
 
@@ -129,14 +132,30 @@ class SlideshowPlayer {
   // What the worker runs for each picture; PictureWorker::LoadAndPrepare
   // unless a test replaces it (before StartSlideshow).
   PictureWorker::Loader PictureAheadLoader = &PictureWorker::LoadAndPrepare;
+  // What lists a folder frame's pictures (on a worker thread);
+  // ForEachFolderPicture unless a test replaces it (before StartSlideshow).
+  FolderListing::Lister FolderLister = &ForEachFolderPicture;
 
  private:
   void ReleaseLoadedPicture();
   std::shared_ptr<const Graphic> LoadFramePicture(const FrameRecord& frame);
+  std::shared_ptr<const Graphic> LoadPicturePath(const std::string& path);
   void LoadNextPictureAhead();
+  // A show with folder frames or shuffled plays the entries of a
+  // ShowSequence instead of stepping through its frames.
+  void StartSequence();
+  void SequenceStep();
+  std::optional<ShowEntry> TakeEntry();
 
   PlayerHost& host_;  // not owned
   const SaverMode mode_;
+  // The entries of a show with folder frames or shuffled; null otherwise.
+  // coming_: the entry the next step brings, once chosen (its picture may be
+  // loading ahead); leaving_: the frame of the entry on screen, whose effect
+  // the next step runs (none while the screen is black at the start).
+  std::unique_ptr<ShowSequence> sequence_;
+  std::optional<ShowEntry> coming_;
+  std::optional<FrameRecord> leaving_;
   // Loads the next frame's picture during the still time. Made at the first
   // job; StopSlideshow ends it.
   std::unique_ptr<PictureWorker> pictureWorker_;

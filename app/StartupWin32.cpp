@@ -15,6 +15,7 @@
 #include "platform/PictureLoaderWin32.h"
 #include "platform/SystemPathsWin32.h"
 #include "saver/DpiAwarenessWin32.h"
+#include "saver/FolderPicturesWin32.h"
 #include "saver/ScrnWin32.h"
 
 namespace velmora {
@@ -136,6 +137,7 @@ int RunModes(HINSTANCE instance) {
   Application& application = Application::Instance();
   if (!application.Initialize(instance, kProgramTitle)) return 0;
   InstallWin32Graphics();
+  InstallWin32FolderListing();
 
   // 7. The preview host must be a window given in decimal, and visible.
   HWND host = nullptr;

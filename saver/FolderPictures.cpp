@@ -43,10 +43,11 @@ std::size_t PathStore::AllocatedBytes() const {
          starts_.capacity() * sizeof(std::uint32_t);
 }
 
-#ifndef _WIN32
 namespace {
 
 namespace fs = std::filesystem;
+
+std::atomic<FolderPictureLister> installedLister{nullptr};
 
 bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
 
@@ -92,14 +93,16 @@ bool VisitFolder(const fs::path& folder, bool includeSubfolders, const FolderPic
 
 }  // namespace
 
+void SetFolderPictureLister(FolderPictureLister lister) { installedLister.store(lister); }
+
 bool ForEachFolderPicture(const std::string& folder, bool includeSubfolders, const FolderPictureVisitor& visit,
                           const std::atomic<bool>* cancel) {
+  if (const FolderPictureLister lister = installedLister.load()) return lister(folder, includeSubfolders, visit, cancel);
   std::set<fs::path> seen;
   bool listed = false;
   VisitFolder(fs::path(folder), includeSubfolders, visit, cancel, seen, listed);
   return listed;
 }
-#endif  // the Windows listing is in FolderPicturesWin32.cpp
 
 bool NaturalLess(std::string_view a, std::string_view b) {
   std::size_t i = 0, j = 0;

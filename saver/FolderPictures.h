@@ -26,11 +26,15 @@ using FolderPictureVisitor = std::function<bool(const std::string& path)>;
 // link) is not listed again. Stops early when visit returns false or cancel
 // is set. Returns false when folder itself cannot be listed (missing, not a
 // folder, unreadable); unreadable subfolders are passed over.
-// On Windows the listing reads the folders with the wide API (large fetch,
-// basic information) and gives each name in the system code page; a name
-// that code page cannot hold is passed over (no 8-bit path could open it).
 bool ForEachFolderPicture(const std::string& folder, bool includeSubfolders, const FolderPictureVisitor& visit,
                           const std::atomic<bool>* cancel = nullptr);
+
+// How ForEachFolderPicture reads folders: the portable listing
+// (std::filesystem) unless the system layer installs its own at start-up
+// (saver/FolderPicturesWin32.h); nullptr goes back to the portable one.
+using FolderPictureLister = bool (*)(const std::string& folder, bool includeSubfolders,
+                                     const FolderPictureVisitor& visit, const std::atomic<bool>* cancel);
+void SetFolderPictureLister(FolderPictureLister lister);
 
 // The paths of one listing, packed: each path with its terminating zero in
 // 64 KiB blocks, plus 4 bytes of index a path. Nothing moves once added, so

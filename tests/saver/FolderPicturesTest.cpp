@@ -4,8 +4,11 @@
 #include "saver/FolderPictures.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -42,7 +45,7 @@ class FolderTreeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = fs::temp_directory_path() /
-            ("velmora-folders-" + std::to_string(::getpid()) + "-" +
+            ("velmora-folders-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
@@ -61,7 +64,9 @@ class FolderTreeTest : public ::testing::Test {
     std::vector<std::string> names;
     const std::string base = root_.string() + "/";
     const bool ok = ForEachFolderPicture((root_ / top).string(), subfolders, [&](const std::string& path) {
-      names.push_back(path.substr(base.size()));
+      std::string name = path.substr(base.size());
+      std::replace(name.begin(), name.end(), '\\', '/');
+      names.push_back(name);
       return true;
     });
     if (listed) *listed = ok;
@@ -88,10 +93,14 @@ TEST_F(FolderTreeTest, PicturesInNaturalOrderThenSubfoldersDepthFirst) {
 
 TEST_F(FolderTreeTest, WhatCannotBeListed) {
   Touch("file.jpg");
-  Touch("locked/hidden.jpg");
   Touch("open/seen.jpg");
+#ifdef _WIN32
+  const bool lockedReadable = false;  // no folder without rights to make here
+#else
+  Touch("locked/hidden.jpg");
   fs::permissions(root_ / "locked", fs::perms::none);
   const bool lockedReadable = ::access((root_ / "locked").c_str(), R_OK) == 0;  // as root it is
+#endif
   struct Case {
     std::string top;
     bool listed;
@@ -103,7 +112,9 @@ TEST_F(FolderTreeTest, WhatCannotBeListed) {
       {"", true, {"file.jpg", "open/seen.jpg"}},
   };
   if (lockedReadable) cases.back().expected = {"file.jpg", "locked/hidden.jpg", "open/seen.jpg"};
-  else cases.push_back({"locked", false, {}});
+#ifndef _WIN32
+  if (!lockedReadable) cases.push_back({"locked", false, {}});
+#endif
   for (const Case& c : cases) {
     bool listed = true;
     EXPECT_EQ(List(true, &listed, c.top), c.expected) << c.top;
@@ -111,6 +122,7 @@ TEST_F(FolderTreeTest, WhatCannotBeListed) {
   }
 }
 
+#ifndef _WIN32  // links need rights a test under Windows may not have
 TEST_F(FolderTreeTest, LinksThatLoopAreFollowedOnce) {
   Touch("a/1.jpg");
   Touch("a/b/2.jpg");
@@ -119,6 +131,7 @@ TEST_F(FolderTreeTest, LinksThatLoopAreFollowedOnce) {
   fs::create_directory_symlink(root_ / "a" / "b" / "self", root_ / "a" / "b" / "self");  // to itself
   EXPECT_EQ(List(true), (std::vector<std::string>{"a/1.jpg", "a/b/2.jpg"}));
 }
+#endif
 
 TEST_F(FolderTreeTest, StopsWhenTheVisitorOrTheCancelFlagSaysSo) {
   for (int i = 0; i < 5; ++i) Touch("p" + std::to_string(i) + ".jpg");

@@ -133,17 +133,6 @@ TEST_F(FolderTreeTest, LinksThatLoopAreFollowedOnce) {
 }
 #endif
 
-TEST_F(FolderTreeTest, StopsWhenTheVisitorOrTheCancelFlagSaysSo) {
-  for (int i = 0; i < 5; ++i) Touch("p" + std::to_string(i) + ".jpg");
-  int visits = 0;
-  ForEachFolderPicture(root_.string(), true, [&](const std::string&) { return ++visits < 2; });
-  EXPECT_EQ(visits, 2);
-  std::atomic<bool> cancel{true};
-  visits = 0;
-  ForEachFolderPicture(root_.string(), true, [&](const std::string&) { return ++visits > 0; }, &cancel);
-  EXPECT_EQ(visits, 0);
-}
-
 // The packed paths hold each path as given, for at most 16 bytes a path
 // beyond its characters (here: no room made ahead, the index doubling).
 TEST(PathStoreTest, KeepsEveryPathWithinSixteenBytesAPathBeyondItsCharacters) {
@@ -218,24 +207,6 @@ TEST(FolderListingTest, HandsOverEachPictureAsItIsFoundAndEndsDoneOrFailed) {
     EXPECT_EQ(listing.PathAt(2), "F/2.jpg");
     EXPECT_EQ(listing.CurrentState(), failing ? FolderListing::State::Failed : FolderListing::State::Done);
   }
-}
-
-// A folder that never answers: dropping its listing returns at once, and the
-// thread ends by itself once the lister returns.
-TEST(FolderListingTest, DroppingAListingStuckInTheListerDoesNotWaitForIt) {
-  std::atomic<bool> release{false};
-  std::atomic<bool> ended{false};
-  const FolderListing::Lister stuck = [&](const std::string&, bool, const FolderPictureVisitor&,
-                                          const std::atomic<bool>*) {
-    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ended = true;
-    return true;
-  };
-  const auto start = std::chrono::steady_clock::now();
-  { FolderListing listing("share", true, stuck); }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
-  release = true;
-  EXPECT_TRUE(WaitFor([&] { return ended.load(); }));
 }
 
 }  // namespace

@@ -160,28 +160,5 @@ TEST(ShowOrderTest, ShuffleDrawsFromWhatHasBeenFoundAndCompletesTheRoundAsListin
   EXPECT_EQ(std::set<std::string>(rest.begin(), rest.end()).size(), 59u);
 }
 
-// A round does not start with the pictures the last one ended with, also
-// while its listing is still running.
-TEST(ShowOrderTest, ShuffleAvoidsTheLastRoundsEndWhileTheListingRuns) {
-  SetRandSeed(11);
-  FakeContents contents;
-  contents.frames = {Folder(4)};
-  ShowOrder order(contents, true);
-  order.BeginRound();
-  const std::vector<std::string> first = Round(order, contents);
-  ASSERT_EQ(first.size(), 4u);
-  contents.frames = {Folder(0, false)};
-  order.BeginRound();
-  contents.frames[0].found = 4;  // the listing found, so far, the last round's pictures...
-  ShowItem item;
-  // ...whose last two (half the round) the first two draws avoid.
-  for (int draw = 0; draw < 2; ++draw) {
-    ASSERT_EQ(order.Next(item), ShowOrder::Result::Item);
-    EXPECT_NE(contents.KeyOf(item), first[3]);
-    EXPECT_NE(contents.KeyOf(item), first[2]);
-  }
-  EXPECT_EQ(order.Next(item), ShowOrder::Result::Item);  // the window is over
-}
-
 }  // namespace
 }  // namespace velmora

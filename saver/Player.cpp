@@ -319,6 +319,10 @@ void SlideshowPlayer::SequenceStep() {
 }
 
 void SlideshowPlayer::SlideshowStep() {
+  // A show with folders whose next entry was not found yet when the last
+  // step ended (a round's listing just started): looked for again while the
+  // current one stands, so that the worker still loads it ahead.
+  if (sequence_ && !coming_ && Playing && !StepBusy && Now() < NextStepTime) LoadNextPictureAhead();
   if (Now() < NextStepTime || StepBusy) return;
   if (!Playing || !CurrentFade()) return;
   if (sequence_) {

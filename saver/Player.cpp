@@ -11,6 +11,7 @@
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
+#include "frames/ShowOptions.h"
 #include "saver/PictureWorker.h"
 
 namespace velmora {
@@ -51,6 +52,10 @@ void ShowToSideNow(TMorfFade& fade) {
   }
 }
 
+// The caption number of the picture after the one numbered sequence; it
+// wraps long before an int would, and the corner still changes there.
+int FollowingSequence(int sequence) { return (sequence + 1) & 0x3FFFFFFF; }
+
 }  // namespace
 
 SlideshowPlayer::SlideshowPlayer(PlayerHost& host, SaverMode mode) : host_(host), mode_(mode) {}
@@ -77,6 +82,16 @@ std::shared_ptr<const Graphic> SlideshowPlayer::LoadFramePicture(const FrameReco
     } catch (const std::exception&) {
       LoadedPicture.reset();
     }
+    // Drawn here only when the worker had no part in it.
+    if (LoadedPicture && captionMode_ != CaptionMode::None) {
+      const std::atomic<bool> keep{false};
+      try {
+        if (auto captioned = Captioner(LoadedPicture, frame.Path(), captionMode_, captionSequence_, DrawnSizes(), keep))
+          LoadedPicture = std::move(captioned);
+      } catch (const std::exception&) {
+        // Shown without its caption.
+      }
+    }
   }
   LoadedPictureHeld = LoadedPicture != nullptr;
   return LoadedPicture;
@@ -96,12 +111,23 @@ void SlideshowPlayer::LoadNextPictureAhead() {
   }
   if (!pictureWorker_) pictureWorker_ = std::make_unique<PictureWorker>(PictureAheadLoader);
   // One load, prepared at the size of every monitor's component.
+  PictureWorker::Finisher caption;
+  if (captionMode_ != CaptionMode::None)
+    caption = [captioner = Captioner, path = next.Path(), mode = captionMode_, sequence = FollowingSequence(captionSequence_)](
+                  const std::shared_ptr<const Graphic>& picture, const std::vector<PictureWorker::DrawnSize>& sizes,
+                  const std::atomic<bool>& cancel) { return captioner(picture, path, mode, sequence, sizes, cancel); };
+  pictureWorker_->Start(next.Path(), DrawnSizes(), std::move(caption));
+}
+
+// The size each monitor's component draws a picture fitted at; 0 x 0 for one
+// that draws at natural size.
+std::vector<PictureWorker::DrawnSize> SlideshowPlayer::DrawnSizes() {
   std::vector<PictureWorker::DrawnSize> sizes;
   for (const TMorfFade* each : CurrentFades()) {
     const bool fit = each->StretchToFit();
     sizes.push_back(PictureWorker::DrawnSize{fit ? each->Width() : 0, fit ? each->Height() : 0});
   }
-  pictureWorker_->Start(next.Path(), std::move(sizes));
+  return sizes;
 }
 
 TMorfFade* SlideshowPlayer::CurrentFade() {
@@ -135,6 +161,8 @@ void SlideshowPlayer::StartSlideshow() {
   }
   if (!TheFrameList || TheFrameList->Count() < 4 || FrameCount < 2) return;
   Playing = true;
+  captionMode_ = Captioner ? ReadShowOptions((*TheFrameList)[0]).Caption : CaptionMode::None;
+  captionSequence_ = 0;
 
   // The picture is loaded once; each monitor's component fits it to its size.
   const FrameRecord& first = ShowFrame(1);
@@ -184,7 +212,10 @@ void SlideshowPlayer::SlideshowStep() {
   const FrameRecord leavingFrame = ShowFrame(leaving);
   const std::vector<TMorfFade*> fades = CurrentFades();
   std::shared_ptr<const Graphic> nextPicture;
-  if (next.Kind() == FrameKind::Picture) nextPicture = LoadFramePicture(next);
+  if (next.Kind() == FrameKind::Picture) {
+    captionSequence_ = FollowingSequence(captionSequence_);
+    nextPicture = LoadFramePicture(next);
+  }
   for (TMorfFade* each : fades) {
     TMorfFade& fade = *each;
     switch (next.Kind()) {

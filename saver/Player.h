@@ -19,6 +19,7 @@
 #include "app/DateTime.h"
 #include "app/Startup.h"
 #include "fade/Graphics.h"
+#include "saver/Caption.h"
 #include "saver/PictureWorker.h"
 
 namespace velmora {
@@ -129,17 +130,27 @@ class SlideshowPlayer {
   // What the worker runs for each picture; PictureWorker::LoadAndPrepare
   // unless a test replaces it (before StartSlideshow).
   PictureWorker::Loader PictureAheadLoader = &PictureWorker::LoadAndPrepare;
+  // Draws a picture's caption, as the show's header record asks, onto the
+  // picture the worker prepares (or, when a picture is loaded on the spot,
+  // there). Unset, the show plays without captions; the saver window gives
+  // the platform's.
+  PictureCaptioner Captioner;
 
  private:
   void ReleaseLoadedPicture();
   std::shared_ptr<const Graphic> LoadFramePicture(const FrameRecord& frame);
   void LoadNextPictureAhead();
+  std::vector<PictureWorker::DrawnSize> DrawnSizes();
 
   PlayerHost& host_;  // not owned
   const SaverMode mode_;
   // Loads the next frame's picture during the still time. Made at the first
   // job; StopSlideshow ends it.
   std::unique_ptr<PictureWorker> pictureWorker_;
+  // The show's caption option, read when the show starts, and the number of
+  // the picture on screen (0 for the first) that places its caption.
+  CaptionMode captionMode_ = CaptionMode::None;
+  int captionSequence_ = 0;
 };
 
 // Set by the editor while its whole-show preview shows the saver window.

@@ -136,7 +136,7 @@ CaptionPlace PlaceCaption(int sequence, int pictureWidth, int pictureHeight, int
   return place;
 }
 
-int CaptionHaloRadius(int textHeight) { return std::max(1, textHeight / 12); }
+int CaptionHaloRadius(int textHeight) { return std::max(2, textHeight / 10); }
 
 void StampCaption(Image24& image, const CaptionMask& mask, int x, int y, int radius) {
   if (mask.width <= 0 || mask.height <= 0 ||

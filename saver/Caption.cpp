@@ -186,7 +186,7 @@ std::shared_ptr<const Graphic> CaptionPicture(const std::shared_ptr<const Graphi
     const CaptionMask& mask = found->second;
     // What the component would draw: the fitted picture over black.
     auto drawing = std::make_shared<MemoryImage24>(fit.Width(), fit.Height());
-    drawing->Fill(kBlack);
+    if (picture->Kind() != GraphicKind::Raster) drawing->Fill(kBlack);  // a raster covers it all
     picture->StretchDraw(*drawing, Rect{0, 0, fit.Width(), fit.Height()});
     const CaptionPlace place = PlaceCaption(sequence, fit.Width(), fit.Height(), mask.width, mask.height, size.height);
     StampCaption(*drawing, mask, place.x, place.y, CaptionHaloRadius(textHeight));

@@ -86,8 +86,8 @@ std::shared_ptr<const Graphic> SlideshowPlayer::LoadFramePicture(const FrameReco
     if (LoadedPicture && captionMode_ != CaptionMode::None) {
       const std::atomic<bool> keep{false};
       try {
-        if (auto captioned = Captioner(LoadedPicture, frame.Path(), captionMode_, captionSequence_, DrawnSizes(), keep))
-          LoadedPicture = std::move(captioned);
+        auto captioned = Captioner(LoadedPicture, frame.Path(), captionMode_, captionSequence_, DrawnSizes(), keep);
+        if (captioned) LoadedPicture = std::move(captioned);
       } catch (const std::exception&) {
         // Shown without its caption.
       }
@@ -111,11 +111,14 @@ void SlideshowPlayer::LoadNextPictureAhead() {
   }
   if (!pictureWorker_) pictureWorker_ = std::make_unique<PictureWorker>(PictureAheadLoader);
   // One load, prepared at the size of every monitor's component.
+  // Its caption is drawn there too, with the number it will have on screen.
   PictureWorker::Finisher caption;
-  if (captionMode_ != CaptionMode::None)
-    caption = [captioner = Captioner, path = next.Path(), mode = captionMode_, sequence = FollowingSequence(captionSequence_)](
+  if (captionMode_ != CaptionMode::None) {
+    caption = [captioner = Captioner, path = next.Path(), mode = captionMode_,
+               sequence = FollowingSequence(captionSequence_)](
                   const std::shared_ptr<const Graphic>& picture, const std::vector<PictureWorker::DrawnSize>& sizes,
                   const std::atomic<bool>& cancel) { return captioner(picture, path, mode, sequence, sizes, cancel); };
+  }
   pictureWorker_->Start(next.Path(), DrawnSizes(), std::move(caption));
 }
 

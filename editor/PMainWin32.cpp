@@ -13,6 +13,7 @@
 #include "fade/PictureLoader.h"
 #include "fade/PictureProbe.h"
 #include "frames/FrameSet.h"
+#include "frames/ShowOptions.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
 #include "platform/FontsWin32.h"
@@ -111,6 +112,14 @@ constexpr MenuItemSpec kMenu[] = {
     {.name = "Single1", .caption = "Current Effect", .level = 1, .onClick = "Single1Click"},
     {.name = "Saver1", .caption = "Saver"},
     {.name = "Save1", .caption = "Save", .level = 1, .onClick = "Save1Click"},
+    // The show's caption: one of five, saved with the show.
+    {.name = "Caption1", .caption = "Captions", .level = 1},
+    {.name = "CaptionNone1", .caption = "None", .level = 2, .checked = true, .radio = true, .onClick = "CaptionNone1Click"},
+    {.name = "CaptionDate1", .caption = "Date Taken", .level = 2, .radio = true, .onClick = "CaptionDate1Click"},
+    {.name = "CaptionFile1", .caption = "File Name", .level = 2, .radio = true, .onClick = "CaptionFile1Click"},
+    {.name = "CaptionFolder1", .caption = "Folder", .level = 2, .radio = true, .onClick = "CaptionFolder1Click"},
+    {.name = "CaptionDateFolder1", .caption = "Date and Folder", .level = 2, .radio = true,
+     .onClick = "CaptionDateFolder1Click"},
     {.name = "N3", .caption = "-", .level = 1},
     {.name = "Clear1", .caption = "Clear Old Savers", .level = 1, .onClick = "Clear1Click"},
     {.name = "EditWindow1", .caption = "View"},
@@ -119,6 +128,20 @@ constexpr MenuItemSpec kMenu[] = {
     {.name = "N2", .caption = "-", .level = 1},
     {.name = "About1", .caption = "About", .level = 1, .onClick = "About1Click"},
     {.name = "Quit2", .caption = "Quit", .onClick = "Quit2Click"},
+};
+
+// The caption submenu's items: handler, item and the option each one sets.
+struct CaptionItem {
+  const char* handler;
+  const char* item;
+  CaptionMode mode;
+};
+constexpr CaptionItem kCaptionItems[] = {
+    {"CaptionNone1Click", "CaptionNone1", CaptionMode::None},
+    {"CaptionDate1Click", "CaptionDate1", CaptionMode::DateTaken},
+    {"CaptionFile1Click", "CaptionFile1", CaptionMode::FileName},
+    {"CaptionFolder1Click", "CaptionFolder1", CaptionMode::FolderName},
+    {"CaptionDateFolder1Click", "CaptionDateFolder1", CaptionMode::DateAndFolder},
 };
 
 // The run-time captions FormCreate puts in place of the design ones.
@@ -134,6 +157,8 @@ constexpr std::pair<const char*, const char*> kMenuCaptions[] = {
     {"Single1", "單一特效"},
     {"Saver1", "螢幕保護"},
     {"Save1", "存檔"},
+    {"Caption1", "說明文字"}, {"CaptionNone1", "無"}, {"CaptionDate1", "拍攝日期"}, {"CaptionFile1", "檔名"},
+    {"CaptionFolder1", "資料夾"}, {"CaptionDateFolder1", "日期與資料夾"},
     {"Clear1", "清除舊的螢幕保護"},
     {"EditWindow1", "檢視"},
     {"HideEditWindow1", "顯示次編輯畫面"},
@@ -314,6 +339,12 @@ void TPMain::BindHandlers() {
       if (strip_.Loaded() || method == &TPMain::Quit2Click || method == &TPMain::About1Click) (this->*method)();
     });
   }
+  for (const auto& [handler, item, mode] : kCaptionItems) {
+    const CaptionMode chosen = mode;
+    HandleMenuClick(handler, [this, chosen] {
+      if (strip_.Loaded()) CaptionItemClick(chosen);
+    });
+  }
   HandleClick("Panel5Click", [this](Control& sender) { Panel5Click(sender); });
   HandleChange("ScrollBar1Change", [this](Control& sender) { ScrollBarChange(1, static_cast<ScrollBar&>(sender)); });
   HandleChange("ScrollBar2Change", [this](Control& sender) { ScrollBarChange(2, static_cast<ScrollBar&>(sender)); });
@@ -377,6 +408,7 @@ void TPMain::LoadShow() {
   // The thumbnails are queued: the strip shows at once and fills as they
   // come, the slots in view first.
   strip_.Load(*TheFrameList, !IsEditorExe);
+  ShowCaptionTicks();
 }
 
 bool TPMain::MayClose() {
@@ -526,6 +558,26 @@ void TPMain::CurrentFrameMayHaveChanged() {
 }
 
 // ---- menu commands ----
+
+// Called when one of the caption submenu's items is clicked: the show's
+// caption option, kept in its header record.
+void TPMain::CaptionItemClick(CaptionMode mode) {
+  FrameRecord& header = (*TheFrameList)[0];
+  ShowOptions options = ReadShowOptions(header);
+  if (options.Caption != mode) {
+    options.Caption = mode;
+    WriteShowOptions(header, options);
+    strip_.SetShowModified(true);
+  }
+  ShowCaptionTicks();
+}
+
+// Ticks the caption submenu's item of the show's option.
+void TPMain::ShowCaptionTicks() {
+  const CaptionMode mode =
+      TheFrameList && TheFrameList->Count() > 0 ? ReadShowOptions((*TheFrameList)[0]).Caption : CaptionMode::None;
+  for (const auto& [handler, item, itemMode] : kCaptionItems) MainMenu().SetChecked(item, itemMode == mode);
+}
 
 void TPMain::PicturesNotRead(const std::vector<std::string>& paths) {
   notRead_.insert(notRead_.end(), paths.begin(), paths.end());

@@ -19,6 +19,7 @@
 #include "editor/EditorLinksWin32.h"
 #include "editor/FrameStrip.h"
 #include "editor/StripThumbnailsWin32.h"
+#include "frames/ShowOptions.h"
 #include "platform/FormWin32.h"
 
 namespace velmora {
@@ -134,6 +135,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   void Both1Click();
   void About1Click();
   void Quit2Click();
+  void CaptionItemClick(CaptionMode mode);
+  void ShowCaptionTicks();
 
   // Control events.
   void Panel5Click(Control& sender);

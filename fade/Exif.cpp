@@ -13,6 +13,11 @@ constexpr std::uint8_t kSos = 0xDA;
 constexpr std::uint8_t kApp1 = 0xE1;
 
 constexpr std::uint16_t kTagOrientation = 0x0112;
+constexpr std::uint16_t kTagDateTime = 0x0132;
+constexpr std::uint16_t kTagExifIfd = 0x8769;
+constexpr std::uint16_t kTagDateTimeOriginal = 0x9003;
+constexpr std::uint16_t kTagDateTimeDigitized = 0x9004;
+constexpr std::uint16_t kTypeAscii = 2;
 constexpr std::uint16_t kTagThumbnailOffset = 0x0201;
 constexpr std::uint16_t kTagThumbnailLength = 0x0202;
 constexpr std::uint16_t kTypeShort = 3;
@@ -106,6 +111,35 @@ class Tiff {
     if (type == kTypeLong) return U32(entry + 8);
     return std::nullopt;
   }
+  // The text of an ASCII entry, up to its first NUL; nullopt for another
+  // type, or a value that does not lie wholly inside the TIFF structure.
+  std::optional<std::string_view> AsciiValue(std::size_t entry) const {
+    if (U16(entry + 2) != kTypeAscii) return std::nullopt;
+    const std::uint32_t count = U32(entry + 4);
+    if (count == 0) return std::nullopt;
+    std::size_t at = entry + 8;  // up to four bytes are held in the entry
+    if (count > 4) {
+      const std::uint32_t offset = U32(entry + 8);
+      if (offset >= size_ || count > size_ - offset) return std::nullopt;
+      at = offset;
+    }
+    const char* text = reinterpret_cast<const char*>(data_ + at);
+    const void* nul = std::memchr(text, 0, count);
+    return std::string_view(text, nul ? std::size_t(static_cast<const char*>(nul) - text) : count);
+  }
+  // The entry of tag in an IFD that fits, or nullopt.
+  std::optional<std::size_t> Find(std::uint32_t ifd, std::uint16_t tag) const {
+    for (int i = 0; i < EntryCount(ifd); ++i)
+      if (Tag(Entry(ifd, i)) == tag) return Entry(ifd, i);
+    return std::nullopt;
+  }
+  // The valid date an ASCII entry of tag holds, or nullopt.
+  std::optional<ExifDate> Date(std::uint32_t ifd, std::uint16_t tag) const {
+    const std::optional<std::size_t> entry = Find(ifd, tag);
+    if (!entry) return std::nullopt;
+    const std::optional<std::string_view> text = AsciiValue(*entry);
+    return text ? ParseExifDate(*text) : std::nullopt;
+  }
 
  private:
   std::uint16_t U16(std::size_t at) const {
@@ -134,6 +168,15 @@ void ReadTiff(const Tiff& tiff, std::uint32_t ifd0, std::size_t tiffStart, std::
     if (value && *value >= 1 && *value <= 8) info.orientation = int(*value);
     break;
   }
+  // The dates: the Exif IFD's two, then IFD0's own.
+  if (const std::optional<std::size_t> link = tiff.Find(ifd0, kTagExifIfd)) {
+    const std::optional<std::uint32_t> exifIfd = tiff.SingleValue(*link);
+    if (exifIfd && *exifIfd != ifd0 && tiff.IfdFits(*exifIfd)) {
+      info.dateTaken = tiff.Date(*exifIfd, kTagDateTimeOriginal);
+      if (!info.dateTaken) info.dateTaken = tiff.Date(*exifIfd, kTagDateTimeDigitized);
+    }
+  }
+  if (!info.dateTaken) info.dateTaken = tiff.Date(ifd0, kTagDateTime);
   // IFD1, the thumbnail's, is the one IFD0 links to. Only that one link is
   // followed, and never back to IFD0 itself.
   const std::uint32_t ifd1 = tiff.NextIfd(ifd0);
@@ -150,7 +193,49 @@ void ReadTiff(const Tiff& tiff, std::uint32_t ifd0, std::size_t tiffStart, std::
   info.thumbnailLength = *length;
 }
 
+bool IsDigits(std::string_view text, std::size_t at, std::size_t count, int& value) {
+  value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 }  // namespace
+
+std::optional<ExifDate> ParseExifDate(std::string_view text) {
+  // Cameras pad with spaces, and some end with a NUL inside the count.
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
+  // XMP's form may go on with fractions of a second or a zone: the wall-clock
+  // time is what is shown, so they are left out.
+  if (text.size() > 19 && text[4] == '-' && text[10] == 'T' &&
+      (text[19] == '.' || text[19] == '+' || text[19] == '-' || text[19] == 'Z'))
+    text = text.substr(0, 19);
+  if (text.size() != 10 && text.size() != 19) return std::nullopt;
+  const char dateSeparator = text[4];
+  if ((dateSeparator != ':' && dateSeparator != '-') || text[7] != dateSeparator) return std::nullopt;
+  ExifDate date;
+  if (!IsDigits(text, 0, 4, date.year) || !IsDigits(text, 5, 2, date.month) || !IsDigits(text, 8, 2, date.day))
+    return std::nullopt;
+  if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1 ||
+      date.day > DaysInMonth(date.year, date.month))
+    return std::nullopt;
+  if (text.size() == 19) {
+    if ((text[10] != ' ' && text[10] != 'T') || text[13] != ':' || text[16] != ':') return std::nullopt;
+    if (!IsDigits(text, 11, 2, date.hour) || !IsDigits(text, 14, 2, date.minute) ||
+        !IsDigits(text, 17, 2, date.second))
+      return std::nullopt;
+    if (date.hour > 23 || date.minute > 59 || date.second > 60) return std::nullopt;
+  }
+  return date;
+}
 
 ExifInfo ReadExif(const std::uint8_t* data, std::size_t size) {
   ExifInfo info;

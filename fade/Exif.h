@@ -1,6 +1,6 @@
 // What a JPEG file's APP1 "Exif" segment says about the picture: the way the
-// stored pixels must be turned to stand upright, and where the small
-// embedded thumbnail JPEG is.
+// stored pixels must be turned to stand upright, where the small embedded
+// thumbnail JPEG is, and when the photo was taken.
 //
 // The bytes come from files the user picked, so every offset, count and
 // length is checked against the segment before it is used; anything damaged
@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "fade/Graphics.h"
@@ -24,6 +25,24 @@ namespace velmora {
 //   4 mirrored top-bottom   8 turned a quarter anticlockwise
 constexpr int kOrientationNormal = 1;
 
+// A date and time as EXIF writes them: the camera's local wall-clock time,
+// no time zone.
+struct ExifDate {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  friend bool operator==(const ExifDate&, const ExifDate&) = default;
+};
+
+// Reads "YYYY:MM:DD HH:MM:SS" (EXIF's form; also "YYYY-MM-DDTHH:MM:SS", the
+// form metadata in XMP uses, and a date alone). nullopt for anything else, and
+// for a date that is no day of the calendar (0000:00:00, the 31st of April)
+// or a time past 23:59:59 (a leap second's :60 is taken).
+std::optional<ExifDate> ParseExifDate(std::string_view text);
+
 struct ExifInfo {
   // 1..8; 1 when the tag is missing or holds anything else.
   int orientation = kOrientationNormal;
@@ -33,6 +52,11 @@ struct ExifInfo {
   // does not lie wholly inside the Exif segment.
   std::size_t thumbnailOffset = 0;
   std::size_t thumbnailLength = 0;
+
+  // When the photo was taken: DateTimeOriginal, else DateTimeDigitized, else
+  // DateTime (IFD0's, when the file was last changed by the camera or a
+  // program); each one only if it is a whole, valid date. nullopt without one.
+  std::optional<ExifDate> dateTaken;
 
   bool HasThumbnail() const { return thumbnailLength > 0; }
 };

@@ -2,7 +2,7 @@
 // a reduced draw (through the decoder's scaling and the resampler) and an
 // enlarged, clipped one. Every input must either load and draw or be refused
 // with EPictureError. The Exif reader sees the same bytes first: whatever it
-// gives must lie inside them.
+// gives must lie inside them, and a date it reads must be a date.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -15,6 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace velmora;
   const ExifInfo exif = ReadExif(data, size);
   if (exif.orientation < 1 || exif.orientation > 8) std::abort();
+  if (exif.dateTaken && (exif.dateTaken->month < 1 || exif.dateTaken->month > 12 || exif.dateTaken->day < 1 ||
+                         exif.dateTaken->day > 31))
+    std::abort();
   if (exif.HasThumbnail()) {
     if (exif.thumbnailOffset > size || exif.thumbnailLength > size - exif.thumbnailOffset) std::abort();
     ReadJpegFrameSize(data + exif.thumbnailOffset, exif.thumbnailLength);

@@ -19,54 +19,60 @@ Menu::~Menu() {
 
 bool Menu::Build(std::span<const MenuItemSpec> items) {
   if (menu_) return false;
+  constexpr int kDeepest = 2;
   {
     std::set<std::string_view> names;
     for (size_t i = 0; i < items.size(); ++i) {
       if (items[i].name == nullptr || !names.insert(items[i].name).second) return false;
-      if (items[i].level < 0 || items[i].level > 1 || (i == 0 && items[i].level != 0)) return false;
+      if (items[i].level < 0 || items[i].level > kDeepest || (i == 0 && items[i].level != 0)) return false;
+      if (i > 0 && items[i].level > items[i - 1].level + 1) return false;
     }
   }
   UniqueMenu bar(::CreateMenu());
   if (!bar) return false;
   std::vector<Item> built;
   std::map<int, size_t> byId;
-  HMENU popup = nullptr;
-  UINT barPosition = 0;
-  UINT popupPosition = 0;
+  // The menu each level's items go into (the bar for level 0) and the next
+  // position there.
+  HMENU owners[kDeepest + 1] = {bar.get(), nullptr, nullptr};
+  UINT positions[kDeepest + 1] = {0, 0, 0};
   for (size_t i = 0; i < items.size(); ++i) {
     const MenuItemSpec& spec = items[i];
+    const int level = spec.level;
     const std::wstring caption = WidenUtf8(spec.caption != nullptr ? spec.caption : "");
     Item item;
     item.name = spec.name;
     if (spec.onClick != nullptr) item.onClick = spec.onClick;
     item.id = spec.id != 0 ? spec.id : kFirstCommandId + static_cast<int>(i);
     UINT flags = MF_STRING | (spec.checked ? MF_CHECKED : 0) | (spec.enabled ? 0 : MF_GRAYED);
-    if (spec.level == 0) {
-      const bool hasPopup = i + 1 < items.size() && items[i + 1].level == 1;
-      popup = nullptr;
-      if (hasPopup) {
-        popup = ::CreatePopupMenu();
-        if (popup == nullptr) return false;
-        if (!::AppendMenuW(bar.get(), flags | MF_POPUP, reinterpret_cast<UINT_PTR>(popup), caption.c_str())) {
-          ::DestroyMenu(popup);
-          return false;
-        }
-        item.popup = true;
-        item.id = 0;
-      } else if (!::AppendMenuW(bar.get(), flags, static_cast<UINT_PTR>(item.id), caption.c_str())) {
+    HMENU owner = owners[level];
+    const bool hasPopup = i + 1 < items.size() && items[i + 1].level == level + 1;
+    if (hasPopup) {
+      HMENU popup = ::CreatePopupMenu();
+      if (popup == nullptr) return false;
+      if (!::AppendMenuW(owner, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(popup), caption.c_str())) {
+        ::DestroyMenu(popup);
         return false;
       }
-      item.owner = bar.get();
-      item.position = barPosition++;
-      popupPosition = 0;
+      item.popup = true;
+      item.id = 0;
+      owners[level + 1] = popup;
+      positions[level + 1] = 0;
     } else {
-      if (IsSeparator(spec.caption)) {
+      if (level > 0 && IsSeparator(spec.caption)) {
         flags = MF_SEPARATOR;
         item.id = 0;
       }
-      if (!::AppendMenuW(popup, flags, static_cast<UINT_PTR>(item.id), caption.c_str())) return false;
-      item.owner = popup;
-      item.position = popupPosition++;
+      if (!::AppendMenuW(owner, flags, static_cast<UINT_PTR>(item.id), caption.c_str())) return false;
+    }
+    item.owner = owner;
+    item.position = positions[level]++;
+    if (spec.radio) {
+      MENUITEMINFOW info{};
+      info.cbSize = sizeof(info);
+      info.fMask = MIIM_FTYPE;
+      info.fType = MFT_STRING | MFT_RADIOCHECK;
+      ::SetMenuItemInfoW(owner, item.position, TRUE, &info);
     }
     if (item.id != 0) byId.emplace(item.id, built.size());
     built.push_back(std::move(item));

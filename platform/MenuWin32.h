@@ -30,8 +30,10 @@ namespace velmora {
 struct MenuItemSpec {
   const char* name = nullptr;
   const char* caption = nullptr;  // UTF-8; "-" is a separator
-  int level = 0;                  // 0: on the bar; 1: in the popup of the level-0 item above
+  int level = 0;                  // 0: on the bar; 1: in the popup of the level-0 item above;
+                                  // 2: in the submenu of the level-1 item above
   bool checked = false;
+  bool radio = false;             // ticked with a bullet, as one of a group of choices
   bool enabled = true;
   int id = 0;                     // command id; 0: assigned (from 40001 on)
   const char* onClick = nullptr;  // handler name (BindHandler); the form requires it bound

@@ -48,7 +48,7 @@ void PictureWorker::Start(const std::string& path, int width, int height) {
   Start(path, std::vector<DrawnSize>{DrawnSize{width, height}});
 }
 
-void PictureWorker::Start(const std::string& path, std::vector<DrawnSize> sizes) {
+void PictureWorker::Start(const std::string& path, std::vector<DrawnSize> sizes, Finisher finish) {
   {
     std::lock_guard lock(mutex_);
     DropJobLocked();
@@ -62,6 +62,7 @@ void PictureWorker::Start(const std::string& path, std::vector<DrawnSize> sizes)
     job_ = std::make_shared<Job>();
     job_->path = path;
     job_->sizes = std::move(sizes);
+    job_->finish = std::move(finish);
   }
   changed_.notify_all();
 }
@@ -103,6 +104,14 @@ void PictureWorker::Run() {
       }
     } catch (...) {
       result = nullptr;  // shown black, as a picture loaded on the spot would be
+    }
+    if (result && job->finish && !job->cancel.load(std::memory_order_relaxed)) {
+      try {
+        if (std::shared_ptr<const Graphic> finished = job->finish(result, job->sizes, job->cancel))
+          result = std::move(finished);
+      } catch (...) {
+        // The picture is shown as it was loaded.
+      }
     }
     lock.lock();
     job->result = std::move(result);

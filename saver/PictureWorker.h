@@ -60,9 +60,15 @@ class PictureWorker {
   // Starts loading path for a width x height component; a job not yet taken
   // is cancelled and dropped.
   void Start(const std::string& path, int width, int height);
+  // What a job does last with its prepared picture, on the worker: the
+  // picture to give instead (a caption drawn onto it). Gives up once cancel
+  // is set; a throw gives the picture as it was.
+  using Finisher = std::function<std::shared_ptr<const Graphic>(
+      const std::shared_ptr<const Graphic>& picture, const std::vector<DrawnSize>& sizes,
+      const std::atomic<bool>& cancel)>;
   // The same for several components: the loader runs for the first size,
-  // PrepareFor for each further one. No sizes: load only.
-  void Start(const std::string& path, std::vector<DrawnSize> sizes);
+  // PrepareFor for each further one, then finish if given. No sizes: load only.
+  void Start(const std::string& path, std::vector<DrawnSize> sizes, Finisher finish = {});
   // The picture of the job for path: waits for the rest of it if it runs.
   // nullopt when there is no job for path (the caller loads it itself); a
   // nullptr picture when the job could not load it. The job is gone after.
@@ -74,6 +80,7 @@ class PictureWorker {
   struct Job {
     std::string path;
     std::vector<DrawnSize> sizes;  // the first one is the loader's
+    Finisher finish;
     std::atomic<bool> cancel{false};
     bool started = false;  // guarded by mutex_
     bool done = false;     // guarded by mutex_

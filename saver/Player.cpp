@@ -85,6 +85,10 @@ void ShowToSideNow(TMorfFade& fade) {
   }
 }
 
+// The caption number of the picture after the one numbered sequence; it
+// wraps long before an int would, and the corner still changes there.
+int FollowingSequence(int sequence) { return (sequence + 1) & 0x3FFFFFFF; }
+
 }  // namespace
 
 SlideshowPlayer::SlideshowPlayer(PlayerHost& host, SaverMode mode) : host_(host), mode_(mode) {}
@@ -114,6 +118,16 @@ std::shared_ptr<const Graphic> SlideshowPlayer::LoadPicturePath(const std::strin
       LoadedPicture = LoadGraphic(path);
     } catch (const std::exception&) {
       LoadedPicture.reset();
+    }
+    // Drawn here only when the worker had no part in it.
+    if (LoadedPicture && captionMode_ != CaptionMode::None) {
+      const std::atomic<bool> keep{false};
+      try {
+        auto captioned = Captioner(LoadedPicture, path, captionMode_, captionSequence_, DrawnSizes(), keep);
+        if (captioned) LoadedPicture = std::move(captioned);
+      } catch (const std::exception&) {
+        // Shown without its caption.
+      }
     }
   }
   LoadedPictureHeld = LoadedPicture != nullptr;
@@ -145,12 +159,25 @@ void SlideshowPlayer::LoadNextPictureAhead() {
   }
   if (!pictureWorker_) pictureWorker_ = std::make_unique<PictureWorker>(PictureAheadLoader);
   // One load, prepared at the size of every monitor's component.
+  // Its caption is drawn there too, with the number it will have on screen.
+  PictureWorker::Finisher caption;
+  if (captionMode_ != CaptionMode::None) {
+    caption = [captioner = Captioner, path, mode = captionMode_, sequence = FollowingSequence(captionSequence_)](
+                  const std::shared_ptr<const Graphic>& picture, const std::vector<PictureWorker::DrawnSize>& sizes,
+                  const std::atomic<bool>& cancel) { return captioner(picture, path, mode, sequence, sizes, cancel); };
+  }
+  pictureWorker_->Start(path, DrawnSizes(), std::move(caption));
+}
+
+// The size each monitor's component draws a picture fitted at; 0 x 0 for one
+// that draws at natural size.
+std::vector<PictureWorker::DrawnSize> SlideshowPlayer::DrawnSizes() {
   std::vector<PictureWorker::DrawnSize> sizes;
   for (const TMorfFade* each : CurrentFades()) {
     const bool fit = each->StretchToFit();
     sizes.push_back(PictureWorker::DrawnSize{fit ? each->Width() : 0, fit ? each->Height() : 0});
   }
-  pictureWorker_->Start(path, std::move(sizes));
+  return sizes;
 }
 
 TMorfFade* SlideshowPlayer::CurrentFade() {
@@ -187,6 +214,8 @@ void SlideshowPlayer::StartSlideshow() {
   }
   if (!TheFrameList || TheFrameList->Count() < 4 || FrameCount < 2) return;
   Playing = true;
+  captionMode_ = Captioner ? ReadShowOptions((*TheFrameList)[0]).Caption : CaptionMode::None;
+  captionSequence_ = 0;
   if (ShowSequence::Needed(*TheFrameList, FrameCount)) {
     StartSequence();
     return;
@@ -276,16 +305,20 @@ void SlideshowPlayer::SequenceStep() {
 
   // A folder's picture that is gone or does not decode is passed over: the
   // next one comes instead, never a black frame.
+  // A picture passed over leaves its caption number to the one that comes.
   std::optional<ShowEntry> next;
   std::shared_ptr<const Graphic> picture;
+  const int shownSequence = captionSequence_;
   for (int tries = 0; tries < kSkipsPerStep && !next; ++tries) {
     next = TakeEntry();
     if (!next) break;
     if (next->frame.Kind() == FrameKind::Picture) {
+      captionSequence_ = FollowingSequence(shownSequence);
       picture = LoadPicturePath(next->path);
       if (!picture && next->inFolder) next.reset();
     }
   }
+  if (!next || next->frame.Kind() != FrameKind::Picture) captionSequence_ = shownSequence;
   if (!next) {
     // Nothing to show yet (a folder being listed): what is on screen stays.
     NextStepTime = Now() + SecondsToDays(kEntryPollSeconds);
@@ -343,7 +376,10 @@ void SlideshowPlayer::SlideshowStep() {
   const FrameRecord leavingFrame = ShowFrame(leaving);
   const std::vector<TMorfFade*> fades = CurrentFades();
   std::shared_ptr<const Graphic> nextPicture;
-  if (next.Kind() == FrameKind::Picture) nextPicture = LoadFramePicture(next);
+  if (next.Kind() == FrameKind::Picture) {
+    captionSequence_ = FollowingSequence(captionSequence_);
+    nextPicture = LoadFramePicture(next);
+  }
   for (TMorfFade* each : fades) {
     TMorfFade& fade = *each;
     switch (next.Kind()) {

@@ -20,6 +20,7 @@
 #include "app/DateTime.h"
 #include "app/Startup.h"
 #include "fade/Graphics.h"
+#include "saver/Caption.h"
 #include "saver/FolderListing.h"
 #include "saver/PictureWorker.h"
 #include "saver/ShowSequence.h"
@@ -135,12 +136,18 @@ class SlideshowPlayer {
   // What lists a folder frame's pictures (on a worker thread);
   // ForEachFolderPicture unless a test replaces it (before StartSlideshow).
   FolderListing::Lister FolderLister = &ForEachFolderPicture;
+  // Draws a picture's caption, as the show's header record asks, onto the
+  // picture the worker prepares (or, when a picture is loaded on the spot,
+  // there). Unset, the show plays without captions; the saver window gives
+  // the platform's.
+  PictureCaptioner Captioner;
 
  private:
   void ReleaseLoadedPicture();
   std::shared_ptr<const Graphic> LoadFramePicture(const FrameRecord& frame);
   std::shared_ptr<const Graphic> LoadPicturePath(const std::string& path);
   void LoadNextPictureAhead();
+  std::vector<PictureWorker::DrawnSize> DrawnSizes();
   // A show with folder frames or shuffled plays the entries of a
   // ShowSequence instead of stepping through its frames.
   void StartSequence();
@@ -156,6 +163,10 @@ class SlideshowPlayer {
   std::unique_ptr<ShowSequence> sequence_;
   std::optional<ShowEntry> coming_;
   std::optional<FrameRecord> leaving_;
+  // The show's caption option, read when the show starts, and the number of
+  // the picture on screen (0 for the first) that places its caption.
+  CaptionMode captionMode_ = CaptionMode::None;
+  int captionSequence_ = 0;
   // Loads the next frame's picture during the still time. Made at the first
   // job; StopSlideshow ends it.
   std::unique_ptr<PictureWorker> pictureWorker_;

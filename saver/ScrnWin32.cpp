@@ -15,6 +15,7 @@
 #include "frames/FrameList.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/SystemPathsWin32.h"
+#include "saver/CaptionWin32.h"
 
 namespace velmora {
 
@@ -129,7 +130,9 @@ std::vector<RECT> MonitorRects(const RECT& screen) {
   return rects;
 }
 
-TScrn::TScrn() : session_(static_cast<SaverPort&>(*this), Mode, IsEditorExe) {}
+TScrn::TScrn() : session_(static_cast<SaverPort&>(*this), Mode, IsEditorExe) {
+  session_.Captioner = &CaptionPictureWin32;  // the show's captions, drawn with the system's fonts
+}
 
 TScrn::~TScrn() {
   RemoveIdleHandler();

@@ -152,12 +152,58 @@ TEST(MenuTableTest, InconsistentTablesBuildNothing) {
   const MenuItemSpec popupFirst[] = {{.name = "A", .caption = "a", .level = 1}};
   const MenuItemSpec duplicate[] = {{.name = "A", .caption = "a"}, {.name = "A", .caption = "b"}};
   const MenuItemSpec tooDeep[] = {{.name = "A", .caption = "a"}, {.name = "B", .caption = "b", .level = 2}};
-  const std::span<const MenuItemSpec> tables[] = {popupFirst, duplicate, tooDeep};
+  const MenuItemSpec threeDeep[] = {{.name = "A", .caption = "a"},
+                                    {.name = "B", .caption = "b", .level = 1},
+                                    {.name = "C", .caption = "c", .level = 2},
+                                    {.name = "D", .caption = "d", .level = 3}};
+  const std::span<const MenuItemSpec> tables[] = {popupFirst, duplicate, tooDeep, threeDeep};
   for (std::span<const MenuItemSpec> table : tables) {
     Menu menu;
     EXPECT_FALSE(menu.Build(table));
     EXPECT_EQ(menu.Handle(), nullptr);
   }
+}
+
+// A submenu inside a popup, with choices ticked by a bullet: its items are
+// found, ticked and dispatched by name like any other, and the items after
+// the submenu keep their own places.
+TEST(MenuTableTest, SubmenuOfChoicesInsideAPopup) {
+  const MenuItemSpec table[] = {
+      {.name = "Saver1", .caption = "Saver"},
+      {.name = "Save1", .caption = "Save", .level = 1},
+      {.name = "Caption1", .caption = "Captions", .level = 1},
+      {.name = "None1", .caption = "None", .level = 2, .checked = true, .radio = true},
+      {.name = "Date1", .caption = "Date", .level = 2, .radio = true},
+      {.name = "Clear1", .caption = "Clear", .level = 1},
+      {.name = "Quit2", .caption = "Quit"},
+  };
+  Menu menu;
+  ASSERT_TRUE(menu.Build(table));
+  HMENU saver = ::GetSubMenu(menu.Handle(), 0);
+  ASSERT_NE(saver, nullptr);
+  EXPECT_EQ(::GetMenuItemCount(saver), 3);
+  HMENU captions = ::GetSubMenu(saver, 1);
+  ASSERT_NE(captions, nullptr);
+  EXPECT_EQ(::GetMenuItemCount(captions), 2);
+  EXPECT_EQ(menu.Caption("Clear1"), "Clear");
+  EXPECT_EQ(menu.Caption("Date1"), "Date");
+  EXPECT_TRUE(menu.Checked("None1"));
+  EXPECT_TRUE(menu.SetChecked("Date1", true));
+  EXPECT_TRUE(menu.SetChecked("None1", false));
+  EXPECT_TRUE(menu.Checked("Date1"));
+  EXPECT_FALSE(menu.Checked("None1"));
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_FTYPE;
+  ASSERT_TRUE(::GetMenuItemInfoW(captions, 1, TRUE, &info));
+  EXPECT_NE(info.fType & MFT_RADIOCHECK, 0u);
+  ASSERT_TRUE(::GetMenuItemInfoW(saver, 2, TRUE, &info));
+  EXPECT_EQ(info.fType & MFT_RADIOCHECK, 0u);
+  int clicked = 0;
+  menu.Bind("Date1", [&clicked] { ++clicked; });
+  EXPECT_TRUE(menu.Dispatch(menu.IdOf("Date1")));
+  EXPECT_EQ(clicked, 1);
+  EXPECT_EQ(menu.IdOf("Caption1"), 0) << "a submenu is no command";
 }
 
 }  // namespace

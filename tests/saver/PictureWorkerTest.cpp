@@ -7,6 +7,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fade/BmpGraphic.h"
@@ -155,6 +156,35 @@ TEST_F(PictureWorkerTest, JobsAreTakenOnceAndReplacedOrStoppedJobsAreCancelled) 
     }
     EXPECT_EQ(got.has_value() && *got != nullptr, c.gotResult);
     EXPECT_EQ(!loader.sawCancel.empty() && loader.sawCancel[0] == "a.jpg", c.cancelled);
+  }
+}
+
+// A job's last touch (the caption) runs on the worker with the job's sizes;
+// what it gives is the job's picture, and when it fails the picture stays as
+// it was loaded.
+TEST_F(PictureWorkerTest, FinisherRunsOnTheWorkerAndAFailingOneKeepsThePicture) {
+  enum class Finish { Replaces, Throws, GivesNothing };
+  const std::shared_ptr<const Graphic> loaded(testing::MakeGraphic(GraphicKind::Raster, 4, 4, kWhite));
+  const std::shared_ptr<const Graphic> finished(testing::MakeGraphic(GraphicKind::Raster, 4, 4, kBlack));
+  for (const Finish finish : {Finish::Replaces, Finish::Throws, Finish::GivesNothing}) {
+    SCOPED_TRACE(int(finish));
+    PictureWorker worker([&](const std::string&, int, int, const std::atomic<bool>&) { return loaded; });
+    std::thread::id ranOn;
+    std::vector<int> widths;
+    worker.Start("a.jpg", {{30, 20}, {50, 40}},
+                 [&](const std::shared_ptr<const Graphic>& picture, const std::vector<PictureWorker::DrawnSize>& sizes,
+                     const std::atomic<bool>&) -> std::shared_ptr<const Graphic> {
+                   ranOn = std::this_thread::get_id();
+                   EXPECT_EQ(picture, loaded);
+                   for (const auto& size : sizes) widths.push_back(size.width);
+                   if (finish == Finish::Throws) throw std::runtime_error("no font");
+                   return finish == Finish::Replaces ? finished : nullptr;
+                 });
+    const auto got = worker.Take("a.jpg");
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(*got, finish == Finish::Replaces ? finished : loaded);
+    EXPECT_NE(ranOn, std::this_thread::get_id());
+    EXPECT_EQ(widths, (std::vector<int>{30, 50}));
   }
 }
 

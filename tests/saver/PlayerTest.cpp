@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/DateTime.h"
@@ -21,6 +22,7 @@
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
+#include "frames/ShowOptions.h"
 #include "support/FakeFade.h"
 #include "support/FakeSlot.h"
 
@@ -763,6 +765,76 @@ TEST_F(PlayerTest, EveryMonitorPlaysTheShowFittedToItsOwnSize) {
   // component drew it.
   EXPECT_GE(preparedAtBothSizes.size(), 2u);
   EXPECT_EQ(std::count(preparedAtBothSizes.begin(), preparedAtBothSizes.end(), false), 0);
+}
+
+// Captions: the option comes from the show's header record; each picture
+// brought on screen gets its caption with its own number, the first one at
+// the start and every later one on the worker during the still time (never
+// in the step); colour frames get none; the caption's picture is the one
+// shown. Without the option, or with the worker off, see the table.
+TEST_F(PlayerTest, CaptionsAreDrawnAheadWithEachPicturesNumberAndNeverOnColourFrames) {
+  struct Case {
+    CaptionMode mode;
+    bool worker;
+    std::vector<int> sequences;  // of the captions drawn, in order
+    int drawnInSteps;            // how many of them on the step's thread
+  };
+  const Case cases[] = {{CaptionMode::FileName, true, {0, 1, 2, 3, 4}, 0},
+                        {CaptionMode::DateAndFolder, false, {0, 1, 2, 3, 4}, 4},
+                        {CaptionMode::None, true, {}, 0}};
+  WritePicture("r.bmp", kRed);
+  WritePicture("g.bmp", kGreen);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.mode));
+    WriteShow({PictureFrame("r.bmp", EffectNone, 0, 1), ColourFrame(kBlue, EffectNone, 0, 1),
+               PictureFrame("g.bmp", EffectNone, 0, 1)});
+    {
+      std::fstream file(FrameSetPath("Show"), std::ios::in | std::ios::out | std::ios::binary);
+      FrameRecord header{};
+      WriteShowOptions(header, ShowOptions{false, c.mode});
+      file.seekp(236);
+      file.write(reinterpret_cast<const char*>(&header.Reserved236), 4);
+    }
+    std::mutex mutex;
+    std::vector<int> sequences;
+    std::vector<std::string> files;
+    int onStepThread = 0;
+    bool started = false;
+    const std::thread::id ui = std::this_thread::get_id();
+    P().PictureWorkerEnabled = c.worker;
+    P().Captioner = [&](const std::shared_ptr<const Graphic>& picture, const std::string& path, CaptionMode mode,
+                        int sequence, const std::vector<PictureWorker::DrawnSize>& sizes, const std::atomic<bool>&) {
+      std::lock_guard lock(mutex);
+      EXPECT_EQ(mode, c.mode);
+      EXPECT_EQ(sizes.size(), 1u);
+      EXPECT_EQ(sizes[0].width * 100 + sizes[0].height, kSize * 100 + kSize);
+      sequences.push_back(sequence);
+      files.push_back(fs::path(path).filename().string());
+      if (started && std::this_thread::get_id() == ui) ++onStepThread;
+      return std::make_shared<CaptionedGraphic>(picture, std::vector<std::shared_ptr<const MemoryImage24>>{});
+    };
+    P().StartSlideshow();
+    started = true;
+    std::vector<TColor> shown{Shown()};
+    for (int step = 0; step < 6; ++step) {
+      now_ = P().NextStepTime;
+      P().SlideshowStep();
+      shown.push_back(Shown());
+      const bool picture = shown.back() != kBlue;
+      EXPECT_EQ(dynamic_cast<const CaptionedGraphic*>(Fade().PicFrom().GetGraphic().get()) != nullptr,
+                picture && c.mode != CaptionMode::None)
+          << step;
+    }
+    EXPECT_EQ(shown, (std::vector<TColor>{kRed, kBlue, kGreen, kRed, kBlue, kGreen, kRed}));
+    P().StopSlideshow();
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(sequences, c.sequences);
+    if (!c.sequences.empty()) {
+      EXPECT_EQ(files, (std::vector<std::string>{"r.bmp", "g.bmp", "r.bmp", "g.bmp", "r.bmp"}));
+    }
+    EXPECT_EQ(onStepThread, c.drawnInSteps);
+    NewPlayer();
+  }
 }
 
 }  // namespace

@@ -163,8 +163,8 @@ void SlideshowPlayer::LoadNextPictureAhead() {
   PictureWorker::Finisher caption;
   if (captionMode_ != CaptionMode::None) {
     caption = [captioner = Captioner, path, mode = captionMode_, sequence = FollowingSequence(captionSequence_)](
-                  const std::shared_ptr<const Graphic>& picture, const std::vector<PictureWorker::DrawnSize>& sizes,
-                  const std::atomic<bool>& cancel) { return captioner(picture, path, mode, sequence, sizes, cancel); };
+                  const std::shared_ptr<const Graphic>& prepared, const std::vector<PictureWorker::DrawnSize>& sizes,
+                  const std::atomic<bool>& cancel) { return captioner(prepared, path, mode, sequence, sizes, cancel); };
   }
   pictureWorker_->Start(path, DrawnSizes(), std::move(caption));
 }

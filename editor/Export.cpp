@@ -94,7 +94,7 @@ std::string CarriedName(const std::string& source, bool fitted, std::set<std::st
   if (!IsPlainNamePart(file)) file = "picture";
   const std::string extension = PictureExtension(file);
   std::string stem = file.substr(0, file.size() - extension.size());
-  std::string ending = extension;
+  std::string ending = file.substr(stem.size());  // as written
   if (fitted && !IsJpegExtension(extension)) ending = ".jpg";
   if (stem.empty()) stem = "picture";
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Startup.h"
+#include "app/StartupPackageWin32.h"
 #include "editor/EditorWindowsWin32.h"
 #include "editor/ElevatedStepWin32.h"
 #include "editor/PMainWin32.h"
@@ -161,6 +162,9 @@ int RunModes(HINSTANCE instance) {
     ::MessageBoxW(nullptr, kSystemDirectoryRefusal, kProgramTitle, MB_OK | MB_ICONWARNING);
     return 0;
   }
+
+  // A show the program's own file carries (an exported saver).
+  if (!IsEditorExe && !UseCarriedShow(ReadExecutablePathWide(), Mode)) return 0;
 
   // 10. The windows of the mode.
   std::unique_ptr<TPMain> editor;

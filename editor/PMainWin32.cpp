@@ -9,6 +9,7 @@
 #include "app/Random.h"
 #include "app/Startup.h"
 #include "editor/AboutBoxWin32.h"
+#include "editor/ExportWin32.h"
 #include "editor/RecordPathWin32.h"
 #include "fade/PictureLoader.h"
 #include "fade/PictureProbe.h"
@@ -112,6 +113,7 @@ constexpr MenuItemSpec kMenu[] = {
     {.name = "Single1", .caption = "Current Effect", .level = 1, .onClick = "Single1Click"},
     {.name = "Saver1", .caption = "Saver"},
     {.name = "Save1", .caption = "Save", .level = 1, .onClick = "Save1Click"},
+    {.name = "Export1", .caption = "Export...", .level = 1, .onClick = "Export1Click"},
     // The show's caption: one of five, saved with the show.
     {.name = "Caption1", .caption = "Captions", .level = 1},
     {.name = "CaptionNone1", .caption = "None", .level = 2, .checked = true, .radio = true, .onClick = "CaptionNone1Click"},
@@ -157,6 +159,7 @@ constexpr std::pair<const char*, const char*> kMenuCaptions[] = {
     {"Single1", "單一特效"},
     {"Saver1", "螢幕保護"},
     {"Save1", "存檔"},
+    {"Export1", "匯出..."},
     {"Caption1", "說明文字"}, {"CaptionNone1", "無"}, {"CaptionDate1", "拍攝日期"}, {"CaptionFile1", "檔名"},
     {"CaptionFolder1", "資料夾"}, {"CaptionDateFolder1", "日期與資料夾"},
     {"Clear1", "清除舊的螢幕保護"},
@@ -326,6 +329,7 @@ void TPMain::BindHandlers() {
       {"ALL1Click", &TPMain::ALL1Click},
       {"Single1Click", &TPMain::Single1Click},
       {"Save1Click", &TPMain::Save1Click},
+      {"Export1Click", &TPMain::Export1Click},
       {"Clear1Click", &TPMain::Clear1Click},
       {"HideEditWindow1Click", &TPMain::HideEditWindow1Click},
       {"Both1Click", &TPMain::Both1Click},
@@ -723,6 +727,13 @@ void TPMain::Save1Click() {
   // same file as after the batch.
   if (!FinishThumbnails()) return;
   companions_->Save();
+}
+
+// Called when "匯出..." is chosen: one file that plays the show anywhere.
+void TPMain::Export1Click() {
+  if (!TheFrameList || TheFrameList->Count() == 0) return;
+  Busy busy(busy_);  // the window stays while the dialog and the export run
+  ExportShow(Handle(), *TheFrameList, (*TheFrameList)[0].Path());
 }
 
 void TPMain::Clear1Click() { companions_->ClearOldSavers(); }

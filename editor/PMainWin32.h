@@ -130,6 +130,7 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   void ALL1Click();
   void Single1Click();
   void Save1Click();
+  void Export1Click();
   void Clear1Click();
   void HideEditWindow1Click();
   void Both1Click();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <new>
 
 #include "fade/BmpGraphic.h"
@@ -39,7 +40,20 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+std::mutex sourceMutex;
+std::shared_ptr<const PictureSource> pictureSource;
+
+std::shared_ptr<const PictureSource> CurrentPictureSource() {
+  std::lock_guard<std::mutex> lock(sourceMutex);
+  return pictureSource;
+}
+
 }  // namespace
+
+void SetPictureSource(std::shared_ptr<const PictureSource> source) {
+  std::lock_guard<std::mutex> lock(sourceMutex);
+  pictureSource = std::move(source);
+}
 
 void RegisterGraphicOpener(std::string_view extension, GraphicOpener opener) {
   std::string key = Lower(extension);
@@ -75,6 +89,7 @@ std::shared_ptr<const Graphic> LoadGraphic(const std::string& path) {
 }
 
 std::vector<std::uint8_t> ReadPictureFile(const std::string& path) {
+  if (const auto source = CurrentPictureSource(); source && source->Holds(path)) return source->Read(path);
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) throw EPictureError(path + ": cannot open the file (" + std::strerror(errno) + ")");
   std::vector<std::uint8_t> bytes;

@@ -49,7 +49,19 @@ bool IsPictureFileName(const std::string& path);
 // file that cannot be read or decoded; callers show such a frame black.
 std::shared_ptr<const Graphic> LoadGraphic(const std::string& path);
 
-// The whole content of a file; throws EPictureError naming the file when it
+// Pictures that are not files of their own (those an exported saver carries
+// in its own file): ReadPictureFile asks the source installed first.
+class PictureSource {
+ public:
+  virtual ~PictureSource() = default;
+  virtual bool Holds(const std::string& path) const = 0;
+  // The picture's bytes; throws EPictureError naming path when they cannot be read.
+  virtual std::vector<std::uint8_t> Read(const std::string& path) const = 0;
+};
+// Installs the source (null removes it); for the whole process.
+void SetPictureSource(std::shared_ptr<const PictureSource> source);
+
+// The whole content of a file (or of a picture the source holds); throws EPictureError naming the file when it
 // cannot be read or is larger than kMaxPictureFileBytes.
 std::vector<std::uint8_t> ReadPictureFile(const std::string& path);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/Startup.h"
+#include "frames/ShowPackage.h"
 
 #ifdef _WIN32
 // The one kernel call this file needs, declared here so that the portable
@@ -167,8 +168,20 @@ void WriteFrameSetFile(const std::string& path, const FrameList& list) {
   if (!ReplaceFile(temp, path, code)) fail("Replacing", path, code, -1);
 }
 
+namespace {
+std::optional<std::vector<std::uint8_t>> carriedFrameSet;
+}  // namespace
+
+void SetCarriedFrameSet(std::optional<std::vector<std::uint8_t>> records) { carriedFrameSet = std::move(records); }
+
 void LoadFrameSet() {
   TheFrameList = std::make_unique<FrameList>();
+  if (carriedFrameSet) {
+    if (carriedFrameSet->size() < FrameRecordSize) return;
+    *TheFrameList = FrameListFromRecords(*carriedFrameSet);
+    FrameCount = TheFrameList->FrameCount();
+    return;
+  }
   if (ReadFrameSetFile(FrameSetPath(SaverBaseName), *TheFrameList)) {
     FrameCount = TheFrameList->FrameCount();
   }

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "frames/FrameList.h"
 
@@ -60,6 +62,12 @@ void WriteFrameSetFile(const std::string& path, const FrameList& list);
 // and leaves FrameCount unchanged. On an error the list is left empty,
 // FrameCount unchanged, and EInOutError propagates.
 void LoadFrameSet();
+
+// A show the program's own file carries: while set, LoadFrameSet takes these
+// records (whole records, header first) instead of reading
+// FrameSetPath(SaverBaseName); no records give an empty show, as a missing
+// file does. nullopt goes back to the file.
+void SetCarriedFrameSet(std::optional<std::vector<std::uint8_t>> records);
 
 // Writes TheFrameList to FrameSetPath(name). Throws EInOutError.
 void WriteFrameSet(const std::string& name);

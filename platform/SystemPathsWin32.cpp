@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <vector>
 
 namespace velmora {
@@ -52,5 +55,19 @@ std::wstring ReadTempFolder() {
   if (!base.empty() && base.back() != L'\\') base += L'\\';
   return base;
 }
+
+namespace {
+std::wstring KnownFolder(REFKNOWNFOLDERID id) {
+  PWSTR path = nullptr;
+  std::wstring folder;
+  if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) folder = path;
+  ::CoTaskMemFree(path);
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  return folder;
+}
+}  // namespace
+
+std::wstring ReadDesktopFolder() { return KnownFolder(FOLDERID_Desktop); }
+std::wstring ReadLocalAppDataFolder() { return KnownFolder(FOLDERID_LocalAppData); }
 
 }  // namespace velmora

@@ -21,4 +21,9 @@ std::string DirectoryOfPath(const std::string& path);
 // one, ending with a backslash; empty on failure.
 std::wstring ReadTempFolder();
 
+// The user's Desktop and local application data folders
+// (SHGetKnownFolderPath), without a trailing backslash; empty on failure.
+std::wstring ReadDesktopFolder();
+std::wstring ReadLocalAppDataFolder();
+
 }  // namespace velmora

@@ -26,8 +26,9 @@ std::string FolderNamePart(const std::string& path) {
 }
 
 std::string FolderSlotLabel(const std::string& nameUtf8, std::optional<std::int64_t> count) {
-  if (!count) return nameUtf8 + " (…)";
-  return nameUtf8 + " (" + std::to_string(*count) + " 張)";
+  // Plain characters: the label's font may have no others.
+  if (!count) return nameUtf8 + " (...)";
+  return nameUtf8 + " (" + std::to_string(*count) + ")";
 }
 
 void DrawFolderMark(Image24& image) {

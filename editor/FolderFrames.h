@@ -25,7 +25,7 @@ namespace velmora {
 std::string FolderNamePart(const std::string& path);
 
 // The slot label of a folder frame (UTF-8): its name and picture count,
-// "Trips (12 張)", or "Trips (…)" while the count is not known.
+// "Trips (12)", or "Trips (...)" while the count is not known.
 std::string FolderSlotLabel(const std::string& nameUtf8, std::optional<std::int64_t> count);
 
 // Marks a slot's picture as a folder's: a small folder drawn in its

@@ -39,10 +39,10 @@ TEST(FolderFramesTest, TheNameIsTheFolderPathsLastPart) {
 
 TEST(FolderFramesTest, TheLabelCarriesTheCountOrAPlaceholder) {
   const std::tuple<std::optional<std::int64_t>, const char*> cases[] = {
-      {std::nullopt, "Trip (…)"},
-      {0, "Trip (0 張)"},
-      {1, "Trip (1 張)"},
-      {50000, "Trip (50000 張)"},
+      {std::nullopt, "Trip (...)"},
+      {0, "Trip (0)"},
+      {1, "Trip (1)"},
+      {50000, "Trip (50000)"},
   };
   for (const auto& [count, label] : cases) EXPECT_EQ(FolderSlotLabel("Trip", count), label);
 }

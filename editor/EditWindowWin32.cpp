@@ -200,6 +200,11 @@ void TPMain1::FormCreate() {
   Get<Control>("Label4").SetCaption("靜滯");
   Get<Control>("Label5").SetCaption("秒");
   Get<Control>("CheckBox1").SetCaption("包含子資料夾");
+  // The form places its controls again at a new DPI from their table:
+  // the path field narrows again beside the box of a folder frame.
+  onDpiChanged = [this] {
+    if (folderShown_) Get<Control>("RFilterEdit1").SetWidth(Scale(kFolderPathWidth));
+  };
   Get<Control>("GroupBox1").SetCaption("特效");
   Get<Control>("GroupBox3").SetCaption("方向");
   Get<Control>("Label2").SetCaption("速度");

@@ -197,6 +197,13 @@ void FrameStrip::ThumbnailMade(std::int32_t number, bool made) {
   ReportNotRead();
 }
 
+std::size_t FrameStrip::PendingPictureThumbnails() const {
+  std::size_t count = 0;
+  for (const auto& [number, named] : pending_)
+    if (folderThumbs_.count(number) == 0) ++count;
+  return count;
+}
+
 void FrameStrip::ReportNotRead() {
   if (pending_.empty() && !notRead_.empty()) view_.PicturesNotRead(std::exchange(notRead_, {}));
 }

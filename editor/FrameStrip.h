@@ -210,6 +210,10 @@ class FrameStrip {
   void ThumbnailMade(std::int32_t number, bool made);
   bool ThumbnailPending(std::int32_t number) const { return pending_.count(number) != 0; }
   std::size_t PendingThumbnails() const { return pending_.size(); }
+  // The pending thumbnails of pictures, a folder's first picture not
+  // counted: a save waits for these only (a folder on a share that does not
+  // answer would hold it up).
+  std::size_t PendingPictureThumbnails() const;
 
   // ---- clicks, scrolling, dragging ----
   // A click on a slot's panel or labels, or a press released on its picture.

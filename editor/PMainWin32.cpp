@@ -609,7 +609,7 @@ void TPMain::ShowNotRead() {
 }
 
 bool TPMain::FinishThumbnails() {
-  if (strip_.PendingThumbnails() == 0) return true;
+  if (strip_.PendingPictureThumbnails() == 0) return true;
   // How long the wait may take before the progress window shows.
   constexpr ULONGLONG kProgressDelayMs = 1000;
   bool stopped = false;
@@ -617,10 +617,10 @@ bool TPMain::FinishThumbnails() {
     Busy busy(busy_);
     Busy waiting(waiting_);
     WaitCursor wait;
-    const auto total = static_cast<int>(strip_.PendingThumbnails());
+    const auto total = static_cast<int>(strip_.PendingPictureThumbnails());
     const ULONGLONG start = ::GetTickCount64();
     std::optional<ProgressWindow> progress;
-    while (strip_.Loaded() && strip_.PendingThumbnails() != 0) {
+    while (strip_.Loaded() && strip_.PendingPictureThumbnails() != 0) {
       // Only the results are handled here until the progress window shows
       // (it disables this window and lets every message through).
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_POSTMESSAGE);
@@ -632,7 +632,7 @@ bool TPMain::FinishThumbnails() {
         if (!progress->Start(Handle(), "加入圖片", total)) progress.reset();
       }
       if (progress) {
-        progress->Step(total - static_cast<int>(strip_.PendingThumbnails()));
+        progress->Step(total - static_cast<int>(strip_.PendingPictureThumbnails()));
         if (progress->Cancelled()) {
           stopped = true;
           break;

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -61,24 +60,6 @@ bool MenuChecked(HWND main, const std::wstring& caption) {
   return id && (::GetMenuState(::GetMenu(main), *id, MF_BYCOMMAND) & MF_CHECKED) != 0;
 }
 
-// A visible descendant whose text is exactly `text`.
-HWND ChildTexted(HWND parent, const std::wstring& text) {
-  struct Search {
-    const std::wstring* text;
-    HWND found;
-  } search{&text, nullptr};
-  ::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        if (!::IsWindowVisible(child) || TextOf(child) != *s->text) return TRUE;
-        s->found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // The first visible edit field of a dialog.
 HWND EditOf(HWND dialog) {
   HWND found = nullptr;
@@ -91,76 +72,6 @@ HWND EditOf(HWND dialog) {
       },
       reinterpret_cast<LPARAM>(&found));
   return found;
-}
-
-// The user's side while the editor's thread is inside a dialog: steps run
-// one after the other on a thread of their own until each says it is done;
-// past the deadline every window of the editor's thread is asked to close.
-class Script {
- public:
-  explicit Script(std::vector<std::function<bool()>> steps)
-      : steps_(std::move(steps)), ui_(::GetCurrentThreadId()), thread_([this] { Run(); }) {}
-  ~Script() {
-    stop_ = true;
-    thread_.join();
-  }
-  bool Done() const { return done_; }
-  DWORD Ui() const { return ui_; }
-
- private:
-  void Run() {
-    std::size_t next = 0;
-    ULONGLONG start = ::GetTickCount64();
-    while (!stop_ && next < steps_.size()) {
-      if (steps_[next]()) {
-        ++next;
-        start = ::GetTickCount64();
-        continue;
-      }
-      if (::GetTickCount64() - start > kWaitMs) {
-        for (HWND window : Windows()) ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-        return;
-      }
-      ::Sleep(50);
-    }
-    done_ = next == steps_.size();
-  }
-  std::vector<HWND> Windows() const {
-    std::vector<HWND> windows;
-    ::EnumThreadWindows(
-        ui_,
-        [](HWND window, LPARAM data) -> BOOL {
-          if (::IsWindowVisible(window) && ClassNameOf(window) == L"#32770")
-            reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
-    return windows;
-  }
-
-  std::vector<std::function<bool()>> steps_;
-  DWORD ui_;
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> done_{false};
-  std::thread thread_;
-};
-
-// A visible dialog of thread `ui` titled `title` with an edit field.
-HWND DialogTitled(DWORD ui, const std::wstring& title) {
-  struct Search {
-    const std::wstring* title;
-    HWND found;
-  } search{&title, nullptr};
-  ::EnumThreadWindows(
-      ui,
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        if (!::IsWindowVisible(window) || TextOf(window) != *s->title || EditOf(window) == nullptr) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 // The visible top-level windows of thread `ui`.
@@ -176,40 +87,56 @@ std::vector<HWND> UiWindows(DWORD ui) {
   return windows;
 }
 
-// A visible window of thread `ui` of class `className` with an edit field.
-HWND DialogWithEdit(DWORD ui, const std::wstring& className) {
+// A visible window of thread `ui` with an edit field, of class `className`
+// (the system's dialogs) or titled `title` (the program's own).
+HWND DialogWithEdit(DWORD ui, const std::wstring& className, const std::wstring& title = {}) {
   for (HWND window : UiWindows(ui))
-    if (ClassNameOf(window) == className && EditOf(window) != nullptr) return window;
+    if ((title.empty() ? ClassNameOf(window) == className : TextOf(window) == title) && EditOf(window) != nullptr)
+      return window;
   return nullptr;
 }
 
-// The screen as a 24-bit BMP file, when VELMORA_FOLDER_SHOT names one.
-void SaveScreenWhenAsked() {
-  const char* path = std::getenv("VELMORA_FOLDER_SHOT");
-  if (path == nullptr) return;
-  const int width = ::GetSystemMetrics(SM_CXSCREEN);
-  const int height = ::GetSystemMetrics(SM_CYSCREEN);
-  HDC screen = ::GetDC(nullptr);
-  HDC memory = ::CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  ::GdiFlush();
-  const DWORD size = ((static_cast<DWORD>(width) * 3 + 3) & ~3u) * static_cast<DWORD>(height);
-  BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
-                        static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))};
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-  out.write(static_cast<const char*>(bits), size);
-  ::SelectObject(memory, old);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
-}
+// The user's side while the editor's thread is inside a dialog: steps run
+// one after the other on a thread of their own until each says it is done;
+// past the deadline the editor's dialogs are cancelled, so that the test
+// fails instead of hanging.
+class Script {
+ public:
+  explicit Script(std::vector<std::function<bool()>> steps)
+      : steps_(std::move(steps)), ui_(::GetCurrentThreadId()), thread_([this] { Run(); }) {}
+  ~Script() {
+    stop_ = true;
+    thread_.join();
+  }
+  bool Done() const { return done_; }
+
+ private:
+  void Run() {
+    std::size_t next = 0;
+    ULONGLONG start = ::GetTickCount64();
+    while (!stop_ && next < steps_.size()) {
+      if (steps_[next]()) {
+        ++next;
+        start = ::GetTickCount64();
+        continue;
+      }
+      if (::GetTickCount64() - start > kWaitMs) {
+        for (HWND window : UiWindows(ui_))
+          if (ClassNameOf(window) == L"#32770" || EditOf(window) != nullptr)
+            ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        return;
+      }
+      ::Sleep(50);
+    }
+    done_ = next == steps_.size();
+  }
+
+  std::vector<std::function<bool()>> steps_;
+  DWORD ui_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
 
 TEST(FolderFrameTest, AFolderAddedInTheEditorIsSavedWithItsBitsAndTheShuffleOption) {
   // The folder: two pictures on top ("2" before "10"), one in a subfolder,
@@ -299,9 +226,9 @@ TEST(FolderFrameTest, AFolderAddedInTheEditorIsSavedWithItsBitsAndTheShuffleOpti
     HWND edit = windows.EditWindow() != nullptr ? windows.EditWindow()->Handle() : nullptr;
     ASSERT_NE(edit, nullptr);
     HWND box = nullptr;
-    ASSERT_TRUE(test::PumpUntil([&] { return (box = ChildTexted(edit, L"包含子資料夾")) != nullptr; }, kWaitMs));
+    ASSERT_TRUE(test::PumpUntil([&] { return (box = test::ChildWithText(edit, L"包含子資料夾")) != nullptr; }, kWaitMs));
     EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_TRUE(ChildTexted(edit, trip) != nullptr) << "the path field does not show the folder";
+    EXPECT_TRUE(test::ChildWithText(edit, trip) != nullptr) << "the path field does not show the folder";
     ::SendMessageW(box, BM_CLICK, 0, 0);
     EXPECT_TRUE(test::PumpUntil([&] { return labels() == std::vector<std::wstring>{L"Trip (2)", L"Trip (3)"}; }, kWaitMs))
         << "the count did not follow the box";
@@ -313,20 +240,12 @@ TEST(FolderFrameTest, AFolderAddedInTheEditorIsSavedWithItsBitsAndTheShuffleOpti
     choose(L"隨機順序");
     EXPECT_TRUE(MenuChecked(main, L"隨機順序"));
     ASSERT_TRUE(test::PumpUntil([&] { return editor->Strip().PendingThumbnails() == 0; }, kWaitMs));
-    // Beside each other for a look at both.
-    ::SetWindowPos(edit, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT editRect{};
-    ::GetWindowRect(edit, &editRect);
-    ::SetWindowPos(main, nullptr, 0, editRect.bottom + 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (HWND window : {main, edit})
-      ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    SaveScreenWhenAsked();
 
     // Save as "Trip show": the name, then the completion message.
     {
       std::wstring done;
       Script script({[&] {
-                       HWND naming = DialogTitled(ui, L"命名");
+                       HWND naming = DialogWithEdit(ui, {}, L"命名");
                        HWND field = naming != nullptr ? ::FindWindowExW(naming, nullptr, L"Edit", nullptr) : nullptr;
                        HWND ok = naming != nullptr ? test::ChildWithText(naming, L"確定") : nullptr;
                        if (field == nullptr || ok == nullptr) return false;

@@ -182,8 +182,14 @@ TEST(FolderStripTest, ChangingTheSubfolderChoiceMakesTheThumbnailAndCountAgainOn
   EXPECT_EQ(e.view.pictures.at(1).source, SlotPictureSource::Pending);
   EXPECT_EQ(e.thumbs.counts.back(), (std::pair<std::string, bool>{"D:\\A", false}));
 
-  // Removing it while its thumbnail is made cancels that job.
+  // A save waits for pictures' thumbnails only, never for a folder's.
   const std::int32_t pending = e.list[1].ThumbnailNumber;
+  e.strip.AddPictureFrames({"C:\\p\\a.jpg", "C:\\p\\b.jpg"});
+  EXPECT_EQ(e.strip.PendingThumbnails(), 4u);  // both folders, both pictures
+  EXPECT_EQ(e.strip.PendingPictureThumbnails(), 2u);
+
+  // Removing it while its thumbnail is made cancels that job.
+  e.strip.SlotClicked(3);  // back to the folder frame
   e.strip.RemoveCurrentFrame();
   EXPECT_EQ(e.thumbs.cancelled, (std::vector<std::int32_t>{pending}));
 }

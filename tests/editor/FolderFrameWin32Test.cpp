@@ -106,9 +106,13 @@ class Script {
       : steps_(std::move(steps)), ui_(::GetCurrentThreadId()), thread_([this] { Run(); }) {}
   ~Script() {
     stop_ = true;
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
   }
-  bool Done() const { return done_; }
+  // Waits for the steps to end (each within its deadline): whether all ran.
+  bool Done() {
+    if (thread_.joinable()) thread_.join();
+    return done_;
+  }
 
  private:
   void Run() {

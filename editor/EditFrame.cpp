@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "frames/EffectCatalogue.h"
+#include "frames/ShowOptions.h"
 
 namespace velmora {
 
@@ -43,6 +44,8 @@ FrameView ViewOfFrame(const FrameRecord& frame) {
   view.colour = frame.Colour;
   view.pathShown = frame.HasPath();
   view.path = frame.Path();
+  view.folderShown = view.pathShown && !view.colourShown && IsFolderFrame(frame);
+  view.includeSubfolders = FolderIncludesSubfolders(frame);
   view.stillShown = view.colourShown || view.pathShown;
   view.stillTime = ClampStillTime(frame.StillTime);
   view.effectButton = frame.Effect >= 0 && frame.Effect < EffectButtonCount ? frame.Effect : -1;
@@ -140,11 +143,21 @@ ApplyResult ApplyFrameChoice(FrameList& list, std::size_t current, const ApplyCh
     frame.PureColour = 0;
     if (!choice.path.empty()) {
       frame.StillTime = ClampStillTime(choice.stillTime);
-      frame.SetPath(choice.path);
-      const auto [made, number] = makeThumbnail(frame.Path());
-      frame.HasThumbnail = made ? 1 : 0;
-      frame.ThumbnailNumber = number;
+      if (choice.folder) {
+        const bool same = IsFolderFrame(frame) && frame.Path() == choice.path &&
+                          FolderIncludesSubfolders(frame) == choice.includeSubfolders;
+        frame.SetPath(choice.path);
+        SetFolderFrame(frame, true, choice.includeSubfolders);
+        if (!same) frame.HasThumbnail = 0;
+      } else {
+        SetFolderFrame(frame, false);
+        frame.SetPath(choice.path);
+        const auto [made, number] = makeThumbnail(frame.Path());
+        frame.HasThumbnail = made ? 1 : 0;
+        frame.ThumbnailNumber = number;
+      }
     } else {
+      SetFolderFrame(frame, false);
       frame.SetPath("");
       frame.Effect = EffectNone;
       frame.StillTime = DefaultStillTime;
@@ -155,6 +168,7 @@ ApplyResult ApplyFrameChoice(FrameList& list, std::size_t current, const ApplyCh
     }
     result.changed = true;
   } else if (choice.colourShown) {
+    SetFolderFrame(frame, false);
     frame.SetPath("");
     frame.PureColour = 1;
     frame.Colour = choice.colour;

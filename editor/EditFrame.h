@@ -47,6 +47,10 @@ struct FrameView {
   std::uint32_t colour = 0;
   bool pathShown = false;
   std::string path;
+  // A folder frame: the path is its folder's, and the "include
+  // subfolders" box shows, ticked as the frame says.
+  bool folderShown = false;
+  bool includeSubfolders = true;
   // The still-time group and the effect buttons are shown together; the
   // still time and the effect button are set even while they are hidden.
   bool stillShown = false;
@@ -98,6 +102,12 @@ struct ApplyChoice {
   bool colourShown = false;
   std::uint32_t colour = 0;
   std::int32_t stillTime = 3;
+  // The path is a folder's (the frame shown is a folder frame and no
+  // picture was chosen since): the frame stays a folder frame with this
+  // subfolder choice, and its thumbnail is made by the strip in the
+  // background. Otherwise a folder mark is cleared.
+  bool folder = false;
+  bool includeSubfolders = true;
 };
 
 // What apply did, for the window to post and refresh.
@@ -113,7 +123,9 @@ using ThumbnailMaker = std::function<std::pair<bool, std::int32_t>(const std::st
 // Apply at FrameList index `current`. Content on the trailing entry inserts a
 // new frame before it carrying the trailing entry's effect settings (the
 // trailing entry goes back to effect 0, speed and dot size -1). A path
-// stores the still time, the path and a thumbnail; an empty path empties
+// stores the still time, the path and a thumbnail (a folder: the folder
+// mark, and the thumbnail kept when the folder and choice are the same,
+// else left to the strip); an empty path empties
 // the frame; a colour stores the colour and the still time. Nothing chosen:
 // nothing changes.
 ApplyResult ApplyFrameChoice(FrameList& list, std::size_t current, const ApplyChoice& choice,

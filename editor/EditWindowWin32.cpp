@@ -1,6 +1,7 @@
 #include "editor/EditWindowWin32.h"
 
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "controls/RFilterEditWin32.h"
@@ -9,6 +10,7 @@
 #include "fade/PictureProbe.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
+#include "frames/ShowOptions.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/DialogsWin32.h"
 
@@ -29,6 +31,39 @@ constexpr std::array<const char*, DirectionButtonCount> kDirectionButtons = {
     "RadioButton13", "RadioButton12", "RadioButton14", "RadioButton15",
     "RadioButton16", "RadioButton17", "RadioButton18", "RadioButton19"};
 constexpr std::array<const char*, 4> kStillGroup = {"Label4", "RFilterEdit3", "UpDown2", "Label5"};
+
+// The path field's width, and its width beside the "include subfolders"
+// box of a folder frame (96-DPI pixels).
+constexpr int kPathWidth = 367;
+constexpr int kFolderPathWidth = 255;
+
+// A check box (the system's own, checked and cleared by a click); onClick
+// runs after the click changed it.
+class CheckBox : public Control {
+ public:
+  static std::unique_ptr<Control> Make() { return std::make_unique<CheckBox>(); }
+  bool Checked() const { return Handle() != nullptr && ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  void SetChecked(bool checked) {
+    ::SendMessageW(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+
+ protected:
+  const wchar_t* StandardClass() const override { return L"BUTTON"; }
+  DWORD StyleFor(const ControlSpec&) const override { return BS_AUTOCHECKBOX | WS_TABSTOP; }
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (message == WM_COMMAND && (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == BN_DOUBLECLICKED)) {
+      DoClick();
+      result = 0;
+      return true;
+    }
+    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
+      Control::OnReflected(message, wParam, lParam, result);
+      ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+      return true;
+    }
+    return Control::OnReflected(message, wParam, lParam, result);
+  }
+};
 
 constexpr ControlSpec Effect(const char* name, const char* caption, int x, int width, int tag,
                              TColor colour, bool down = false) {
@@ -65,8 +100,11 @@ const ControlSpec kControls[] = {
     {.name = "Shape1", .kind = ControlKind::Shape, .parent = "Panel2", .x = 4, .y = 6, .width = 367,
      .height = 21, .colour = kWhite, .visible = false},
     {.name = "RFilterEdit1", .kind = ControlKind::Edit, .parent = "Panel2", .x = 8, .y = 6,
-     .width = 367, .height = 22, .font = {.pixels = 13}, .colour = kButtonFace, .visible = false,
+     .width = kPathWidth, .height = 22, .font = {.pixels = 13}, .colour = kButtonFace, .visible = false,
      .onEnter = "RFilterEdit1Enter", .onExit = "RFilterEdit1Exit", .create = &TRFilterEdit::Make},
+    {.name = "CheckBox1", .kind = ControlKind::Button, .parent = "Panel2", .x = 8 + kFolderPathWidth + 6, .y = 8,
+     .width = 104, .height = 17, .caption = "Include Subfolders", .font = kMing9, .visible = false,
+     .onClick = "CheckBox1Click", .create = &CheckBox::Make},
     {.name = "Label4", .kind = ControlKind::Label, .parent = "Panel2", .x = 375, .y = 12, .width = 26,
      .height = 12, .caption = "Still", .font = kMing9, .alignment = TextAlign::Right,
      .autoSize = true, .visible = false},
@@ -133,6 +171,7 @@ TPMain1::TPMain1(MainWindowLink& main) : main_(main) {
   HandleClick("SpeedButton3Click", [this](Control&) { SpeedButton3Click(); });
   HandleClick("SpeedButton6Click", [this](Control&) { SpeedButton6Click(); });
   HandleClick("SpeedButton7Click", [this](Control&) { SpeedButton7Click(); });
+  HandleClick("CheckBox1Click", [this](Control&) { CheckBox1Click(); });
   HandleClick("RadioButton1Click", [this](Control& sender) { RadioButton1Click(sender); });
   HandleClick("RadioButton8Click", [this](Control& sender) { RadioButton8Click(sender); });
   HandleChange("TrackBar1Change", [this](Control&) { TrackBar1Change(); });
@@ -160,6 +199,12 @@ void TPMain1::FormCreate() {
   Get<Control>("SpeedButton7").SetCaption("套用");
   Get<Control>("Label4").SetCaption("靜滯");
   Get<Control>("Label5").SetCaption("秒");
+  Get<Control>("CheckBox1").SetCaption("包含子資料夾");
+  // The form places its controls again at a new DPI from their table:
+  // the path field narrows again beside the box of a folder frame.
+  onDpiChanged = [this] {
+    if (folderShown_) Get<Control>("RFilterEdit1").SetWidth(Scale(kFolderPathWidth));
+  };
   Get<Control>("GroupBox1").SetCaption("特效");
   Get<Control>("GroupBox3").SetCaption("方向");
   Get<Control>("Label2").SetCaption("速度");
@@ -252,6 +297,7 @@ void TPMain1::LoadCurrentFrame() {
   auto& path = Get<TRFilterEdit>("RFilterEdit1");
   path.SetVisible(view.pathShown);
   if (view.pathShown) path.SetTextAnsi(view.path);
+  ShowFolderBox(view.folderShown, view.includeSubfolders);
   ShowStillGroup(view.stillShown);
   SetStillTime(view.stillTime);
   ShowEffectButtons(view.stillShown);
@@ -332,6 +378,7 @@ void TPMain1::SpeedButton2Click() {
   shape.SetLeft(Scale(4));
   if (shape.Visible() && !path.Visible()) SetStillTime(DefaultStillTime);
   path.SetVisible(false);
+  ShowFolderBox(false, true);
   shape.SetVisible(true);
   ShowStillGroup(true);
   ShowEffectButtons(true);
@@ -348,6 +395,7 @@ void TPMain1::SpeedButton3Click() {
   auto& shape = Get<Shape>("Shape1");
   auto& path = Get<TRFilterEdit>("RFilterEdit1");
   path.SetText(chosen.paths.front());
+  ShowFolderBox(false, true);
   path.SetLeft(Scale(4));
   if (shape.Visible() && !path.Visible()) SetStillTime(DefaultStillTime);
   path.SetVisible(true);
@@ -371,6 +419,8 @@ void TPMain1::SpeedButton7Click() {
   choice.colourShown = shape.Visible() && !choice.pathShown;
   choice.colour = shape.BrushColour();
   choice.stillTime = StillTime();
+  choice.folder = choice.pathShown && folderShown_;
+  choice.includeSubfolders = Get<CheckBox>("CheckBox1").Checked();
   if (choice.pathShown) {
     const std::wstring typed = path.Text();
     if (!typed.empty()) {
@@ -398,6 +448,24 @@ void TPMain1::SpeedButton7Click() {
     PostToMain(FramePictureMessage);
     PostToMain(FrameSettingsMessage);
   }
+}
+
+void TPMain1::ShowFolderBox(bool shown, bool includeSubfolders) {
+  folderShown_ = shown;
+  auto& box = Get<CheckBox>("CheckBox1");
+  box.SetChecked(includeSubfolders);
+  box.SetVisible(shown);
+  Get<Control>("RFilterEdit1").SetWidth(Scale(shown ? kFolderPathWidth : kPathWidth));
+}
+
+// "Include subfolders" ticked or cleared: stored in the folder frame at
+// once, as the sliders are; the strip makes its thumbnail and count again.
+void TPMain1::CheckBox1Click() {
+  FrameRecord* frame = CurrentFrame();
+  if (frame == nullptr || !folderShown_ || !IsFolderFrame(*frame)) return;
+  SetFolderFrame(*frame, true, Get<CheckBox>("CheckBox1").Checked());
+  main_.SetShowModified(true);
+  PostToMain(FramePictureMessage);
 }
 
 void TPMain1::RFilterEdit1Enter() { Get<Control>("RFilterEdit1").SetColour(kWhite); }

@@ -43,6 +43,9 @@ class TPMain1 : public Form {
   void SetStillTime(std::int32_t seconds);
   std::int32_t StillTime();
   void PostToMain(UINT message);
+  // The "include subfolders" box of a folder frame, shown or hidden (the
+  // path field narrower beside it).
+  void ShowFolderBox(bool shown, bool includeSubfolders);
 
   void SpeedButton2Click();
   void SpeedButton3Click();
@@ -50,6 +53,7 @@ class TPMain1 : public Form {
   void SpeedButton7Click();
   void RadioButton1Click(Control& sender);
   void RadioButton8Click(Control& sender);
+  void CheckBox1Click();
   void TrackBar1Change();
   void TrackBar2Change();
   void RFilterEdit1Enter();
@@ -59,6 +63,8 @@ class TPMain1 : public Form {
   // The last still time read from a valid field text.
   std::int32_t lastStillTime_ = 3;
   bool slidersAttached_ = true;
+  // The path field shows a folder frame's folder (no picture chosen since).
+  bool folderShown_ = false;
 };
 
 // A path as typed or chosen, made ready for a frame record: absolute (the

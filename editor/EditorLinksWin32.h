@@ -23,6 +23,9 @@ inline constexpr UINT FrameSettingsMessage = WM_USER + 7;  // edit window to mai
 // thumbnail number and lParam 1 when it was made, 0 when the picture could
 // not be read.
 inline constexpr UINT ThumbnailMadeMessage = WM_USER + 16;
+// Folders counted in the background: posted by the counting thread to the
+// main window, both parameters 0; the counts wait in StripThumbnails.
+inline constexpr UINT FolderCountedMessage = WM_USER + 17;
 
 // What the edit window, saving and the clear dialog use of the main window.
 class MainWindowLink {

@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "app/Random.h"
+#include "editor/FolderFrames.h"
 #include "frames/EffectCatalogue.h"
+#include "frames/ShowOptions.h"
 
 namespace velmora {
 
@@ -39,6 +41,15 @@ SlotPicture SlotPictureOf(const FrameList& list, std::int32_t index) {
       break;
     case FrameKind::Picture:
       picture.path = frame.Path();
+      if (IsFolderFrame(frame)) {
+        // Never the folder itself as a picture: reading it would only fail,
+        // and a folder on a share may keep the window waiting.
+        picture.folder = true;
+        picture.fileName = FolderNamePart(picture.path);
+        picture.source = frame.HasThumbnail == 1 ? SlotPictureSource::Thumbnail : SlotPictureSource::Folder;
+        if (frame.HasThumbnail == 1) picture.thumbnailNumber = frame.ThumbnailNumber;
+        break;
+      }
       picture.fileName = FileNamePart(picture.path);
       if (frame.HasThumbnail == 1) {
         picture.source = SlotPictureSource::Thumbnail;
@@ -78,7 +89,7 @@ void FrameStrip::Load(FrameList& list, bool makeThumbnails) {
   if (makeThumbnails) {
     std::vector<std::string> paths;
     for (std::int32_t i = 1; i < Count() - 1; ++i)
-      if (list[i].Kind() == FrameKind::Picture) paths.push_back(list[i].Path());
+      if (list[i].Kind() == FrameKind::Picture && !IsFolderFrame(list[i])) paths.push_back(list[i].Path());
     // The numbers are taken before anything is made: the edit window may
     // take numbers while the thumbnails are being made.
     const std::int32_t first = nextThumbNumber_;
@@ -86,13 +97,16 @@ void FrameStrip::Load(FrameList& list, bool makeThumbnails) {
     std::int32_t number = first;
     for (std::int32_t i = 1; i < Count() - 1; ++i) {
       FrameRecord& frame = list[i];
-      if (frame.Kind() != FrameKind::Picture) continue;
+      if (frame.Kind() != FrameKind::Picture || IsFolderFrame(frame)) continue;
       // Set when the thumbnail is made (ThumbnailMade).
       frame.HasThumbnail = 0;
       frame.ThumbnailNumber = number;
       pending_.emplace(number++, false);
     }
     if (!paths.empty()) thumbnails_.QueueThumbnails(paths, first);
+    // The folders behind the pictures: each lists its folder first.
+    for (std::int32_t i = 1; i < Count() - 1; ++i)
+      if (list[i].Kind() == FrameKind::Picture && IsFolderFrame(list[i])) QueueFolder(list[i]);
   }
   shown_.fill(0);
   for (int slot = 1; slot <= SlotCount; ++slot) view_.MarkSlot(slot, slot == 1);
@@ -110,7 +124,9 @@ std::int32_t FrameStrip::CurrentFrameIndex() const {
 
 SlotPicture FrameStrip::PictureOf(std::int32_t index) const {
   SlotPicture picture = SlotPictureOf(*list_, index);
-  if (picture.source == SlotPictureSource::Thumbnail || picture.source == SlotPictureSource::File) {
+  if (picture.folder) picture.folderCount = FolderCount(picture.path, FolderIncludesSubfolders((*list_)[index]));
+  if (picture.source == SlotPictureSource::Thumbnail || picture.source == SlotPictureSource::File ||
+      picture.source == SlotPictureSource::Folder) {
     const std::int32_t number = (*list_)[static_cast<std::size_t>(index)].ThumbnailNumber;
     if (pending_.count(number) != 0) {
       // Never the picture itself: reading it here would hold up the strip.
@@ -179,6 +195,13 @@ void FrameStrip::ThumbnailMade(std::int32_t number, bool made) {
       view_.ShowSlotPicture(slot, PictureOf(index));
   }
   ReportNotRead();
+}
+
+std::size_t FrameStrip::PendingPictureThumbnails() const {
+  std::size_t count = 0;
+  for (const auto& [number, named] : pending_)
+    if (folderThumbs_.count(number) == 0) ++count;
+  return count;
 }
 
 void FrameStrip::ReportNotRead() {
@@ -276,6 +299,16 @@ void FrameStrip::FinishChange() {
 void FrameStrip::FramePictureChanged() {
   if (list_ == nullptr) return;
   const std::int32_t index = CurrentFrameIndex();
+  if (IsFrameIndex(*list_, index)) {
+    FrameRecord& frame = (*list_)[static_cast<std::size_t>(index)];
+    if (frame.Kind() == FrameKind::Picture && IsFolderFrame(frame)) {
+      // A new folder, or its subfolders included or left out: the first
+      // picture and the count may be others.
+      const auto made = folderThumbs_.find(frame.ThumbnailNumber);
+      const std::pair<std::string, bool> key{frame.Path(), FolderIncludesSubfolders(frame)};
+      if (made == folderThumbs_.end() || made->second != key) QueueFolder(frame);
+    }
+  }
   view_.ShowSlotPicture(selectedSlot_, PictureOf(index));
   showModified_ = true;
 }
@@ -393,6 +426,64 @@ int FrameStrip::AddPictureFrames(const std::vector<std::string>& paths) {
   thumbnails_.QueueThumbnails(paths, first);
   FinishChange();
   return static_cast<int>(paths.size());
+}
+
+void FrameStrip::QueueFolder(FrameRecord& frame) {
+  const std::pair<std::string, bool> key{frame.Path(), FolderIncludesSubfolders(frame)};
+  const std::int32_t number = nextThumbNumber_++;
+  // Set when the thumbnail is made (ThumbnailMade); a folder without a
+  // picture is not named as unreadable.
+  frame.HasThumbnail = 0;
+  frame.ThumbnailNumber = number;
+  pending_.emplace(number, false);
+  folderThumbs_[number] = key;
+  thumbnails_.QueueFolderThumbnail(key.first, key.second, number);
+  if (countsAsked_.insert(key).second) thumbnails_.CountFolder(key.first, key.second);
+}
+
+void FrameStrip::AddFolderFrame(const std::string& folder) {
+  if (list_ == nullptr || folder.empty()) return;
+  const std::int32_t at = std::min(CurrentFrameIndex(), Count() - 1);
+  std::unique_ptr<FrameRecord> record = NewFrameRecord();
+  if (randomEffect_) record->Effect = kEffectAny;
+  record->SetPath(folder);
+  SetFolderFrame(*record, true, true);
+  QueueFolder(*record);
+  list_->Insert(static_cast<std::size_t>(at), std::move(record));
+  showModified_ = true;
+  FinishChange();
+}
+
+void FrameStrip::FolderCounted(const std::string& folder, bool includeSubfolders,
+                               std::optional<std::int64_t> count) {
+  counts_[{folder, includeSubfolders}] = count;
+  if (list_ == nullptr) return;
+  for (int slot = 1; slot <= SlotCount; ++slot) {
+    const std::int32_t index = shown_[slot - 1];
+    if (!IsFrameIndex(*list_, index)) continue;
+    const FrameRecord& frame = (*list_)[static_cast<std::size_t>(index)];
+    if (frame.Kind() == FrameKind::Picture && IsFolderFrame(frame) && frame.Path() == folder &&
+        FolderIncludesSubfolders(frame) == includeSubfolders)
+      view_.ShowSlotPicture(slot, PictureOf(index));
+  }
+}
+
+std::optional<std::int64_t> FrameStrip::FolderCount(const std::string& folder, bool includeSubfolders) const {
+  const auto found = counts_.find({folder, includeSubfolders});
+  return found == counts_.end() ? std::nullopt : found->second;
+}
+
+bool FrameStrip::ShuffleTicked() const {
+  return list_ != nullptr && list_->Count() > 0 && ReadShowOptions((*list_)[0]).Shuffle;
+}
+
+void FrameStrip::Shuffle1Click() {
+  if (list_ == nullptr || list_->Count() == 0) return;
+  FrameRecord& header = (*list_)[0];
+  ShowOptions options = ReadShowOptions(header);
+  options.Shuffle = !options.Shuffle;
+  WriteShowOptions(header, options);
+  showModified_ = true;
 }
 
 void FrameStrip::AddEmptyFrame() {

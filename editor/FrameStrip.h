@@ -7,8 +7,9 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +28,7 @@ enum class SlotPictureSource : std::uint8_t {
   Thumbnail,  // the thumbnail bitmap of a number
   File,       // the picture file itself (no thumbnail could be made)
   Pending,    // blank with the file name: the thumbnail of a number is being made
+  Folder,     // a folder frame without a thumbnail (no picture found): blank with the mark
 };
 
 // What a slot's picture control and file-name label show.
@@ -37,6 +39,11 @@ struct SlotPicture {
   std::string path;                   // Thumbnail, File, Pending: the picture's path (8-bit)
   std::string fileName;               // the path's file-name part split as bytes; "" when none
                                       // (the window splits the path as characters)
+  // A folder frame: the picture is its first picture's thumbnail with the
+  // folder mark, the label the folder's name and its picture count
+  // (nothing while it is being counted or when the folder cannot be read).
+  bool folder = false;
+  std::optional<std::int64_t> folderCount;
   bool operator==(const SlotPicture&) const = default;
 };
 
@@ -124,6 +131,15 @@ class ThumbnailMaker {
   virtual void PrioritizeThumbnails(const std::vector<std::int32_t>& numbers) = 0;
   // The thumbnail of this number is no longer wanted (its frame is gone).
   virtual void CancelThumbnail(std::int32_t number) = 0;
+  // Queues the thumbnail of a folder frame's first picture under `number`.
+  virtual void QueueFolderThumbnail(const std::string& folder, bool includeSubfolders, std::int32_t number) {
+    (void)folder, (void)includeSubfolders, (void)number;
+  }
+  // Counts a folder's pictures in the background; the count comes back
+  // through FrameStrip::FolderCounted, later, on the strip's thread.
+  virtual void CountFolder(const std::string& folder, bool includeSubfolders) {
+    (void)folder, (void)includeSubfolders;
+  }
 };
 
 // Scroll codes the range indicators care about.
@@ -144,6 +160,7 @@ class FrameStrip {
   void Detach() {
     list_ = nullptr;
     pending_.clear();
+    folderThumbs_.clear();
     notRead_.clear();
   }
   bool Loaded() const { return list_ != nullptr; }
@@ -193,6 +210,10 @@ class FrameStrip {
   void ThumbnailMade(std::int32_t number, bool made);
   bool ThumbnailPending(std::int32_t number) const { return pending_.count(number) != 0; }
   std::size_t PendingThumbnails() const { return pending_.size(); }
+  // The pending thumbnails of pictures, a folder's first picture not
+  // counted: a save waits for these only (a folder on a share that does not
+  // answer would hold it up).
+  std::size_t PendingPictureThumbnails() const;
 
   // ---- clicks, scrolling, dragging ----
   // A click on a slot's panel or labels, or a press released on its picture.
@@ -209,6 +230,21 @@ class FrameStrip {
   void ImageDragDrop(int targetSlot, int sourceSlot);
 
   // ---- frame commands ----
+  // Adds one folder frame (an 8-bit path that fits a record) where
+  // AddPictureFrames adds a picture: in front of the current frame, which
+  // it then is. Its subfolders are included; its first picture's thumbnail
+  // is queued and its pictures counted in the background.
+  void AddFolderFrame(const std::string& folder);
+  // A folder's count is known (nothing: it cannot be read): the slots
+  // showing folder frames of it show the count.
+  void FolderCounted(const std::string& folder, bool includeSubfolders, std::optional<std::int64_t> count);
+  // The count known for a folder, if any.
+  std::optional<std::int64_t> FolderCount(const std::string& folder, bool includeSubfolders) const;
+  // "Shuffle": the show option in the header record; flipping it marks the
+  // show modified.
+  bool ShuffleTicked() const;
+  void Shuffle1Click();
+
   // Adds the pictures (8-bit paths that fit a record) in their order in
   // front of the current frame, at once: their thumbnails are queued (the
   // slots in view first) and shown as they come. Returns how many were
@@ -243,6 +279,12 @@ class FrameStrip {
   void PrioritizeShown();
   // Names the pictures not read once nothing is pending.
   void ReportNotRead();
+  // Gives a folder frame a new thumbnail number, queues its first
+  // picture's thumbnail and asks for its count (once per folder and choice).
+  void QueueFolder(FrameRecord& frame);
+  // The folder frames' thumbnails for the folder and subfolder choice they
+  // were queued with (by number), so that a changed choice makes them again.
+  std::map<std::int32_t, std::pair<std::string, bool>> folderThumbs_;
 
   StripView& view_;
   ThumbnailMaker& thumbnails_;
@@ -263,6 +305,10 @@ class FrameStrip {
   // which are named when they cannot be read (those of a loaded show are not).
   std::map<std::int32_t, bool> pending_;
   std::vector<std::string> notRead_;    // pictures found unreadable since the last report
+  // Picture counts by folder and subfolder choice; nothing for a folder
+  // that cannot be read. A key asked for and not in counts_ is being counted.
+  std::map<std::pair<std::string, bool>, std::optional<std::int64_t>> counts_;
+  std::set<std::pair<std::string, bool>> countsAsked_;
 };
 
 }  // namespace velmora

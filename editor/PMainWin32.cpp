@@ -10,6 +10,7 @@
 #include "app/Startup.h"
 #include "editor/AboutBoxWin32.h"
 #include "editor/ExportWin32.h"
+#include "editor/FolderFrames.h"
 #include "editor/RecordPathWin32.h"
 #include "fade/PictureLoader.h"
 #include "fade/PictureProbe.h"
@@ -102,6 +103,7 @@ constexpr std::array<ControlSpec, kControlCount> kControls = BuildControls();
 constexpr MenuItemSpec kMenu[] = {
     {.name = "Addnew1", .caption = "Edit"},
     {.name = "NewPicture1", .caption = "Add New Pictures", .level = 1, .onClick = "NewPicture1Click"},
+    {.name = "NewFolder1", .caption = "Add Folder...", .level = 1, .onClick = "NewFolder1Click"},
     {.name = "RemoveCurrentFrame1", .caption = "Remove Current Frame", .level = 1, .onClick = "RemoveCurrentFrame1Click"},
     {.name = "N1", .caption = "-", .level = 1},
     {.name = "EmptyFrame1", .caption = "Add Empty Frame", .level = 1, .onClick = "EmptyFrame1Click"},
@@ -114,6 +116,10 @@ constexpr MenuItemSpec kMenu[] = {
     {.name = "Saver1", .caption = "Saver"},
     {.name = "Save1", .caption = "Save", .level = 1, .onClick = "Save1Click"},
     {.name = "Export1", .caption = "Export...", .level = 1, .onClick = "Export1Click"},
+    {.name = "N3", .caption = "-", .level = 1},
+    {.name = "Clear1", .caption = "Clear Old Savers", .level = 1, .onClick = "Clear1Click"},
+    {.name = "N5", .caption = "-", .level = 1},
+    {.name = "Shuffle1", .caption = "Shuffle", .level = 1, .onClick = "Shuffle1Click"},
     // The show's caption: one of five, saved with the show.
     {.name = "Caption1", .caption = "Captions", .level = 1},
     {.name = "CaptionNone1", .caption = "None", .level = 2, .checked = true, .radio = true, .onClick = "CaptionNone1Click"},
@@ -122,8 +128,6 @@ constexpr MenuItemSpec kMenu[] = {
     {.name = "CaptionFolder1", .caption = "Folder", .level = 2, .radio = true, .onClick = "CaptionFolder1Click"},
     {.name = "CaptionDateFolder1", .caption = "Date and Folder", .level = 2, .radio = true,
      .onClick = "CaptionDateFolder1Click"},
-    {.name = "N3", .caption = "-", .level = 1},
-    {.name = "Clear1", .caption = "Clear Old Savers", .level = 1, .onClick = "Clear1Click"},
     {.name = "EditWindow1", .caption = "View"},
     {.name = "HideEditWindow1", .caption = "Edit Window", .level = 1, .onClick = "HideEditWindow1Click"},
     {.name = "Both1", .caption = "Scroll Simultaneously", .level = 1, .checked = true, .onClick = "Both1Click"},
@@ -150,6 +154,8 @@ constexpr CaptionItem kCaptionItems[] = {
 constexpr std::pair<const char*, const char*> kMenuCaptions[] = {
     {"Addnew1", "編輯"},
     {"NewPicture1", "加入新圖片"},
+    {"NewFolder1", "加入資料夾..."},
+    {"Shuffle1", "隨機順序"},
     {"RemoveCurrentFrame1", "刪去目前圖框"},
     {"EmptyFrame1", "加入空白圖框"},
     {"ClearEmptyFrame1", "清除空白圖框"},
@@ -322,6 +328,8 @@ void TPMain::FormCreate() {
 void TPMain::BindHandlers() {
   const std::pair<const char*, void (TPMain::*)()> commands[] = {
       {"NewPicture1Click", &TPMain::NewPicture1Click},
+      {"NewFolder1Click", &TPMain::NewFolder1Click},
+      {"Shuffle1Click", &TPMain::Shuffle1Click},
       {"RemoveCurrentFrame1Click", &TPMain::RemoveCurrentFrame1Click},
       {"EmptyFrame1Click", &TPMain::EmptyFrame1Click},
       {"ClearEmptyFrame1Click", &TPMain::ClearEmptyFrame1Click},
@@ -413,6 +421,7 @@ void TPMain::LoadShow() {
   // come, the slots in view first.
   strip_.Load(*TheFrameList, !IsEditorExe);
   ShowCaptionTicks();
+  MainMenu().SetChecked("Shuffle1", strip_.ShuffleTicked());
 }
 
 bool TPMain::MayClose() {
@@ -451,6 +460,10 @@ LRESULT TPMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case ThumbnailMadeMessage:
       ThumbnailArrived(static_cast<std::int32_t>(wParam), lParam != 0);
+      return 0;
+    case FolderCountedMessage:
+      for (const StripThumbnails::FolderCount& counted : thumbnails_.TakeCounts())
+        strip_.FolderCounted(counted.folder, counted.includeSubfolders, counted.count);
       return 0;
     case WM_SETCURSOR:
       if (waiting_) {
@@ -495,7 +508,12 @@ void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
     case SlotPictureSource::Thumbnail:
     case SlotPictureSource::File:
     case SlotPictureSource::Pending:
+    case SlotPictureSource::Folder:
       break;
+  }
+  if (picture.folder) {
+    ShowFolderSlot(controls, picture);
+    return;
   }
   SetLabel(*controls.fileName, controls.fileNameText, LabelText(NarrowToUtf8(RecordFileName(picture.path))));
   if (picture.source == SlotPictureSource::Pending) {
@@ -518,6 +536,30 @@ void TPMain::ShowSlotPicture(int slot, const SlotPicture& picture) {
   } catch (const std::exception&) {
     box.FillColour(kBlack);
   }
+}
+
+void TPMain::ShowFolderSlot(SlotControls& controls, const SlotPicture& picture) {
+  // The folder's own name, split as characters.
+  std::string folder = picture.path;
+  while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  std::string name = NarrowToUtf8(RecordFileName(folder));
+  if (name.empty()) name = NarrowToUtf8(WidenAnsi(folder));
+  SetLabel(*controls.fileName, controls.fileNameText, LabelText(FolderSlotLabel(name, picture.folderCount)));
+  // Its first picture's thumbnail, or a blank (still looking, or no
+  // picture), with the folder mark.
+  const int side = controls.picture->Width();
+  MemoryImage24 image;
+  std::shared_ptr<const MemoryImage24> thumbnail;
+  if (picture.source == SlotPictureSource::Thumbnail) thumbnail = thumbnails_.Load(picture.thumbnailNumber);
+  if (thumbnail) {
+    image.SetSize(thumbnail->Width(), thumbnail->Height());
+    image.Draw(*thumbnail, 0, 0);
+  } else {
+    image.SetSize(side, side);
+    image.Fill(kButtonFace);
+  }
+  DrawFolderMark(image);
+  controls.picture->SetImage(image);
 }
 
 void TPMain::SetLabel(Label& label, std::string& shown, const std::string& text) {
@@ -623,7 +665,7 @@ void TPMain::ShowNotRead() {
 }
 
 bool TPMain::FinishThumbnails() {
-  if (strip_.PendingThumbnails() == 0) return true;
+  if (strip_.PendingPictureThumbnails() == 0) return true;
   // How long the wait may take before the progress window shows.
   constexpr ULONGLONG kProgressDelayMs = 1000;
   bool stopped = false;
@@ -631,10 +673,10 @@ bool TPMain::FinishThumbnails() {
     Busy busy(busy_);
     Busy waiting(waiting_);
     WaitCursor wait;
-    const auto total = static_cast<int>(strip_.PendingThumbnails());
+    const auto total = static_cast<int>(strip_.PendingPictureThumbnails());
     const ULONGLONG start = ::GetTickCount64();
     std::optional<ProgressWindow> progress;
-    while (strip_.Loaded() && strip_.PendingThumbnails() != 0) {
+    while (strip_.Loaded() && strip_.PendingPictureThumbnails() != 0) {
       // Only the results are handled here until the progress window shows
       // (it disables this window and lets every message through).
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_POSTMESSAGE);
@@ -646,7 +688,7 @@ bool TPMain::FinishThumbnails() {
         if (!progress->Start(Handle(), "加入圖片", total)) progress.reset();
       }
       if (progress) {
-        progress->Step(total - static_cast<int>(strip_.PendingThumbnails()));
+        progress->Step(total - static_cast<int>(strip_.PendingPictureThumbnails()));
         if (progress->Cancelled()) {
           stopped = true;
           break;
@@ -687,6 +729,31 @@ void TPMain::NewPicture1Click() {
                 "下列圖片的路徑太長, 或含有系統字碼頁沒有的字元, 無法加入:" + refused,
                 MessageKind::Warning);
   }
+}
+
+void TPMain::NewFolder1Click() {
+  FolderDialogOptions options;
+  options.title = "加入資料夾";
+  const FolderDialogResult result = RunFolderDialog(Handle(), options);
+  if (result.status == OpenDialogStatus::Error) {
+    ShowMessage(Handle(), "無法開啟選擇資料夾的對話框 (錯誤碼 " + std::to_string(result.error) + ")",
+                MessageKind::Error);
+    return;
+  }
+  if (result.status != OpenDialogStatus::Ok || result.path.empty()) return;
+  if (std::optional<std::string> stored = PathForRecord(result.path)) {
+    // Shown at once; its first picture and its count come in the background.
+    strip_.AddFolderFrame(*stored);
+  } else {
+    ShowMessage(Handle(),
+                "這個資料夾的路徑太長, 或含有系統字碼頁沒有的字元, 無法加入:\n" + NarrowToUtf8(result.path),
+                MessageKind::Warning);
+  }
+}
+
+void TPMain::Shuffle1Click() {
+  strip_.Shuffle1Click();
+  MainMenu().SetChecked("Shuffle1", strip_.ShuffleTicked());
 }
 
 void TPMain::RemoveCurrentFrame1Click() { strip_.RemoveCurrentFrame(); }

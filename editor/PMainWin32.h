@@ -106,6 +106,9 @@ class TPMain : public Form, public MainWindowLink, private StripView {
   // batch. False when the user stopped the wait.
   bool FinishThumbnails();
 
+  // A folder frame's slot: its name and count, its first picture's
+  // thumbnail (or a blank) with the folder mark.
+  void ShowFolderSlot(SlotControls& controls, const SlotPicture& picture);
   // Sets a label's text unless it shows it already (`shown` keeps it).
   static void SetLabel(Label& label, std::string& shown, const std::string& text);
   void BindHandlers();
@@ -123,6 +126,8 @@ class TPMain : public Form, public MainWindowLink, private StripView {
 
   // Menu commands.
   void NewPicture1Click();
+  void NewFolder1Click();
+  void Shuffle1Click();
   void RemoveCurrentFrame1Click();
   void EmptyFrame1Click();
   void ClearEmptyFrame1Click();

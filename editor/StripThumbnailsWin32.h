@@ -11,10 +11,13 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "editor/FolderFrames.h"
 #include "editor/FrameStrip.h"
 #include "editor/ThumbnailQueue.h"
 #include "editor/Thumbnails.h"
@@ -36,6 +39,17 @@ class StripThumbnails : public ThumbnailMaker {
   void QueueThumbnails(const std::vector<std::string>& paths, std::int32_t firstNumber) override;
   void PrioritizeThumbnails(const std::vector<std::int32_t>& numbers) override;
   void CancelThumbnail(std::int32_t number) override;
+  // The first picture is looked for on a worker, never on this thread.
+  void QueueFolderThumbnail(const std::string& folder, bool includeSubfolders, std::int32_t number) override;
+  // Counted on a thread of its own; the main window gets
+  // FolderCountedMessage and takes the counts with TakeCounts.
+  void CountFolder(const std::string& folder, bool includeSubfolders) override;
+  struct FolderCount {
+    std::string folder;
+    bool includeSubfolders = true;
+    std::optional<std::int64_t> count;
+  };
+  std::vector<FolderCount> TakeCounts();
   // One thumbnail, made at once on this thread.
   bool MakeOne(const std::string& path, std::int32_t number);
   // A result posted by a worker has arrived: a copy read back before is
@@ -67,12 +81,21 @@ class StripThumbnails : public ThumbnailMaker {
   // Thumbnails read back already, so that scrolling reads each file once.
   std::map<std::int32_t, std::shared_ptr<const MemoryImage24>> loaded_;
   int side_ = kThumbnailSide;
-  // The picture of every thumbnail number queued or made, to make them
-  // again at a new side; the numbers being made again.
-  std::map<std::int32_t, std::string> paths_;
+  // The job of every thumbnail number queued or made, to make them again
+  // at a new side; the numbers being made again.
+  std::map<std::int32_t, ThumbnailJob> jobs_;
+  // Set when the workers are to stop: a folder being listed for its first
+  // picture stops listing.
+  std::atomic<bool> stopping_{false};
   std::set<std::int32_t> remaking_;
+  std::mutex countsMutex_;
+  std::vector<FolderCount> counts_;  // counted, not taken yet
+  // One job made on a worker: a folder's first picture found first.
+  bool MakeJob(const ThumbnailJob& job);
   // Last: its workers end before the store goes.
   ThumbnailQueue queue_;
+  // After the queue: its thread ends first.
+  FolderCounter counter_;
 };
 
 }  // namespace velmora

@@ -64,6 +64,9 @@ MemoryImage24 RenderJpegThumbnail(std::vector<std::uint8_t> bytes, const std::st
 struct ThumbnailJob {
   std::string path;
   std::int32_t number = 0;
+  // path is a folder frame's folder: the thumbnail is its first picture's.
+  bool folder = false;
+  bool includeSubfolders = true;
 };
 
 // Called on the thread that runs MakeMany when pictures have finished and at

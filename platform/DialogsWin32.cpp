@@ -3,9 +3,12 @@
 #include <cderr.h>
 #include <commdlg.h>
 #include <dlgs.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 
 #include "fade/PictureLoader.h"
@@ -305,6 +308,130 @@ OpenDialogResult RunOpenDialog(HWND owner, const OpenDialogOptions& options) {
     result.error = error;
     return result;
   }
+}
+
+}  // namespace velmora
+
+namespace velmora {
+
+namespace {
+
+// Releases a COM interface pointer.
+template <typename T>
+struct ComPtr {
+  T* p = nullptr;
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() {
+    if (p != nullptr) p->Release();
+  }
+};
+
+// Frees what the shell allocated with CoTaskMemAlloc.
+struct TaskMemory {
+  void* p = nullptr;
+  TaskMemory() = default;
+  explicit TaskMemory(void* memory) : p(memory) {}
+  TaskMemory(const TaskMemory&) = delete;
+  TaskMemory& operator=(const TaskMemory&) = delete;
+  ~TaskMemory() { ::CoTaskMemFree(p); }
+};
+
+// COM for the dialog on this thread (apartment threaded, as the shell's
+// dialogs need); a thread initialised already keeps its model.
+class ComScope {
+ public:
+  ComScope() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  ~ComScope() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  HRESULT result_;
+};
+
+// The common item dialog in folder mode. Nothing when it cannot be made
+// (the caller falls back to the folder browser).
+std::optional<FolderDialogResult> RunItemFolderDialog(HWND owner, const FolderDialogOptions& options) {
+  ComPtr<IFileOpenDialog> dialog;
+  if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                                reinterpret_cast<void**>(&dialog.p))))
+    return std::nullopt;
+  FILEOPENDIALOGOPTIONS flags = 0;
+  dialog.p->GetOptions(&flags);
+  if (FAILED(dialog.p->SetOptions(flags | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST)))
+    return std::nullopt;
+  if (!options.title.empty()) dialog.p->SetTitle(WidenUtf8(options.title).c_str());
+  if (!options.initialFolder.empty()) {
+    ComPtr<IShellItem> folder;
+    if (SUCCEEDED(::SHCreateItemFromParsingName(options.initialFolder.c_str(), nullptr, IID_IShellItem,
+                                                reinterpret_cast<void**>(&folder.p))))
+      dialog.p->SetFolder(folder.p);
+  }
+  FolderDialogResult result;
+  const HRESULT shown = dialog.p->Show(owner);
+  if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return result;
+  if (FAILED(shown)) {
+    result.status = OpenDialogStatus::Error;
+    result.error = static_cast<DWORD>(shown);
+    return result;
+  }
+  ComPtr<IShellItem> chosen;
+  HRESULT got = dialog.p->GetResult(&chosen.p);
+  wchar_t* name = nullptr;
+  if (SUCCEEDED(got)) got = chosen.p->GetDisplayName(SIGDN_FILESYSPATH, &name);
+  TaskMemory owned(name);
+  if (FAILED(got) || name == nullptr) {
+    result.status = OpenDialogStatus::Error;
+    result.error = static_cast<DWORD>(got);
+    return result;
+  }
+  result.status = OpenDialogStatus::Ok;
+  result.path = name;
+  return result;
+}
+
+// Opens the browser on the initial folder.
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
+  if (message == BFFM_INITIALIZED && data != 0) ::SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+  return 0;
+}
+
+FolderDialogResult RunFolderBrowser(HWND owner, const FolderDialogOptions& options) {
+  const std::wstring title = WidenUtf8(options.title);
+  BROWSEINFOW info{};
+  info.hwndOwner = owner;
+  info.lpszTitle = title.empty() ? nullptr : title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
+  info.lpfn = &BrowseCallback;
+  info.lParam = options.initialFolder.empty() ? 0 : reinterpret_cast<LPARAM>(options.initialFolder.c_str());
+  FolderDialogResult result;
+  TaskMemory chosen(::SHBrowseForFolderW(&info));
+  if (chosen.p == nullptr) return result;
+  std::wstring path(32768, L'\0');
+  if (!::SHGetPathFromIDListEx(static_cast<PCIDLIST_ABSOLUTE>(chosen.p), path.data(),
+                               static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
+    // Not a folder of the file system (a printer, the network's root).
+    result.status = OpenDialogStatus::Error;
+    result.error = static_cast<DWORD>(E_INVALIDARG);
+    return result;
+  }
+  path.resize(std::wcslen(path.c_str()));
+  result.status = OpenDialogStatus::Ok;
+  result.path = std::move(path);
+  return result;
+}
+
+}  // namespace
+
+FolderDialogResult RunFolderDialog(HWND owner, const FolderDialogOptions& options) {
+  ComScope com;
+  if (!options.browserOnly)
+    if (std::optional<FolderDialogResult> result = RunItemFolderDialog(owner, options)) return *result;
+  return RunFolderBrowser(owner, options);
 }
 
 }  // namespace velmora

@@ -54,6 +54,24 @@ struct OpenDialogOptions {
 // failure other than Cancel is reported as Error, never as Cancel.
 OpenDialogResult RunOpenDialog(HWND owner, const OpenDialogOptions& options);
 
+struct FolderDialogResult {
+  OpenDialogStatus status = OpenDialogStatus::Cancelled;
+  std::wstring path;  // the folder chosen, full path
+  DWORD error = 0;    // the failure's HRESULT when status is Error
+};
+
+struct FolderDialogOptions {
+  std::string title;          // UTF-8; empty: the system's
+  std::wstring initialFolder; // the folder shown first; empty: the system's choice
+  // Skips the common item dialog and shows the shell's folder browser
+  // (as on a system without the former).
+  bool browserOnly = false;
+};
+
+// Chooses one folder of the file system: the common item dialog in folder
+// mode, or the shell's folder browser where that dialog cannot be made.
+FolderDialogResult RunFolderDialog(HWND owner, const FolderDialogOptions& options);
+
 // The picture filter the editor's picture dialog uses.
 inline constexpr char kPictureFilter[] =
     "All (*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp|JPEG Image File (*.jpg)|*.jpg|"

@@ -1,11 +1,15 @@
 #include "saver/Preview.h"
 
 #include <exception>
+#include <optional>
+#include <string>
 
 #include "fade/MorfFade.h"
 #include "fade/PictureLoader.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
+#include "frames/ShowOptions.h"
+#include "saver/FolderPictures.h"
 
 namespace velmora {
 namespace {
@@ -24,6 +28,15 @@ class BusyGuard {
 
 std::shared_ptr<const Graphic> LoadOrNull(const FrameRecord& frame) {
   try {
+    // A folder frame previews as its first picture (black when it has none).
+    if (IsFolderFrame(frame)) {
+      std::optional<std::string> first;
+      ForEachFolderPicture(frame.Path(), FolderIncludesSubfolders(frame), [&](const std::string& path) {
+        first = path;
+        return false;
+      });
+      return first ? LoadGraphic(*first) : nullptr;
+    }
     return LoadGraphic(frame.Path());
   } catch (const std::exception&) {
     return nullptr;  // shown black

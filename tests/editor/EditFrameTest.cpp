@@ -5,6 +5,7 @@
 
 #include "editor/EditFrame.h"
 #include "frames/EffectCatalogue.h"
+#include "frames/ShowOptions.h"
 
 namespace velmora {
 namespace {
@@ -224,6 +225,71 @@ TEST(EditFrameTest, ApplyWritesTheChoiceAndTurnsTheTrailingEntryIntoAFrame) {
     EXPECT_EQ(list[1].Kind(), c.kind) << c.what;
     EXPECT_EQ(list[1].StillTime, c.still) << c.what;
     EXPECT_EQ(list[1].Effect, c.effect) << c.what;
+  }
+}
+
+TEST(EditFrameTest, AFolderFrameShowsItsBoxAndApplyKeepsOrClearsTheMark) {
+  // The view: the box shows for a folder frame only, ticked as it says.
+  {
+    FrameRecord frame{};
+    frame.SetPath("D:\\Trip");
+    EXPECT_FALSE(ViewOfFrame(frame).folderShown);
+    SetFolderFrame(frame, true, false);
+    EXPECT_TRUE(ViewOfFrame(frame).folderShown);
+    EXPECT_FALSE(ViewOfFrame(frame).includeSubfolders);
+    frame.PureColour = 1;  // a mark on a colour frame is ignored
+    EXPECT_FALSE(ViewOfFrame(frame).folderShown);
+  }
+  struct Case {
+    const char* what;
+    ApplyChoice choice;
+    bool folder;                 // afterwards
+    bool subfolders;
+    std::int32_t hasThumbnail;   // 7: kept as it was
+    bool thumbnailMade;          // the picture's thumbnail made at once
+  };
+  auto folder = [](const char* path, bool subfolders) {
+    ApplyChoice choice;
+    choice.pathShown = true;
+    choice.path = path;
+    choice.stillTime = 9;
+    choice.folder = true;
+    choice.includeSubfolders = subfolders;
+    return choice;
+  };
+  ApplyChoice picture;
+  picture.pathShown = true;
+  picture.path = "D:\\p.jpg";
+  picture.stillTime = 9;
+  ApplyChoice colour;
+  colour.colourShown = true;
+  colour.colour = 0xFF;
+  colour.stillTime = 9;
+  const Case cases[] = {
+      {"the same folder and choice: the thumbnail stays", folder("D:\\Trip", true), true, true, 7, false},
+      {"subfolders left out: made again by the strip", folder("D:\\Trip", false), true, false, 0, false},
+      {"another folder", folder("E:\\Other", true), true, true, 0, false},
+      {"a picture chosen instead", picture, false, true, 1, true},
+      {"a colour chosen instead", colour, false, true, 7, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FrameList list = ListOf(1);
+    list[1].SetPath("D:\\Trip");
+    SetFolderFrame(list[1], true, true);
+    list[1].Reserved236 |= 0x40;  // a bit this program does not know
+    list[1].HasThumbnail = 7;
+    ThumbnailLog log;
+    const ApplyResult r = ApplyFrameChoice(list, 1, c.choice, log.Maker());
+    EXPECT_TRUE(r.changed);
+    EXPECT_EQ(IsFolderFrame(list[1]), c.folder);
+    if (c.folder) {
+      EXPECT_EQ(FolderIncludesSubfolders(list[1]), c.subfolders);
+    }
+    EXPECT_EQ(list[1].Reserved236 & 0x40, 0x40);
+    EXPECT_EQ(list[1].StillTime, 9);
+    EXPECT_EQ(list[1].HasThumbnail, c.hasThumbnail);
+    EXPECT_EQ(!log.paths.empty(), c.thumbnailMade) << "a folder is never read as a picture";
   }
 }
 

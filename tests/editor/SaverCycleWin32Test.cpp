@@ -36,8 +36,8 @@ std::wstring AnswerBox(LaunchedProcess& process, int button) {
 // Command ids of the main window's menu items: assigned from 40001 on in the
 // order of its menu table (menus are not shared between processes under
 // Wine, so another process cannot look them up by caption).
-constexpr int kEmptyFrame1 = 40005;
-constexpr int kSave1 = 40013;
+constexpr int kEmptyFrame1 = 40006;
+constexpr int kSave1 = 40014;
 
 std::string Utf8(const std::wstring& text) {
   std::string out(text.size() * 3 + 1, '\0');

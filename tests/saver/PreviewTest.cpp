@@ -11,6 +11,7 @@
 #include "fade/MorfFade.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
+#include "frames/ShowOptions.h"
 #include "support/FakeFade.h"
 
 namespace velmora {
@@ -132,6 +133,49 @@ TEST(PreviewTest, WhatTheCurrentFrameShows) {
     }
   }
   std::filesystem::remove(bmp);
+}
+
+TEST(PreviewTest, AFolderFrameShowsItsFirstPicture) {
+  const auto root = std::filesystem::temp_directory_path() / "velmora-preview-folder";
+  std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root / "sub");
+  std::filesystem::create_directories(root / "empty");
+  {
+    MemoryImage24 image(4, 4);
+    image.Fill(kRed);
+    const std::vector<std::uint8_t> bytes = EncodeBmp(image);
+    std::ofstream((root / "sub" / "a.bmp").string(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream((root / "notes.txt").string()) << "not a picture";
+  }
+  struct Case {
+    const char* what;
+    std::string path;
+    bool includeSubfolders;
+    std::uint8_t pureColour;
+    bool picture;
+    TColor colour;  // when no picture
+  } cases[] = {
+      {"its first picture, in a subfolder", root.string(), true, 0, true, 0},
+      {"subfolders left out: none", root.string(), false, 0, false, kBlack},
+      {"a folder without pictures", (root / "empty").string(), true, 0, false, kBlack},
+      {"a folder that is gone", (root / "gone").string(), true, 0, false, kBlack},
+      {"the mark on a colour frame is ignored", root.string(), true, 1, false, 0x123456},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    rig.First().SetPath(c.path);
+    SetFolderFrame(rig.First(), true, c.includeSubfolders);
+    rig.First().PureColour = c.pureColour;
+    rig.First().Colour = 0x123456;
+    rig.frames.fade.SetColorFrom(kBlue);
+    rig.Sequence(1, 2).Tick();
+    EXPECT_EQ(rig.frames.fade.PicFrom().HasGraphic(), c.picture) << c.what;
+    if (!c.picture) {
+      EXPECT_EQ(rig.frames.fade.ColorFrom(), c.colour) << c.what;
+    }
+  }
+  std::filesystem::remove_all(root);
 }
 
 TEST(PreviewTest, TransitionOutcomes) {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <memory>
 #include <set>
 #include <string>
@@ -23,6 +24,7 @@
 #include "frames/FrameList.h"
 #include "frames/FrameSet.h"
 #include "frames/ShowOptions.h"
+#include "saver/Caption.h"
 #include "saver/Player.h"
 #include "support/FakeFade.h"
 #include "support/FakeSlot.h"
@@ -119,9 +121,9 @@ class FolderShowTest : public ::testing::Test {
     fs::create_directories(fs::path(PathOf(name)).parent_path());
     std::ofstream(PathOf(name), std::ios::binary) << SolidBmp(colour);
   }
-  void WriteShow(const std::vector<Frame>& frames, bool shuffle = false) {
+  void WriteShow(const std::vector<Frame>& frames, bool shuffle = false, CaptionMode caption = CaptionMode::None) {
     FrameList list;
-    WriteShowOptions(AppendFrameRecord(list), ShowOptions{shuffle, CaptionMode::None});
+    WriteShowOptions(AppendFrameRecord(list), ShowOptions{shuffle, caption});
     list[0].SetPath("Show");
     for (const Frame& f : frames) {
       FrameRecord& r = AppendFrameRecord(list);
@@ -281,6 +283,37 @@ TEST_F(FolderShowTest, ShuffledShowPlaysEveryPictureOnceARound) {
   }
   EXPECT_GT(orders.size(), 1u);
   SetRandomizeClock({});
+}
+
+// Captions in a show with folders: each picture of a folder gets its own
+// caption, named after its own file, numbered in the order shown; one passed
+// over leaves its number to the next; colour frames get none.
+TEST_F(FolderShowTest, EachPictureOfAFolderGetsItsOwnCaptionInTheOrderShown) {
+  WritePicture("f/1.bmp", kRed);
+  std::ofstream(PathOf("f/2.bmp"), std::ios::binary) << "BM no bitmap";
+  WritePicture("f/3.bmp", kGreen);
+  WriteShow({Colour(kWhite), Folder("f")}, false, CaptionMode::FileName);
+  std::mutex mutex;
+  std::vector<std::pair<std::string, int>> drawn;  // file and number, in the order drawn
+  P().Captioner = [&](const std::shared_ptr<const Graphic>& picture, const std::string& path, CaptionMode,
+                      int sequence, const std::vector<PictureWorker::DrawnSize>&, const std::atomic<bool>&) {
+    std::lock_guard lock(mutex);
+    drawn.emplace_back(fs::path(path).filename().string(), sequence);
+    return std::make_shared<CaptionedGraphic>(picture, std::vector<std::shared_ptr<const MemoryImage24>>{});
+  };
+  P().StartSlideshow();
+  std::vector<bool> captioned;
+  for (int step = 0; step < 5; ++step) {
+    Next();
+    captioned.push_back(dynamic_cast<const CaptionedGraphic*>(Fade().PicFrom().GetGraphic().get()) != nullptr);
+  }
+  P().StopSlideshow();
+  // 1, 3, white, 1, 3
+  EXPECT_EQ(captioned, (std::vector<bool>{true, true, false, true, true}));
+  std::lock_guard lock(mutex);
+  ASSERT_GE(drawn.size(), 4u);
+  const std::vector<std::pair<std::string, int>> first(drawn.begin(), drawn.begin() + 4);
+  EXPECT_EQ(first, (std::vector<std::pair<std::string, int>>{{"1.bmp", 1}, {"3.bmp", 2}, {"1.bmp", 3}, {"3.bmp", 4}}));
 }
 
 }  // namespace

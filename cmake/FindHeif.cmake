@@ -34,9 +34,9 @@ if(Heif_FOUND AND NOT TARGET Heif::Heif)
     IMPORTED_LOCATION "${HEIF_LIBRARY}"
     INTERFACE_INCLUDE_DIRECTORIES "${HEIF_INCLUDE_DIR}")
   if(VELMORA_WINDOWS)
-    # Static: libheif's own users declare nothing, but its C++ runtime and
-    # threads come from the static runtimes the executable links anyway.
-    set_property(TARGET Heif::Heif PROPERTY INTERFACE_COMPILE_DEFINITIONS LIBHEIF_STATIC_BUILD LIBDE265_STATIC_BUILD)
+    # Static: libde265 after libheif; libheif's C++ runtime and threads come
+    # with the static runtimes the executable links anyway. (Its headers need
+    # LIBHEIF_STATIC_BUILD only with Microsoft's compiler.)
     set_property(TARGET Heif::Heif PROPERTY INTERFACE_LINK_LIBRARIES "${HEIF_DE265_LIBRARY}" ${_heif_extra})
   endif()
 endif()

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <string>
@@ -222,15 +223,18 @@ TEST(HeifGraphicTest, DamagedFilesAreRefusedOrDrawnBlackNeverCrash) {
 // An ISO media box: size, type, body.
 std::vector<std::uint8_t> Box(const char* type, const std::vector<std::uint8_t>& body) {
   const std::size_t size = body.size() + 8;
-  std::vector<std::uint8_t> out = {std::uint8_t(size >> 24), std::uint8_t(size >> 16), std::uint8_t(size >> 8),
-                                   std::uint8_t(size), std::uint8_t(type[0]), std::uint8_t(type[1]),
-                                   std::uint8_t(type[2]), std::uint8_t(type[3])};
-  out.insert(out.end(), body.begin(), body.end());
+  std::vector<std::uint8_t> out(size);
+  for (int i = 0; i < 4; ++i) {
+    out[std::size_t(i)] = std::uint8_t(size >> (24 - 8 * i));
+    out[std::size_t(4 + i)] = std::uint8_t(type[i]);
+  }
+  std::copy(body.begin(), body.end(), out.begin() + 8);
   return out;
 }
-std::vector<std::uint8_t> operator+(std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+std::vector<std::uint8_t> operator+(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  std::vector<std::uint8_t> out(a.size() + b.size());
+  std::copy(b.begin(), b.end(), std::copy(a.begin(), a.end(), out.begin()));
+  return out;
 }
 // A meta box (version and flags first) around its children.
 std::vector<std::uint8_t> Meta(const std::vector<std::uint8_t>& children) {

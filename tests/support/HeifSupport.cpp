@@ -46,13 +46,14 @@ std::unique_ptr<heif_image, ImageRelease> ToHeifImage(const Image24& image) {
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> EncodeHeif(const std::vector<HeifPicture>& pictures, std::size_t primary,
-                                                    int quality) {
+                                                    int quality, bool fast) {
   std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
   heif_encoder* rawEncoder = nullptr;
   if (heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder).code != heif_error_Ok)
     return std::nullopt;
   std::unique_ptr<heif_encoder, EncoderRelease> encoder(rawEncoder);
   heif_encoder_set_lossy_quality(encoder.get(), quality);
+  if (fast) heif_encoder_set_parameter_string(encoder.get(), "preset", "ultrafast");
   std::unique_ptr<heif_encoding_options, OptionsFree> options(heif_encoding_options_alloc());
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     const auto image = ToHeifImage(*pictures[i].image);

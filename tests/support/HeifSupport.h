@@ -20,8 +20,9 @@ struct HeifPicture {
 };
 
 // The pictures as one HEIC file, the one at index `primary` its primary
-// image; nullopt when there is no HEVC encoder here.
+// image; nullopt when there is no HEVC encoder here. fast: the encoder's
+// quickest settings (for large benchmark pictures).
 std::optional<std::vector<std::uint8_t>> EncodeHeif(const std::vector<HeifPicture>& pictures, std::size_t primary = 0,
-                                                    int quality = 95);
+                                                    int quality = 95, bool fast = false);
 
 }  // namespace velmora::testing

@@ -217,10 +217,6 @@ OpenedHeif Open(const std::vector<std::uint8_t>& bytes, const std::string& name,
   opened.context.reset(heif_context_alloc());
   if (!opened.context) throw EPictureError(name + ": not enough memory to read the HEIF picture");
   heif_context_set_maximum_image_size_limit(opened.context.get(), SideLimit(maxPixels));
-  // The tiles of a grid one after the other on the calling thread (the
-  // prefetch worker): one tile's decoder at a time, and the other cores left
-  // to the show.
-  heif_context_set_max_decoding_threads(opened.context.get(), 0);
   heif_error error = heif_context_read_from_memory_without_copy(opened.context.get(), bytes.data(), bytes.size(), nullptr);
   if (error.code != heif_error_Ok)
     throw EPictureError(name + ": not a readable HEIF picture (" + (error.message ? error.message : "") + ")");

@@ -114,7 +114,10 @@ build_heif() {
   test -f "$prefix/lib/libde265.a"
   test -f "$prefix/lib/libheif.a"
   test -f "$prefix/include/libheif/heif.h"
-  printf '%s (built from %s and %s)\n' "$heif_want" "$(basename "$de265_src")" "$(basename "$heif_src")" > "$heif_stamp"
+  # What was really built: the source packages' descriptions beside the trees.
+  local built
+  built=$(cd "$deps/src" && ls libde265_*.dsc libheif_*.dsc 2>/dev/null | tr '\n' ' ' || true)
+  printf '%s (built from %s)\n' "$heif_want" "${built% }" > "$heif_stamp"
   log "libde265 and libheif installed into $prefix"
 }
 

@@ -1,10 +1,12 @@
 // The player in real time over a show of six 24-megapixel photos (camera-like,
 // about 2.6 bits a pixel), still time 1 s, on a 1920 x 1080 component off
 // screen: for every transition, how late its first step comes after the
-// frame's still time ended. Argument 1 loads and decodes the next picture on
-// the worker during the still time; 0 loads it when the step starts; 2 does
-// as 1 with captions on (date and folder, drawn on the worker with the
-// picture; the text's shaping stood in for as in BM_DrawCaption).
+// frame's still time ended. First argument 1 loads and decodes the next
+// picture on the worker during the still time; 0 loads it when the step
+// starts; 2 does as 1 with captions on (date and folder, drawn on the worker
+// with the picture; the text's shaping stood in for as in BM_DrawCaption).
+// Second argument 0: the JPEG photos; 1: six 12-megapixel HEIC photos
+// (4032 x 3024, a phone's), the same pictures made smaller.
 // Target: the 95th percentile at most one step of 1/60 s.
 //
 // Counters: late_p50_ms, late_p95_ms, late_max_ms, late_p95_steps (in 1/60 s)
@@ -20,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +32,7 @@
 #include "app/DateTime.h"
 #include "app/Startup.h"
 #include "fade/JpegGraphic.h"
+#include "support/HeifSupport.h"
 #include "fade/MorfFade.h"
 #include "frames/EffectCatalogue.h"
 #include "frames/FrameList.h"
@@ -44,25 +48,29 @@ namespace fs = std::filesystem;
 constexpr int kPhotos = 6;
 constexpr int kPhotoWidth = 6000;
 constexpr int kPhotoHeight = 4000;
+constexpr int kHeifWidth = 4032;
+constexpr int kHeifHeight = 3024;
 constexpr int kScreenWidth = 1920;
 constexpr int kScreenHeight = 1080;
 constexpr int kTransitions = 12;  // twice round the show
 constexpr double kStepMs = 1000.0 / 60.0;
 
 // A camera-like photo: shading, soft shapes, texture and sensor noise, each
-// photo of the show a little different; quality 90.
-std::vector<std::uint8_t> MakePhoto(int index) {
-  MemoryImage24 image(kPhotoWidth, kPhotoHeight);
+// photo of the show a little different; as a JPEG of quality 90, or a HEIC.
+std::vector<std::uint8_t> MakePhoto(int index, bool heif) {
+  const int width = heif ? kHeifWidth : kPhotoWidth;
+  const int height = heif ? kHeifHeight : kPhotoHeight;
+  MemoryImage24 image(width, height);
   std::uint32_t seed = 77u + std::uint32_t(index) * 7919u;
   auto noise = [&seed] {
     seed = seed * 1664525u + 1013904223u;
     return double((seed >> 8) & 0xFFFF) / 65535.0 - 0.5;
   };
   const double phase = index * 0.9;
-  for (int y = 0; y < kPhotoHeight; ++y) {
+  for (int y = 0; y < height; ++y) {
     std::uint8_t* row = image.Row(y);
     const double cy = std::cos(y * 0.0017 + phase);
-    for (int x = 0; x < kPhotoWidth; ++x) {
+    for (int x = 0; x < width; ++x) {
       const double shade = 0.5 + 0.25 * std::sin(x * 0.0011 + 0.7 + phase) * cy;
       const double texture = 0.08 * std::sin(x * 0.09 + y * 0.05 * (1 + index % 3));
       const double blob = (std::hypot(x - 1000.0 - 700 * index, y - 1700.0) < 900) ? 0.15 : 0.0;
@@ -73,25 +81,32 @@ std::vector<std::uint8_t> MakePhoto(int index) {
       }
     }
   }
-  return EncodeJpeg(image, 90);
+  if (!heif) return EncodeJpeg(image, 90);
+  auto bytes = testing::EncodeHeif({{&image}}, 0, 60, true);
+  if (!bytes) throw std::runtime_error("no HEVC encoder here");
+  return *bytes;
 }
 
-// The six photos as files, made once per process.
-const std::vector<std::string>& PhotoFiles(double* bitsPerPixel) {
-  static std::vector<std::string> paths;
-  static double bits = 0;
+// The six photos of a kind as files, made once per process.
+const std::vector<std::string>& PhotoFiles(bool heif, double* bitsPerPixel) {
+  static std::vector<std::string> kinds[2];
+  static double kindBits[2] = {};
+  std::vector<std::string>& paths = kinds[heif];
+  double& bits = kindBits[heif];
+  const int width = heif ? kHeifWidth : kPhotoWidth;
+  const int height = heif ? kHeifHeight : kPhotoHeight;
   if (paths.empty()) {
     const fs::path dir = fs::temp_directory_path() / "velmora-player-bench";
     fs::create_directories(dir);
     std::size_t total = 0;
     for (int i = 0; i < kPhotos; ++i) {
-      const std::vector<std::uint8_t> bytes = MakePhoto(i);
+      const std::vector<std::uint8_t> bytes = MakePhoto(i, heif);
       total += bytes.size();
-      const std::string path = (dir / ("photo" + std::to_string(i) + ".jpg")).string();
+      const std::string path = (dir / ("photo" + std::to_string(i) + (heif ? ".heic" : ".jpg"))).string();
       std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
       paths.push_back(path);
     }
-    bits = double(total) * 8 / (double(kPhotos) * kPhotoWidth * kPhotoHeight);
+    bits = double(total) * 8 / (double(kPhotos) * width * height);
   }
   *bitsPerPixel = bits;
   return paths;
@@ -163,8 +178,9 @@ double Percentile(std::vector<double> values, double p) {
 void BM_PlayerLateness(benchmark::State& state) {
   const bool worker = state.range(0) != 0;
   const bool captions = state.range(0) == 2;
+  const bool heif = state.range(1) != 0;
   double bits = 0;
-  const std::vector<std::string>& photos = PhotoFiles(&bits);
+  const std::vector<std::string>& photos = PhotoFiles(heif, &bits);
   for (auto _ : state) {
     BenchPlayerHost host;
     TheFrameList = std::make_unique<FrameList>();
@@ -217,12 +233,20 @@ void BM_PlayerLateness(benchmark::State& state) {
     state.counters["base_rss_mb"] = baseMb;
   }
   char label[64];
-  std::snprintf(label, sizeof label, "%s, %.1f bits/px", captions ? "worker, captions" : worker ? "worker" : "on the spot",
+  std::snprintf(label, sizeof label, "%s, %s, %.1f bits/px", heif ? "HEIC" : "JPEG",
+                captions ? "worker, captions" : worker ? "worker" : "on the spot",
                 bits);
   state.SetLabel(label);
 }
 
-BENCHMARK(BM_PlayerLateness)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_PlayerLateness)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace velmora::bench

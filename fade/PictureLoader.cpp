@@ -10,6 +10,7 @@
 #include <new>
 
 #include "fade/BmpGraphic.h"
+#include "fade/HeifGraphic.h"
 #include "fade/JpegGraphic.h"
 
 namespace velmora {
@@ -17,11 +18,13 @@ namespace {
 
 std::shared_ptr<const Graphic> OpenJpeg(const std::string& path) { return JpegGraphic::FromFile(path); }
 std::shared_ptr<const Graphic> OpenBmp(const std::string& path) { return BmpGraphic::FromFile(path); }
+std::shared_ptr<const Graphic> OpenHeif(const std::string& path) { return HeifGraphic::FromFile(path); }
 
 std::map<std::string, GraphicOpener>& Openers() {
   static std::map<std::string, GraphicOpener> openers = {
       {".jpg", &OpenJpeg}, {".jpeg", &OpenJpeg}, {".jpe", &OpenJpeg},
       {".jfif", &OpenJpeg}, {".bmp", &OpenBmp}, {".dib", &OpenBmp},
+      {".heic", &OpenHeif}, {".heif", &OpenHeif},
   };
   return openers;
 }

@@ -1,9 +1,10 @@
 // Loading of picture files by their extension.
 //
-// JPEG (.jpg .jpeg .jpe .jfif) and bitmaps (.bmp .dib) load everywhere; the
-// Win32 layer registers further kinds (enhanced metafiles, metafiles, icons,
-// and PNG, GIF, TIFF, HEIC, WebP and JPEG XR through the Windows imaging
-// component) at start-up through RegisterGraphicOpener.
+// JPEG (.jpg .jpeg .jpe .jfif), bitmaps (.bmp .dib) and HEIC/HEIF (.heic
+// .heif) load everywhere; the Win32 layer registers further kinds (enhanced
+// metafiles, metafiles, icons, and PNG, GIF, TIFF, WebP and JPEG XR through
+// the Windows imaging component) at start-up through RegisterGraphicOpener,
+// never in place of a kind loaded here.
 #pragma once
 
 #include <atomic>

@@ -32,7 +32,8 @@ bool IsSystemDecodedExtension(std::string_view extension);
 // A picture dialog's filter ("description|patterns|description|patterns...")
 // offering the kinds above as well: every pair stays as it is, "PNG (*.png)",
 // "GIF (*.gif)", "TIFF (*.tif;*.tiff)" and "HEIC (*.heic;*.heif)" pairs
-// follow, and their patterns are added to the first pair when it is the
+// follow (HEIC is offered whether or not the imaging component reads it:
+// the program decodes it itself), and their patterns are added to the first pair when it is the
 // "All (...)" one (to its description and to its patterns).
 std::string WithSystemDecodedKinds(std::string_view filter);
 

@@ -25,7 +25,9 @@ void InstallWin32Graphics() {
   RegisterGraphicOpener(".emf", &OpenMetafile);
   RegisterGraphicOpener(".wmf", &OpenMetafile);
   RegisterGraphicOpener(".ico", &OpenIcon);
-  for (const std::string_view extension : kSystemDecodedExtensions) RegisterGraphicOpener(extension, &OpenWic);
+  // The program's own decoders (HEIC) win over the imaging component.
+  for (const std::string_view extension : kSystemDecodedExtensions)
+    if (!IsPictureFileName(std::string(extension))) RegisterGraphicOpener(extension, &OpenWic);
 }
 
 }  // namespace velmora

@@ -7,7 +7,8 @@ namespace velmora {
 // system colours (0x800000xx) resolve through GetSysColor, and LoadGraphic
 // also opens enhanced metafiles (.emf), metafiles (.wmf), icons (.ico) and the
 // kinds the system's imaging component decodes (kSystemDecodedExtensions:
-// PNG, GIF, TIFF, HEIC/HEIF, WebP, JPEG XR).
+// PNG, GIF, TIFF, WebP, JPEG XR; HEIC/HEIF too, but those the program
+// decodes itself, which wins).
 void InstallWin32Graphics();
 
 }  // namespace velmora

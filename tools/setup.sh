@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the two builds and their tests need, and
-# enables source packages (libjpeg-turbo is cross-built from Debian's own
-# source for the Windows target). Safe to run again.
+# enables source packages (libjpeg-turbo, libde265 and libheif are
+# cross-built from Debian's own sources for the Windows target). Safe to run
+# again.
 set -euo pipefail
 
 SUDO=""
@@ -25,6 +26,7 @@ packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
   g++-mingw-w64-x86-64-posix nasm
   googletest libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev
+  libheif-dev libde265-dev libheif-examples
   wine wine64 xvfb x11-utils x11-apps xdotool imagemagick
   fonts-wqy-microhei
   xserver-xorg-core xserver-xorg-video-dummy

@@ -1,0 +1,358 @@
+#include "fade/HeifGraphic.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <libheif/heif.h>
+
+#include "fade/Exif.h"
+#include "fade/Resample.h"
+
+namespace velmora {
+namespace {
+
+struct ContextFree {
+  void operator()(heif_context* p) const { heif_context_free(p); }
+};
+struct HandleRelease {
+  void operator()(const heif_image_handle* p) const { heif_image_handle_release(p); }
+};
+struct ImageRelease {
+  void operator()(const heif_image* p) const { heif_image_release(p); }
+};
+struct OptionsFree {
+  void operator()(heif_decoding_options* p) const { heif_decoding_options_free(p); }
+};
+struct NclxFree {
+  void operator()(heif_color_profile_nclx* p) const { heif_nclx_color_profile_free(p); }
+};
+using ContextPtr = std::unique_ptr<heif_context, ContextFree>;
+using HandlePtr = std::unique_ptr<const heif_image_handle, HandleRelease>;
+using ImagePtr = std::unique_ptr<const heif_image, ImageRelease>;
+
+bool IsSet(const std::atomic<bool>* flag) { return flag != nullptr && flag->load(std::memory_order_relaxed); }
+
+std::uint32_t Be32(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+// Calls visit(type, body, bodySize) for each box in [data, data + size);
+// stops at the first damaged one, or when visit returns true (and then
+// returns true).
+template <typename Visit>
+bool ForEachBox(const std::uint8_t* data, std::size_t size, Visit visit) {
+  std::size_t at = 0;
+  while (size - at >= 8) {
+    std::uint64_t length = Be32(data + at);
+    std::size_t header = 8;
+    if (length == 1) {
+      if (size - at < 16) return false;
+      length = std::uint64_t(Be32(data + at + 8)) << 32 | Be32(data + at + 12);
+      header = 16;
+    } else if (length == 0) {
+      length = size - at;  // to the end
+    }
+    if (length < header || length > size - at) return false;
+    if (visit(data + at + 4, data + at + header, std::size_t(length) - header)) return true;
+    at += std::size_t(length);
+  }
+  return false;
+}
+
+bool IsType(const std::uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+// The way YCbCr samples become RGB: 16-bit fixed-point factors.
+struct YcbcrMatrix {
+  bool fullRange = true;
+  bool gbr = false;  // the planes hold G, B, R as they are
+  int crToR = 0, cbToG = 0, crToG = 0, cbToB = 0;
+};
+
+YcbcrMatrix MatrixOf(const heif_image* image) {
+  YcbcrMatrix m;
+  double kr = 0.299, kb = 0.114;  // BT.601, also when the file says nothing
+  heif_color_profile_nclx* raw = nullptr;
+  if (heif_image_get_nclx_color_profile(image, &raw).code == heif_error_Ok && raw) {
+    const std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(raw);
+    m.fullRange = nclx->full_range_flag != 0;
+    switch (nclx->matrix_coefficients) {
+      case heif_matrix_coefficients_RGB_GBR: m.gbr = true; break;
+      case heif_matrix_coefficients_ITU_R_BT_709_5: kr = 0.2126, kb = 0.0722; break;
+      case heif_matrix_coefficients_ITU_R_BT_2020_2_non_constant_luminance:
+      case heif_matrix_coefficients_ITU_R_BT_2020_2_constant_luminance: kr = 0.2627, kb = 0.0593; break;
+      case heif_matrix_coefficients_SMPTE_240M: kr = 0.212, kb = 0.087; break;
+      default: break;
+    }
+  }
+  const double kg = 1.0 - kr - kb;
+  const double chromaScale = m.fullRange ? 1.0 : 255.0 / 224.0;
+  auto fixed = [&](double v) { return int(v * chromaScale * 65536.0 + (v < 0 ? -0.5 : 0.5)); };
+  m.crToR = fixed(2.0 * (1.0 - kr));
+  m.cbToB = fixed(2.0 * (1.0 - kb));
+  m.cbToG = fixed(-2.0 * kb * (1.0 - kb) / kg);
+  m.crToG = fixed(-2.0 * kr * (1.0 - kr) / kg);
+  return m;
+}
+
+std::uint8_t Clamp8(int v) { return std::uint8_t(std::clamp(v, 0, 255)); }
+
+// Planes of an 8-bit decoded image and how one row of them becomes BGRX.
+class PlaneRows {
+ public:
+  // False when the image is not 8-bit YCbCr (4:2:0, 4:2:2, 4:4:4),
+  // monochrome or interleaved RGB.
+  bool Open(const heif_image* image) {
+    const heif_colorspace space = heif_image_get_colorspace(image);
+    const heif_chroma chroma = heif_image_get_chroma_format(image);
+    if (space == heif_colorspace_RGB && chroma == heif_chroma_interleaved_RGB) {
+      rgb_ = Get(image, heif_channel_interleaved, 8);
+      if (!rgb_.data) return false;
+      width_ = rgb_.width, height_ = rgb_.height;
+    } else if (space == heif_colorspace_YCbCr || space == heif_colorspace_monochrome) {
+      y_ = Get(image, heif_channel_Y, 8);
+      if (!y_.data) return false;
+      width_ = y_.width, height_ = y_.height;
+      if (space == heif_colorspace_YCbCr) {
+        if (chroma == heif_chroma_420) shiftX_ = 1, shiftY_ = 1;
+        else if (chroma == heif_chroma_422) shiftX_ = 1;
+        else if (chroma != heif_chroma_444) return false;
+        cb_ = Get(image, heif_channel_Cb, 8);
+        cr_ = Get(image, heif_channel_Cr, 8);
+        if (!cb_.data || !cr_.data) return false;
+        matrix_ = MatrixOf(image);
+      } else {
+        matrix_.fullRange = true;
+      }
+    } else {
+      return false;
+    }
+    if (heif_image_has_channel(image, heif_channel_Alpha)) alpha_ = Get(image, heif_channel_Alpha, 8);
+    return width_ > 0 && height_ > 0;
+  }
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+  // Row y as blue, green, red, unused; transparency over black.
+  void Convert(int y, std::uint8_t* row) const {
+    std::uint8_t* out = row;
+    if (rgb_.data) {
+      const std::uint8_t* s = rgb_.Row(y);
+      for (int x = 0; x < width_; ++x, s += 3, out += 4) out[0] = s[2], out[1] = s[1], out[2] = s[0];
+    } else if (!cb_.data) {
+      const std::uint8_t* s = y_.Row(y);
+      for (int x = 0; x < width_; ++x, out += 4) out[0] = out[1] = out[2] = Luma(s[x]);
+    } else {
+      ConvertYcbcr(y, out);
+    }
+    if (alpha_.data && alpha_.width >= width_ && y < alpha_.height) {
+      const std::uint8_t* a = alpha_.Row(y);
+      for (int x = 0; x < width_; ++x) {
+        std::uint8_t* p = row + std::size_t(x) * 4;
+        for (int c = 0; c < 3; ++c) p[c] = std::uint8_t((unsigned(p[c]) * a[x] + 127) / 255);
+      }
+    }
+  }
+
+ private:
+  struct Plane {
+    const std::uint8_t* data = nullptr;
+    int stride = 0;
+    int width = 0;
+    int height = 0;
+    const std::uint8_t* Row(int y) const { return data + std::size_t(y) * std::size_t(stride); }
+  };
+  static Plane Get(const heif_image* image, heif_channel channel, int bits) {
+    Plane p;
+    if (heif_image_get_bits_per_pixel_range(image, channel) != bits) return p;
+    int stride = 0;
+    const std::uint8_t* data = heif_image_get_plane_readonly(image, channel, &stride);
+    const int w = heif_image_get_width(image, channel);
+    const int h = heif_image_get_height(image, channel);
+    if (!data || w <= 0 || h <= 0 || stride < w) return p;
+    p.data = data, p.stride = stride, p.width = w, p.height = h;
+    return p;
+  }
+
+  int Luma(int v) const { return matrix_.fullRange ? v : Clamp8(((v - 16) * 255 + 109) / 219); }
+
+  void ConvertYcbcr(int y, std::uint8_t* out) const {
+    const std::uint8_t* ys = y_.Row(y);
+    const int cy = y >> shiftY_;
+    const std::uint8_t* cbs = cb_.Row(std::min(cy, cb_.height - 1));
+    const std::uint8_t* crs = cr_.Row(std::min(cy, cr_.height - 1));
+    const int lastC = std::min(cb_.width, cr_.width) - 1;
+    for (int x = 0; x < width_; ++x, out += 4) {
+      const int cx = std::min(x >> shiftX_, lastC);
+      if (matrix_.gbr) {
+        out[0] = cbs[cx], out[1] = ys[x], out[2] = crs[cx];
+        continue;
+      }
+      const int l = Luma(ys[x]) << 16;
+      const int cb = cbs[cx] - 128, cr = crs[cx] - 128;
+      out[0] = Clamp8((l + matrix_.cbToB * cb + 32768) >> 16);
+      out[1] = Clamp8((l + matrix_.cbToG * cb + matrix_.crToG * cr + 32768) >> 16);
+      out[2] = Clamp8((l + matrix_.crToR * cr + 32768) >> 16);
+    }
+  }
+
+  Plane y_, cb_, cr_, rgb_, alpha_;
+  int width_ = 0, height_ = 0;
+  int shiftX_ = 0, shiftY_ = 0;
+  YcbcrMatrix matrix_;
+};
+
+// The parsed file and its primary image.
+struct OpenedHeif {
+  ContextPtr context;
+  HandlePtr handle;
+};
+
+// The side limit libheif checks every image against before it allocates:
+// its own default, lower only when the pixel limit is lower still.
+int SideLimit(std::uint64_t maxPixels) { return int(std::clamp<std::uint64_t>(maxPixels, 1, 32768)); }
+
+OpenedHeif Open(const std::vector<std::uint8_t>& bytes, const std::string& name, std::uint64_t maxPixels) {
+  OpenedHeif opened;
+  opened.context.reset(heif_context_alloc());
+  if (!opened.context) throw EPictureError(name + ": not enough memory to read the HEIF picture");
+  heif_context_set_maximum_image_size_limit(opened.context.get(), SideLimit(maxPixels));
+  heif_error error = heif_context_read_from_memory_without_copy(opened.context.get(), bytes.data(), bytes.size(), nullptr);
+  if (error.code != heif_error_Ok)
+    throw EPictureError(name + ": not a readable HEIF picture (" + (error.message ? error.message : "") + ")");
+  heif_image_handle* handle = nullptr;
+  error = heif_context_get_primary_image_handle(opened.context.get(), &handle);
+  opened.handle.reset(handle);
+  if (error.code != heif_error_Ok || !handle)
+    throw EPictureError(name + ": the HEIF file has no primary image");
+  return opened;
+}
+
+// The Exif block of the primary image, its orientation tag read as a JPEG
+// APP1 segment would be.
+int ReadHeifExifOrientation(const heif_image_handle* handle) {
+  heif_item_id id = 0;
+  if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1) return kOrientationNormal;
+  const std::size_t size = heif_image_handle_get_metadata_size(handle, id);
+  if (size < 4 + 8 || size > (std::size_t(1) << 24)) return kOrientationNormal;
+  std::vector<std::uint8_t> block(size);
+  if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok) return kOrientationNormal;
+  // Four bytes give where the TIFF header starts, counted after them.
+  const std::size_t tiff = 4 + std::size_t(Be32(block.data()));
+  if (tiff >= size) return kOrientationNormal;
+  const std::size_t tiffSize = std::min<std::size_t>(size - tiff, 65535 - 8);
+  std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE1, std::uint8_t((tiffSize + 8) >> 8),
+                                    std::uint8_t((tiffSize + 8) & 0xFF), 'E', 'x', 'i', 'f', 0, 0};
+  jpeg.insert(jpeg.end(), block.begin() + std::ptrdiff_t(tiff), block.begin() + std::ptrdiff_t(tiff + tiffSize));
+  jpeg.push_back(0xFF);
+  jpeg.push_back(0xD9);
+  return ReadExif(jpeg).orientation;
+}
+
+}  // namespace
+
+bool HasHeifTransformProperty(const std::uint8_t* data, std::size_t size) {
+  if (!data) return false;
+  auto inIpco = [](const std::uint8_t* type, const std::uint8_t*, std::size_t) {
+    return IsType(type, "irot") || IsType(type, "imir");
+  };
+  auto inIprp = [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
+    return IsType(type, "ipco") && ForEachBox(body, n, inIpco);
+  };
+  auto inMeta = [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
+    return IsType(type, "iprp") && ForEachBox(body, n, inIprp);
+  };
+  return ForEachBox(data, size, [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
+    // meta is a full box: version and flags come first.
+    return IsType(type, "meta") && n >= 4 && ForEachBox(body + 4, n - 4, inMeta);
+  });
+}
+
+std::shared_ptr<const HeifGraphic> HeifGraphic::FromBytes(std::vector<std::uint8_t> bytes, const std::string& name,
+                                                          std::uint64_t maxPixels) {
+  return std::make_shared<const HeifGraphic>(std::move(bytes), name, maxPixels);
+}
+
+std::shared_ptr<const HeifGraphic> HeifGraphic::FromFile(const std::string& path) {
+  return FromBytes(ReadPictureFile(path), path);
+}
+
+HeifGraphic::HeifGraphic(std::vector<std::uint8_t> bytes, const std::string& name, std::uint64_t maxPixels)
+    : ScaledRaster(NaturalSize::KeepPrepared), bytes_(std::move(bytes)), name_(name), maxPixels_(maxPixels) {
+  const OpenedHeif opened = Open(bytes_, name_, maxPixels_);
+  decodedWidth_ = heif_image_handle_get_width(opened.handle.get());
+  decodedHeight_ = heif_image_handle_get_height(opened.handle.get());
+  if (decodedWidth_ <= 0 || decodedHeight_ <= 0) throw EPictureError(name_ + ": the HEIF picture has no pixels");
+  if (std::uint64_t(decodedWidth_) * std::uint64_t(decodedHeight_) > maxPixels_)
+    throw EPictureError(name_ + ": the HEIF picture is too large (" + std::to_string(decodedWidth_) + " x " +
+                        std::to_string(decodedHeight_) + " pixels)");
+  if (!HasHeifTransformProperty(bytes_.data(), bytes_.size()))
+    exifOrientation_ = ReadHeifExifOrientation(opened.handle.get());
+  const PictureSize upright = OrientedSize(exifOrientation_, decodedWidth_, decodedHeight_);
+  SetSize(upright.width, upright.height);
+}
+
+bool HeifGraphic::DecodeInto(Image24& target, const Rect& rect, const std::atomic<bool>* cancel) const {
+  if (IsSet(cancel)) return false;
+  const OpenedHeif opened = Open(bytes_, name_, maxPixels_);
+  const heif_image_handle* handle = opened.handle.get();
+  const std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+  if (!options) throw EPictureError(name_ + ": not enough memory to decode the HEIF picture");
+  options->convert_hdr_to_8bit = 1;
+  // 8-bit pictures are decoded to their own planes and turned into RGB here,
+  // a row at a time; deeper ones are turned into 8-bit RGB by libheif.
+  const bool eightBit = heif_image_handle_get_luma_bits_per_pixel(handle) == 8 &&
+                        heif_image_handle_get_chroma_bits_per_pixel(handle) == 8;
+  if (IsSet(cancel)) return false;
+  heif_image* raw = nullptr;
+  heif_error error = eightBit ? heif_decode_image(handle, &raw, heif_colorspace_undefined, heif_chroma_undefined, options.get())
+                              : heif_decode_image(handle, &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGB, options.get());
+  ImagePtr image(raw);
+  PlaneRows planes;
+  if (error.code == heif_error_Ok && image && !planes.Open(image.get()) && eightBit) {
+    // An unusual layout (e.g. a colour space without its own conversion here).
+    image.reset();
+    raw = nullptr;
+    error = heif_decode_image(handle, &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGB, options.get());
+    image.reset(raw);
+    if (error.code == heif_error_Ok && image) planes.Open(image.get());
+  }
+  if (error.code != heif_error_Ok || !image)
+    throw EPictureError(name_ + ": the HEIF picture cannot be decoded (" + (error.message ? error.message : "") + ")");
+  if (planes.Width() <= 0) throw EPictureError(name_ + ": the HEIF picture's format is not supported");
+  if (IsSet(cancel)) return false;
+
+  RowResampler resampler(planes.Width(), planes.Height(), target, rect, 4);
+  std::vector<std::uint8_t> row(std::size_t(planes.Width()) * 4);
+  for (int y = 0; y < planes.Height() && resampler.NeedsRows(); ++y) {
+    if ((y & 15) == 0 && IsSet(cancel)) return false;
+    planes.Convert(y, row.data());
+    resampler.PushRow(row.data());
+  }
+  return true;
+}
+
+std::shared_ptr<MemoryImage24> HeifGraphic::RenderUpright(int width, int height, const std::atomic<bool>* cancel) const {
+  // Decoded and scaled as the decoder gives it, at the drawn size turned
+  // back, then put upright.
+  const PictureSize stored = OrientedSize(exifOrientation_, width, height);
+  auto image = std::make_shared<MemoryImage24>(stored.width, stored.height);
+  if (!DecodeInto(*image, Rect{0, 0, stored.width, stored.height}, cancel)) return nullptr;
+  MakeUpright(*image, exifOrientation_);
+  return image;
+}
+
+std::shared_ptr<MemoryImage24> HeifGraphic::Render(int width, int height, const std::atomic<bool>* cancel) const {
+  return RenderUpright(width, height, cancel);
+}
+
+void HeifGraphic::RenderInto(Image24& target, const Rect& rect) const {
+  if (exifOrientation_ != kOrientationNormal) {
+    target.Draw(*RenderUpright(rect.Width(), rect.Height(), nullptr), rect.left, rect.top);
+    return;
+  }
+  // Only the visible part is computed, straight into the target.
+  DecodeInto(target, rect, nullptr);
+}
+
+}  // namespace velmora

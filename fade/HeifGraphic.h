@@ -1,0 +1,75 @@
+// A HEIC/HEIF still picture (HEVC-coded, the photos phones take), decoded
+// on demand by libheif with libde265.
+//
+// Loading parses the file's boxes, finds the primary image (a file with
+// several images shows that one) and checks its size; the file's bytes are
+// kept, nothing is decoded. Every draw decodes the primary image (on the
+// prefetch worker for the show: see ScaledRaster) into its own planes, then
+// turns them into BGR a row at a time straight into the resampler, so a
+// scaled draw holds only the decoded planes and the scaled result. A
+// cancelled prepare gives up before decoding or between rows; the decode
+// itself cannot be interrupted.
+//
+// Orientation: the image's transform properties (rotation, mirror, crop)
+// are what the file says the picture shows, applied by libheif. The Exif
+// orientation tag usually says the same turn again (phones write both), so
+// it is honoured only for a file that has no rotation or mirror property.
+//
+// Damaged data: a file whose boxes cannot be parsed, without a primary
+// image, or larger than the pixel limit is refused when loaded; an image
+// that then fails to decode is drawn black.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fade/Graphics.h"
+#include "fade/PictureLoader.h"
+#include "fade/ScaledRaster.h"
+
+namespace velmora {
+
+// True when the ISO base media file data holds an image rotation ("irot")
+// or mirror ("imir") property in its meta box. Damaged boxes end the search.
+bool HasHeifTransformProperty(const std::uint8_t* data, std::size_t size);
+
+class HeifGraphic final : public ScaledRaster {
+ public:
+  // Parses the HEIF data; throws EPictureError naming `name` when it is not
+  // a readable HEIF file, has no primary image, or that image (after its
+  // transforms) is larger than maxPixels.
+  static std::shared_ptr<const HeifGraphic> FromBytes(std::vector<std::uint8_t> bytes,
+                                                      const std::string& name = "HEIF data",
+                                                      std::uint64_t maxPixels = kMaxPicturePixels);
+  static std::shared_ptr<const HeifGraphic> FromFile(const std::string& path);
+
+  HeifGraphic(std::vector<std::uint8_t> bytes, const std::string& name, std::uint64_t maxPixels);
+
+  // The Exif orientation (1..8) turned by on top of the decoded image; 1
+  // without a tag and whenever the file has transform properties.
+  int ExifOrientation() const { return exifOrientation_; }
+
+ private:
+  std::shared_ptr<MemoryImage24> Render(int width, int height, const std::atomic<bool>* cancel) const override;
+  void RenderInto(Image24& target, const Rect& rect) const override;
+
+  // Decodes the primary image (after its transforms) and scales it into rect
+  // of target; false when cancelled. Throws EPictureError when it cannot be
+  // decoded.
+  bool DecodeInto(Image24& target, const Rect& rect, const std::atomic<bool>* cancel) const;
+  // The picture at width x height, upright; nullptr when cancelled.
+  std::shared_ptr<MemoryImage24> RenderUpright(int width, int height, const std::atomic<bool>* cancel) const;
+
+  std::vector<std::uint8_t> bytes_;
+  std::string name_;
+  std::uint64_t maxPixels_ = kMaxPicturePixels;
+  int decodedWidth_ = 0;   // the primary image after its transforms
+  int decodedHeight_ = 0;
+  int exifOrientation_ = 1;
+};
+
+}  // namespace velmora

@@ -1,0 +1,28 @@
+// HEIC files made in the tests with libheif's own encoder (natively, where
+// Debian's libheif has its HEVC encoder; the Windows build has none).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "fade/Graphics.h"
+
+namespace velmora::testing {
+
+struct HeifPicture {
+  const Image24* image = nullptr;
+  // How the stored pixels are shown, 1..8 as in Exif: written as the image's
+  // rotation and mirror properties.
+  int transform = 1;
+  // An Exif block holding only this orientation tag; none when 0.
+  int exifOrientation = 0;
+};
+
+// The pictures as one HEIC file, the one at index `primary` its primary
+// image; nullopt when there is no HEVC encoder here. fast: the encoder's
+// quickest settings (for large benchmark pictures).
+std::optional<std::vector<std::uint8_t>> EncodeHeif(const std::vector<HeifPicture>& pictures, std::size_t primary = 0,
+                                                    int quality = 95, bool fast = false);
+
+}  // namespace velmora::testing

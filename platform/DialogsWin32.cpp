@@ -15,6 +15,7 @@
 #include "platform/ApplicationWin32.h"
 #include "platform/DibImageWin32.h"
 #include "platform/FileDialogText.h"
+#include "platform/ComWin32.h"
 #include "platform/HandlesWin32.h"
 
 namespace velmora {
@@ -316,18 +317,6 @@ namespace velmora {
 
 namespace {
 
-// Releases a COM interface pointer.
-template <typename T>
-struct ComPtr {
-  T* p = nullptr;
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() {
-    if (p != nullptr) p->Release();
-  }
-};
-
 // Frees what the shell allocated with CoTaskMemAlloc.
 struct TaskMemory {
   void* p = nullptr;
@@ -338,51 +327,36 @@ struct TaskMemory {
   ~TaskMemory() { ::CoTaskMemFree(p); }
 };
 
-// COM for the dialog on this thread (apartment threaded, as the shell's
-// dialogs need); a thread initialised already keeps its model.
-class ComScope {
- public:
-  ComScope() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT result_;
-};
-
 // The common item dialog in folder mode. Nothing when it cannot be made
 // (the caller falls back to the folder browser).
 std::optional<FolderDialogResult> RunItemFolderDialog(HWND owner, const FolderDialogOptions& options) {
-  ComPtr<IFileOpenDialog> dialog;
+  ComRef<IFileOpenDialog> dialog;
   if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
-                                reinterpret_cast<void**>(&dialog.p))))
+                                dialog.PutVoid())))
     return std::nullopt;
   FILEOPENDIALOGOPTIONS flags = 0;
-  dialog.p->GetOptions(&flags);
-  if (FAILED(dialog.p->SetOptions(flags | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST)))
+  dialog->GetOptions(&flags);
+  if (FAILED(dialog->SetOptions(flags | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST)))
     return std::nullopt;
-  if (!options.title.empty()) dialog.p->SetTitle(WidenUtf8(options.title).c_str());
+  if (!options.title.empty()) dialog->SetTitle(WidenUtf8(options.title).c_str());
   if (!options.initialFolder.empty()) {
-    ComPtr<IShellItem> folder;
+    ComRef<IShellItem> folder;
     if (SUCCEEDED(::SHCreateItemFromParsingName(options.initialFolder.c_str(), nullptr, IID_IShellItem,
-                                                reinterpret_cast<void**>(&folder.p))))
-      dialog.p->SetFolder(folder.p);
+                                                folder.PutVoid())))
+      dialog->SetFolder(folder.get());
   }
   FolderDialogResult result;
-  const HRESULT shown = dialog.p->Show(owner);
+  const HRESULT shown = dialog->Show(owner);
   if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return result;
   if (FAILED(shown)) {
     result.status = OpenDialogStatus::Error;
     result.error = static_cast<DWORD>(shown);
     return result;
   }
-  ComPtr<IShellItem> chosen;
-  HRESULT got = dialog.p->GetResult(&chosen.p);
+  ComRef<IShellItem> chosen;
+  HRESULT got = dialog->GetResult(chosen.Put());
   wchar_t* name = nullptr;
-  if (SUCCEEDED(got)) got = chosen.p->GetDisplayName(SIGDN_FILESYSPATH, &name);
+  if (SUCCEEDED(got)) got = chosen->GetDisplayName(SIGDN_FILESYSPATH, &name);
   TaskMemory owned(name);
   if (FAILED(got) || name == nullptr) {
     result.status = OpenDialogStatus::Error;
@@ -428,7 +402,7 @@ FolderDialogResult RunFolderBrowser(HWND owner, const FolderDialogOptions& optio
 }  // namespace
 
 FolderDialogResult RunFolderDialog(HWND owner, const FolderDialogOptions& options) {
-  ComScope com;
+  ComApartment com(COINIT_DISABLE_OLE1DDE);
   if (!options.browserOnly)
     if (std::optional<FolderDialogResult> result = RunItemFolderDialog(owner, options)) return *result;
   return RunFolderBrowser(owner, options);

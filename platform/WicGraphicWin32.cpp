@@ -12,6 +12,7 @@
 #include "fade/PictureLoader.h"
 #include "fade/PictureProbe.h"
 #include "fade/Resample.h"
+#include "platform/ComWin32.h"
 
 namespace velmora {
 namespace {
@@ -28,51 +29,6 @@ struct IWicSourceTransform : IUnknown {
 };
 constexpr IID kIidSourceTransform = {0x3b16811b, 0x6a43, 0x4ec9, {0xb7, 0x13, 0x3d, 0x5a, 0x0c, 0x13, 0xb9, 0x40}};
 
-// One reference to a COM object, released with the owner.
-template <typename T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() { Reset(); }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  // For a call that hands out a new reference.
-  T** Put() {
-    Reset();
-    return &p_;
-  }
-  void** PutVoid() { return reinterpret_cast<void**>(Put()); }
-  void Reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-// COM for the imaging component, initialised once on each thread that needs
-// it and left so until the thread ends. Apartment threaded, so that the user
-// interface thread can still take OLE (drag and drop, the file dialogs); a
-// thread already initialised otherwise keeps its own model.
-class ComApartment {
- public:
-  ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  HRESULT result_;
-};
-
-void EnsureCom() { thread_local ComApartment apartment; }
 
 std::string Hex(HRESULT hr) {
   char text[16];

@@ -1,5 +1,6 @@
 #include "saver/CaptionWin32.h"
 
+#include <shlwapi.h>
 #include <wincodec.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "fade/PictureLoader.h"
 #include "platform/ApplicationWin32.h"
+#include "platform/ComWin32.h"
 #include "platform/HandlesWin32.h"
 
 namespace velmora {
@@ -28,47 +30,26 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// The picture's bytes when it is no file of its own: one the saver carries
+// in its own file (an exported show). Nothing when it cannot be read.
+std::optional<std::vector<std::uint8_t>> CarriedPictureBytes(const std::string& path) {
+  try {
+    return ReadPictureFile(path);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
 std::optional<ExifDate> JpegDateTaken(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return std::nullopt;
+  if (!file) {
+    const auto carried = CarriedPictureBytes(path);
+    return carried ? ReadExif(*carried).dateTaken : std::nullopt;
+  }
   std::vector<std::uint8_t> head(kJpegHeadBytes);
   head.resize(std::fread(head.data(), 1, head.size(), file.get()));
   return ReadExif(head).dateTaken;
 }
-
-// One reference to a COM object, released with the owner.
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  T* operator->() const { return p_; }
-  T* get() const { return p_; }
-  T** Put() { return &p_; }
-  void** PutVoid() { return reinterpret_cast<void**>(&p_); }
-
- private:
-  T* p_ = nullptr;
-};
-
-// COM on the calling thread (the prefetch worker's), apartment threaded as
-// the imaging component's pictures take it, kept until the thread ends.
-class ComApartment {
- public:
-  ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  HRESULT result_;
-};
 
 // A PROPVARIANT cleared with its owner.
 struct PropVariant {
@@ -98,19 +79,27 @@ std::optional<ExifDate> ReadDate(IWICMetadataQueryReader* reader, const wchar_t*
 // The date taken from the metadata the imaging component reads for the
 // file's first frame, in the order of the Exif tags, then XMP's.
 std::optional<ExifDate> SystemDecodedDateTaken(const std::string& path) {
-  thread_local ComApartment apartment;
-  ComPtr<IWICImagingFactory> factory;
+  EnsureCom();
+  ComRef<IWICImagingFactory> factory;
   if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                 factory.PutVoid())))
     return std::nullopt;
   const std::wstring widePath = WidenAnsi(path);
-  ComPtr<IWICBitmapDecoder> decoder;
+  ComRef<IWICBitmapDecoder> decoder;
   if (FAILED(factory->CreateDecoderFromFilename(widePath.c_str(), nullptr, GENERIC_READ,
-                                                WICDecodeMetadataCacheOnDemand, decoder.Put())))
-    return std::nullopt;
-  ComPtr<IWICBitmapFrameDecode> frame;
+                                                WICDecodeMetadataCacheOnDemand, decoder.Put()))) {
+    // A picture the saver carries is read from memory.
+    const auto carried = CarriedPictureBytes(path);
+    if (!carried || carried->size() > 0xFFFFFFFFu) return std::nullopt;
+    ComRef<IStream> stream;
+    *stream.Put() = ::SHCreateMemStream(carried->data(), UINT(carried->size()));
+    if (!stream.get() || FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnLoad,
+                                                                 decoder.Put())))
+      return std::nullopt;
+  }
+  ComRef<IWICBitmapFrameDecode> frame;
   if (FAILED(decoder->GetFrame(0, frame.Put()))) return std::nullopt;
-  ComPtr<IWICMetadataQueryReader> reader;
+  ComRef<IWICMetadataQueryReader> reader;
   if (FAILED(frame->GetMetadataQueryReader(reader.Put()))) return std::nullopt;
   static constexpr const wchar_t* kNames[] = {
       L"/ifd/exif/{ushort=36867}",     L"/app1/ifd/exif/{ushort=36867}",  // DateTimeOriginal

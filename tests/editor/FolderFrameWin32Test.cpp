@@ -1,7 +1,8 @@
 // Adding a folder in the editor as a user does: "加入資料夾..." and the
 // folder chooser, the folder frame in the strip with its name and count,
 // "包含子資料夾" in the edit window, "隨機順序", then saving; the saved
-// frame-set file carries the folder frame's and the show's bits.
+// frame-set file carries the folder frame's and the show's bits, and the
+// saved saver plays the folder's pictures.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -284,6 +285,35 @@ TEST(FolderFrameTest, AFolderAddedInTheEditorIsSavedWithItsBitsAndTheShuffleOpti
   TheFrameList.reset();
   SystemDir = savedSystemDir;
   Application::Instance().Reset();
+
+  // The saved show played as Windows runs a saver (/s): the folder's
+  // pictures, the blue and the red one among them, come on screen.
+  if (!test::ProgramUnderTest().empty()) {
+    const std::wstring played = test::SystemDirectory() + L"\\VelmTrips.fms";
+    ASSERT_TRUE(::CopyFileW((system.Path() + L"\\Trips.fms").c_str(), played.c_str(), FALSE));
+    test::ProgramCopy saver(test::SystemDirectory(), L"VelmTrips.scr");
+    ASSERT_TRUE(saver.ok());
+    const int x = ::GetSystemMetrics(SM_CXSCREEN) / 2, y = ::GetSystemMetrics(SM_CYSCREEN) / 2;
+    ::SetCursorPos(x, y);
+    test::LaunchedProcess process;
+    ASSERT_TRUE(process.Start(saver.Path(), L"/s"));
+    bool blue = false, red = false;
+    EXPECT_TRUE(test::PumpUntil(
+        [&] {
+          const COLORREF pixel = test::ScreenPixel(x, y);
+          const int r = GetRValue(pixel), g = GetGValue(pixel), b = GetBValue(pixel);
+          blue = blue || (b > 150 && r < 100 && g < 100);
+          red = red || (r > 150 && g < 100 && b < 100);
+          return blue && red;
+        },
+        kStartMs + kWaitMs))
+        << "blue seen " << blue << ", red seen " << red;
+    test::PressKey(VK_SPACE);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(process.WaitForExit(10000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    ::DeleteFileW(played.c_str());
+  }
   ::DeleteFileW((system.Path() + L"\\Trips.fms").c_str());
   ::DeleteFileW((system.Path() + L"\\Trips.scr").c_str());
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Everything from a fresh Debian machine to tested builds:
-#   installs the packages (tools/setup.sh), cross-builds libjpeg-turbo for
+#   installs the packages (tools/setup.sh), cross-builds libjpeg-turbo, libde265 and libheif for
 #   Windows once, then configures, builds and tests the `native` preset
 #   (portable core, tools; ASan + UBSan) and the `windows` preset
 #   (VELMORA.EXE and its tests under Wine, on Xvfb when no display answers).
@@ -53,7 +53,7 @@ stage "setup (packages)" bash tools/setup.sh || { echo "setup failed" >&2; exit 
 for target in $targets; do
   dir=build/$target$tag
   if [ "$target" = windows ]; then
-    stage "windows: libjpeg-turbo" bash tools/build-windows-deps.sh -j "$jobs" || continue
+    stage "windows: libraries" bash tools/build-windows-deps.sh -j "$jobs" || continue
   fi
   stage "$target: configure" cmake --preset "$target" -B "$dir" --log-level=WARNING || continue
   stage "$target: build" cmake --build "$dir" -j "$jobs" || continue

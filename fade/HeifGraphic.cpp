@@ -228,25 +228,24 @@ OpenedHeif Open(const std::vector<std::uint8_t>& bytes, const std::string& name,
   return opened;
 }
 
-// The Exif block of the primary image, its orientation tag read as a JPEG
-// APP1 segment would be.
-int ReadHeifExifOrientation(const heif_image_handle* handle) {
+// The Exif block of an image, read as a JPEG APP1 segment would be.
+ExifInfo ReadHeifExif(const heif_image_handle* handle) {
   heif_item_id id = 0;
-  if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1) return kOrientationNormal;
+  if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1) return {};
   const std::size_t size = heif_image_handle_get_metadata_size(handle, id);
-  if (size < 4 + 8 || size > (std::size_t(1) << 24)) return kOrientationNormal;
+  if (size < 4 + 8 || size > (std::size_t(1) << 24)) return {};
   std::vector<std::uint8_t> block(size);
-  if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok) return kOrientationNormal;
+  if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok) return {};
   // Four bytes give where the TIFF header starts, counted after them.
   const std::size_t tiff = 4 + std::size_t(Be32(block.data()));
-  if (tiff >= size) return kOrientationNormal;
+  if (tiff >= size) return {};
   const std::size_t tiffSize = std::min<std::size_t>(size - tiff, 65535 - 8);
   std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE1, std::uint8_t((tiffSize + 8) >> 8),
                                     std::uint8_t((tiffSize + 8) & 0xFF), 'E', 'x', 'i', 'f', 0, 0};
   jpeg.insert(jpeg.end(), block.begin() + std::ptrdiff_t(tiff), block.begin() + std::ptrdiff_t(tiff + tiffSize));
   jpeg.push_back(0xFF);
   jpeg.push_back(0xD9);
-  return ReadExif(jpeg).orientation;
+  return ReadExif(jpeg);
 }
 
 }  // namespace
@@ -268,6 +267,15 @@ bool HasHeifTransformProperty(const std::uint8_t* data, std::size_t size) {
   });
 }
 
+std::optional<ExifDate> HeifDateTaken(const std::vector<std::uint8_t>& bytes) {
+  try {
+    const OpenedHeif opened = Open(bytes, "", kMaxPicturePixels);
+    return ReadHeifExif(opened.handle.get()).dateTaken;
+  } catch (const EPictureError&) {
+    return std::nullopt;
+  }
+}
+
 std::shared_ptr<const HeifGraphic> HeifGraphic::FromBytes(std::vector<std::uint8_t> bytes, const std::string& name,
                                                           std::uint64_t maxPixels) {
   return std::make_shared<const HeifGraphic>(std::move(bytes), name, maxPixels);
@@ -287,7 +295,7 @@ HeifGraphic::HeifGraphic(std::vector<std::uint8_t> bytes, const std::string& nam
     throw EPictureError(name_ + ": the HEIF picture is too large (" + std::to_string(decodedWidth_) + " x " +
                         std::to_string(decodedHeight_) + " pixels)");
   if (!HasHeifTransformProperty(bytes_.data(), bytes_.size()))
-    exifOrientation_ = ReadHeifExifOrientation(opened.handle.get());
+    exifOrientation_ = ReadHeifExif(opened.handle.get()).orientation;
   const PictureSize upright = OrientedSize(exifOrientation_, decodedWidth_, decodedHeight_);
   SetSize(upright.width, upright.height);
 }

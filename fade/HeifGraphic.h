@@ -24,9 +24,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "fade/Exif.h"
 #include "fade/Graphics.h"
 #include "fade/PictureLoader.h"
 #include "fade/ScaledRaster.h"
@@ -36,6 +38,10 @@ namespace velmora {
 // True when the ISO base media file data holds an image rotation ("irot")
 // or mirror ("imir") property in its meta box. Damaged boxes end the search.
 bool HasHeifTransformProperty(const std::uint8_t* data, std::size_t size);
+
+// When the photo was taken, as the primary image's Exif block says (see
+// ExifInfo::dateTaken); nullopt without one, or for data that is no HEIF.
+std::optional<ExifDate> HeifDateTaken(const std::vector<std::uint8_t>& bytes);
 
 class HeifGraphic final : public ScaledRaster {
  public:

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "fade/HeifGraphic.h"
 #include "fade/PictureLoader.h"
 #include "platform/ApplicationWin32.h"
 #include "platform/ComWin32.h"
@@ -30,8 +31,8 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The picture's bytes when it is no file of its own: one the saver carries
-// in its own file (an exported show). Nothing when it cannot be read.
+// The picture's whole content, from its file or from the saver's own file
+// when the saver carries it (an exported show). Nothing when it cannot be read.
 std::optional<std::vector<std::uint8_t>> CarriedPictureBytes(const std::string& path) {
   try {
     return ReadPictureFile(path);
@@ -126,6 +127,11 @@ std::optional<ExifDate> FileWriteDate(const std::string& path) {
 
 std::optional<ExifDate> PictureDateTaken(const std::string& path) {
   if (IsJpegName(path)) return JpegDateTaken(path);
+  // HEIC is read by the program itself, wherever the imaging component cannot.
+  if (const std::string extension = PictureExtension(path); extension == ".heic" || extension == ".heif") {
+    const auto bytes = CarriedPictureBytes(path);
+    return bytes ? HeifDateTaken(*bytes) : std::nullopt;
+  }
   if (!IsPictureFileName(path)) return std::nullopt;
   return SystemDecodedDateTaken(path);
 }

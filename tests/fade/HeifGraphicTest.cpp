@@ -288,5 +288,27 @@ TEST(HeifGraphicTest, LoadsByExtensionAnyCase) {
   EXPECT_NE(dynamic_cast<const HeifGraphic*>(LoadGraphic(DataPath("heic-quadrants.heic")).get()), nullptr);
 }
 
+// The date taken comes from the primary image's Exif block, as a JPEG's
+// does; without one, or with a damaged one, there is none.
+TEST(HeifGraphicTest, DateTakenComesFromThePrimaryImagesExif) {
+  MemoryImage24 stored(16, 16);
+  struct Case {
+    const char* dateTime;
+    int exifOrientation;
+    std::optional<ExifDate> expected;
+  };
+  const Case cases[] = {{"2024:05:03 10:11:12", 6, ExifDate{2024, 5, 3, 10, 11, 12}},
+                        {"0000:00:00 00:00:00", 1, std::nullopt},
+                        {nullptr, 1, std::nullopt},
+                        {nullptr, 0, std::nullopt}};
+  for (const Case& c : cases) {
+    const auto bytes = testing::EncodeHeif({{&stored, 1, c.exifOrientation, c.dateTime}});
+    if (!bytes) GTEST_SKIP() << "no HEVC encoder here";
+    EXPECT_EQ(HeifDateTaken(*bytes), c.expected) << (c.dateTime ? c.dateTime : "no date");
+  }
+  EXPECT_EQ(HeifDateTaken({}), std::nullopt);
+  EXPECT_EQ(HeifDateTaken(std::vector<std::uint8_t>(64, 0xFF)), std::nullopt);
+}
+
 }  // namespace
 }  // namespace velmora

@@ -66,9 +66,12 @@ std::optional<std::vector<std::uint8_t>> EncodeHeif(const std::vector<HeifPictur
     std::unique_ptr<heif_image_handle, HandleRelease> handle(rawHandle);
     if (pictures[i].exifOrientation != 0) {
       TiffBytes tiff(true);
-      tiff.U16(1);
+      const char* date = pictures[i].exifDateTime;
+      tiff.U16(date ? 2 : 1);
       tiff.Entry(0x0112, 3, 1, std::uint32_t(pictures[i].exifOrientation));
+      if (date) tiff.Entry(0x0132, 2, 20, 8 + 2 + 2 * 12 + 4);  // the text right after the IFD
       tiff.U32(0);
+      if (date) tiff.bytes.insert(tiff.bytes.end(), date, date + 20);  // with its NUL
       const std::vector<std::uint8_t> exif = ExifPayload(tiff);
       heif_context_add_exif_metadata(context.get(), handle.get(), exif.data(), int(exif.size()));
     }

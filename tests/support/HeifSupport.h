@@ -15,8 +15,10 @@ struct HeifPicture {
   // How the stored pixels are shown, 1..8 as in Exif: written as the image's
   // rotation and mirror properties.
   int transform = 1;
-  // An Exif block holding only this orientation tag; none when 0.
+  // An Exif block holding this orientation tag; none when 0 (and no date).
   int exifOrientation = 0;
+  // With an Exif block: its IFD0 DateTime ("YYYY:MM:DD HH:MM:SS"), or none.
+  const char* exifDateTime = nullptr;
 };
 
 // The pictures as one HEIC file, the one at index `primary` its primary

@@ -100,7 +100,7 @@ std::uint8_t Clamp8(int v) { return std::uint8_t(std::clamp(v, 0, 255)); }
 class PlaneRows {
  public:
   // False when the image is not 8-bit YCbCr (4:2:0, 4:2:2, 4:4:4),
-  // monochrome or interleaved RGB.
+  // monochrome, or RGB planar or interleaved.
   bool Open(const heif_image* image) {
     const heif_colorspace space = heif_image_get_colorspace(image);
     const heif_chroma chroma = heif_image_get_chroma_format(image);
@@ -108,6 +108,14 @@ class PlaneRows {
       rgb_ = Get(image, heif_channel_interleaved, 8);
       if (!rgb_.data) return false;
       width_ = rgb_.width, height_ = rgb_.height;
+    } else if (space == heif_colorspace_RGB && chroma == heif_chroma_444) {
+      // Planar: the decoder's own output for every colour picture.
+      r_ = Get(image, heif_channel_R, 8);
+      g_ = Get(image, heif_channel_G, 8);
+      b_ = Get(image, heif_channel_B, 8);
+      if (!r_.data || !g_.data || !b_.data) return false;
+      width_ = std::min({r_.width, g_.width, b_.width});
+      height_ = std::min({r_.height, g_.height, b_.height});
     } else if (space == heif_colorspace_YCbCr || space == heif_colorspace_monochrome) {
       y_ = Get(image, heif_channel_Y, 8);
       if (!y_.data) return false;
@@ -139,6 +147,9 @@ class PlaneRows {
     if (rgb_.data) {
       const std::uint8_t* s = rgb_.Row(y);
       for (int x = 0; x < width_; ++x, s += 3, out += 4) out[0] = s[2], out[1] = s[1], out[2] = s[0];
+    } else if (r_.data) {
+      const std::uint8_t *r = r_.Row(y), *g = g_.Row(y), *b = b_.Row(y);
+      for (int x = 0; x < width_; ++x, out += 4) out[0] = b[x], out[1] = g[x], out[2] = r[x];
     } else if (!cb_.data) {
       const std::uint8_t* s = y_.Row(y);
       for (int x = 0; x < width_; ++x, out += 4) out[0] = out[1] = out[2] = Luma(s[x]);
@@ -196,7 +207,7 @@ class PlaneRows {
     }
   }
 
-  Plane y_, cb_, cr_, rgb_, alpha_;
+  Plane y_, cb_, cr_, rgb_, r_, g_, b_, alpha_;
   int width_ = 0, height_ = 0;
   int shiftX_ = 0, shiftY_ = 0;
   YcbcrMatrix matrix_;
@@ -307,17 +318,20 @@ bool HeifGraphic::DecodeInto(Image24& target, const Rect& rect, const std::atomi
   const std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
   if (!options) throw EPictureError(name_ + ": not enough memory to decode the HEIF picture");
   options->convert_hdr_to_8bit = 1;
-  // 8-bit pictures are decoded to their own planes and turned into RGB here,
-  // a row at a time; deeper ones are turned into 8-bit RGB by libheif.
+  // libheif turns colour into planar RGB as it decodes (grey stays grey);
+  // taken as it comes, an 8-bit picture needs no second conversion and is
+  // turned into BGR here a row at a time. Deeper ones come as 8-bit
+  // interleaved RGB.
   const bool eightBit = heif_image_handle_get_luma_bits_per_pixel(handle) == 8 &&
                         heif_image_handle_get_chroma_bits_per_pixel(handle) == 8;
+  const heif_colorspace space = eightBit ? heif_colorspace_undefined : heif_colorspace_RGB;
+  const heif_chroma chroma = eightBit ? heif_chroma_undefined : heif_chroma_interleaved_RGB;
   if (IsSet(cancel)) return false;
   heif_image* raw = nullptr;
-  heif_error error = eightBit ? heif_decode_image(handle, &raw, heif_colorspace_undefined, heif_chroma_undefined, options.get())
-                              : heif_decode_image(handle, &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGB, options.get());
+  heif_error error = heif_decode_image(handle, &raw, space, chroma, options.get());
   ImagePtr image(raw);
   PlaneRows planes;
-  if (error.code == heif_error_Ok && image && !planes.Open(image.get()) && eightBit) {
+  if (error.code == heif_error_Ok && image && !planes.Open(image.get()) && chroma != heif_chroma_interleaved_RGB) {
     // An unusual layout (e.g. a colour space without its own conversion here).
     image.reset();
     raw = nullptr;

@@ -61,6 +61,162 @@ bool ForEachBox(const std::uint8_t* data, std::size_t size, Visit visit) {
 
 bool IsType(const std::uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
 
+// Big-endian fields read in order from a byte range; a read past its end
+// marks the reader failed and gives 0.
+class FieldReader {
+ public:
+  FieldReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::uint64_t Read(int bytes) {
+    if (!ok_ || bytes < 0 || bytes > 8 || size_ - at_ < std::size_t(bytes)) {
+      ok_ = false;
+      return 0;
+    }
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) value = value << 8 | data_[at_++];
+    return value;
+  }
+  bool Ok() const { return ok_; }
+  const std::uint8_t* Here() const { return data_ + at_; }
+  std::size_t Left() const { return size_ - at_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t at_ = 0;
+  bool ok_ = true;
+};
+
+// Where an item's data lies: extents of the file, or of the meta box's own
+// data box ("idat").
+struct ItemLocation {
+  std::uint32_t id = 0;
+  int method = 0;  // 0 the file, 1 idat; others are not read here
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;  // offset, length
+};
+
+// The item locations box ("iloc"), read as libheif reads it; false when
+// damaged.
+bool ReadItemLocations(const std::uint8_t* body, std::size_t size, std::vector<ItemLocation>& items) {
+  FieldReader in(body, size);
+  const int version = int(in.Read(1));
+  in.Read(3);
+  const int sizes = int(in.Read(2));
+  const int offsetSize = sizes >> 12 & 15, lengthSize = sizes >> 8 & 15, baseSize = sizes >> 4 & 15;
+  const int indexSize = version > 1 ? sizes & 15 : 0;
+  const std::uint64_t count = in.Read(version < 2 ? 2 : 4);
+  for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
+    ItemLocation item;
+    item.id = std::uint32_t(in.Read(version < 2 ? 2 : 4));
+    if (version >= 1) item.method = int(in.Read(2) & 15);
+    in.Read(2);  // data reference
+    const std::uint64_t base = in.Read(baseSize);
+    const std::uint64_t extents = in.Read(2);
+    for (std::uint64_t e = 0; e < extents && in.Ok(); ++e) {
+      in.Read(indexSize);
+      const std::uint64_t offset = in.Read(offsetSize);
+      const std::uint64_t length = in.Read(lengthSize);
+      item.extents.emplace_back(base + offset, length);
+    }
+    items.push_back(std::move(item));
+  }
+  return in.Ok();
+}
+
+// Up to `want` bytes of an item's data (fewer when it is shorter); nullopt
+// when its extents lie outside what holds them or it is stored in a way not
+// read here.
+std::optional<std::vector<std::uint8_t>> ItemHead(const ItemLocation& item, const std::uint8_t* file, std::size_t fileSize,
+                                                  const std::uint8_t* idat, std::size_t idatSize, std::size_t want) {
+  if (item.method > 1) return std::nullopt;
+  const std::uint8_t* store = item.method == 0 ? file : idat;
+  const std::size_t storeSize = item.method == 0 ? fileSize : idatSize;
+  if (!store) return std::nullopt;
+  std::vector<std::uint8_t> head;
+  for (const auto& [offset, length] : item.extents) {
+    if (offset > storeSize) return std::nullopt;
+    const std::uint64_t available = storeSize - offset;
+    const std::uint64_t take = length == 0 ? available : length;
+    if (take > available) return std::nullopt;
+    const std::size_t copy = std::size_t(std::min<std::uint64_t>(take, want - head.size()));
+    head.insert(head.end(), store + offset, store + offset + copy);
+    if (head.size() == want) break;
+  }
+  return head;
+}
+
+// The canvas a grid ("grid") or overlay ("iovl") item's data declares, in
+// pixels; nullopt when the data is too short. libheif allocates it whole
+// before it decodes any tile, whatever the image's size property says.
+std::optional<std::uint64_t> CanvasPixels(bool grid, const std::vector<std::uint8_t>& head) {
+  FieldReader in(head.data(), head.size());
+  in.Read(1);  // version
+  const int fieldBytes = (in.Read(1) & 1) ? 4 : 2;
+  in.Read(grid ? 2 : 8);  // rows and columns; or the overlay's fill colour
+  const std::uint64_t width = in.Read(fieldBytes);
+  const std::uint64_t height = in.Read(fieldBytes);
+  if (!in.Ok()) return std::nullopt;
+  return width * height;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> LargestHeifCanvas(const std::uint8_t* data, std::size_t size) {
+  if (!data) return std::nullopt;
+  const std::uint8_t* meta = nullptr;
+  std::size_t metaSize = 0;
+  ForEachBox(data, size, [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
+    if (!IsType(type, "meta") || n < 4) return false;
+    meta = body + 4, metaSize = n - 4;
+    return true;
+  });
+  if (!meta) return std::nullopt;
+  std::vector<std::pair<std::uint32_t, bool>> canvases;  // item, is a grid
+  std::vector<ItemLocation> locations;
+  const std::uint8_t* idat = nullptr;
+  std::size_t idatSize = 0;
+  bool readable = true;
+  ForEachBox(meta, metaSize, [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
+    if (IsType(type, "idat")) {
+      idat = body, idatSize = n;
+    } else if (IsType(type, "iloc") && !ReadItemLocations(body, n, locations)) {
+      readable = false;
+      return true;
+    } else if (IsType(type, "iinf") && n >= 4) {
+      const std::size_t countBytes = body[0] == 0 ? 2 : 4;
+      if (n < 4 + countBytes) {
+        readable = false;
+        return true;
+      }
+      ForEachBox(body + 4 + countBytes, n - 4 - countBytes,
+                 [&](const std::uint8_t* entryType, const std::uint8_t* entry, std::size_t m) {
+                   if (!IsType(entryType, "infe") || m < 4 || entry[0] < 2) return false;
+                   FieldReader in(entry + 4, m - 4);
+                   const auto id = std::uint32_t(in.Read(entry[0] == 2 ? 2 : 4));
+                   in.Read(2);  // protection index
+                   if (in.Left() < 4 || !in.Ok()) return false;
+                   if (IsType(in.Here(), "grid")) canvases.emplace_back(id, true);
+                   if (IsType(in.Here(), "iovl")) canvases.emplace_back(id, false);
+                   return false;
+                 });
+    }
+    return false;
+  });
+  if (!readable) return std::nullopt;
+  std::uint64_t largest = 0;
+  for (const auto& [id, grid] : canvases) {
+    const auto location = std::find_if(locations.begin(), locations.end(), [id = id](const ItemLocation& l) { return l.id == id; });
+    if (location == locations.end()) return std::nullopt;
+    const auto head = ItemHead(*location, data, size, idat, idatSize, grid ? 12 : 20);
+    if (!head) return std::nullopt;
+    const auto pixels = CanvasPixels(grid, *head);
+    if (!pixels) return std::nullopt;
+    largest = std::max(largest, *pixels);
+  }
+  return largest;
+}
+
+namespace {
+
 // The way YCbCr samples become RGB: 16-bit fixed-point factors.
 struct YcbcrMatrix {
   bool fullRange = true;
@@ -305,6 +461,11 @@ HeifGraphic::HeifGraphic(std::vector<std::uint8_t> bytes, const std::string& nam
   if (std::uint64_t(decodedWidth_) * std::uint64_t(decodedHeight_) > maxPixels_)
     throw EPictureError(name_ + ": the HEIF picture is too large (" + std::to_string(decodedWidth_) + " x " +
                         std::to_string(decodedHeight_) + " pixels)");
+  // A grid or overlay is put together on a canvas its own data sizes.
+  const std::optional<std::uint64_t> canvas = LargestHeifCanvas(bytes_.data(), bytes_.size());
+  if (!canvas) throw EPictureError(name_ + ": the HEIF picture's tiles cannot be located");
+  if (*canvas > maxPixels_)
+    throw EPictureError(name_ + ": the HEIF picture is too large (" + std::to_string(*canvas) + " pixels put together)");
   if (!HasHeifTransformProperty(bytes_.data(), bytes_.size()))
     exifOrientation_ = ReadHeifExif(opened.handle.get()).orientation;
   const PictureSize upright = OrientedSize(exifOrientation_, decodedWidth_, decodedHeight_);

@@ -16,7 +16,8 @@
 // it is honoured only for a file that has no rotation or mirror property.
 //
 // Damaged data: a file whose boxes cannot be parsed, without a primary
-// image, or larger than the pixel limit is refused when loaded; an image
+// image, or larger than the pixel limit (its own size, or any canvas a grid
+// or overlay in it declares) is refused when loaded; an image
 // that then fails to decode is drawn black.
 #pragma once
 
@@ -38,6 +39,11 @@ namespace velmora {
 // True when the ISO base media file data holds an image rotation ("irot")
 // or mirror ("imir") property in its meta box. Damaged boxes end the search.
 bool HasHeifTransformProperty(const std::uint8_t* data, std::size_t size);
+
+// The largest canvas, in pixels, that any grid or overlay item of the HEIF
+// data declares for the tiles or images it puts together (0 without any);
+// nullopt when the boxes that locate such an item's data cannot be read.
+std::optional<std::uint64_t> LargestHeifCanvas(const std::uint8_t* data, std::size_t size);
 
 // When the photo was taken, as the primary image's Exif block says (see
 // ExifInfo::dateTaken); nullopt without one, or for data that is no HEIF.

@@ -173,6 +173,40 @@ TEST(HeifGraphicTest, ThePixelLimitIsCheckedBeforeAnythingIsDecoded) {
   }
 }
 
+// libheif sizes a grid's canvas from the grid's own data, not from the size
+// property checked above: the committed picture with that data changed.
+TEST(HeifGraphicTest, AGridsOwnCanvasIsCheckedToo) {
+  const std::vector<std::uint8_t> good = ReadPictureFile(DataPath("heic-quadrants.heic"));
+  const std::size_t grid = std::string(good.begin(), good.end()).find("idat") + 4;
+  auto patched = [&](std::size_t at, std::vector<std::uint8_t> values) {
+    std::vector<std::uint8_t> bytes = good;
+    std::copy(values.begin(), values.end(), bytes.begin() + std::ptrdiff_t(grid + at));
+    return bytes;
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t maxPixels;
+    bool loads;
+  };
+  const std::vector<Case> cases = {
+      {"as made", good, 97 * 61, true},
+      {"one row more than the limit", patched(6, {0, 62}), 97 * 61, false},
+      {"388 million pixels", patched(4, {0x61, 0x03, 0x3D, 0x00}), kMaxPicturePixels, false},
+      {"found by fuzzing", ReadPictureFile(DataPath("heic-grid-canvas-too-large.heic")), kMaxPicturePixels, false},
+      {"32-bit fields past the grid's data", patched(1, {1}), kMaxPicturePixels, false},
+  };
+  for (const Case& c : cases) {
+    if (c.loads) {
+      EXPECT_NO_THROW(HeifGraphic::FromBytes(c.bytes, c.what, c.maxPixels)) << c.what;
+    } else {
+      EXPECT_THROW(HeifGraphic::FromBytes(c.bytes, c.what, c.maxPixels), EPictureError) << c.what;
+    }
+  }
+  EXPECT_EQ(LargestHeifCanvas(good.data(), good.size()), 97u * 61u);
+  EXPECT_EQ(LargestHeifCanvas(good.data(), grid), std::nullopt);  // cut inside the meta box
+}
+
 TEST(HeifGraphicTest, DamagedFilesAreRefusedOrDrawnBlackNeverCrash) {
   const std::vector<std::uint8_t> good = ReadPictureFile(DataPath("heic-quadrants.heic"));
   const std::string text(good.begin(), good.end());

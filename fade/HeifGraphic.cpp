@@ -6,6 +6,7 @@
 #include <libheif/heif.h>
 
 #include "fade/Exif.h"
+#include "fade/HevcDecoder.h"
 #include "fade/Resample.h"
 
 namespace velmora {
@@ -32,191 +33,6 @@ using ImagePtr = std::unique_ptr<const heif_image, ImageRelease>;
 
 bool IsSet(const std::atomic<bool>* flag) { return flag != nullptr && flag->load(std::memory_order_relaxed); }
 
-std::uint32_t Be32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-}
-
-// Calls visit(type, body, bodySize) for each box in [data, data + size);
-// stops at the first damaged one, or when visit returns true (and then
-// returns true).
-template <typename Visit>
-bool ForEachBox(const std::uint8_t* data, std::size_t size, Visit visit) {
-  std::size_t at = 0;
-  while (size - at >= 8) {
-    std::uint64_t length = Be32(data + at);
-    std::size_t header = 8;
-    if (length == 1) {
-      if (size - at < 16) return false;
-      length = std::uint64_t(Be32(data + at + 8)) << 32 | Be32(data + at + 12);
-      header = 16;
-    } else if (length == 0) {
-      length = size - at;  // to the end
-    }
-    if (length < header || length > size - at) return false;
-    if (visit(data + at + 4, data + at + header, std::size_t(length) - header)) return true;
-    at += std::size_t(length);
-  }
-  return false;
-}
-
-bool IsType(const std::uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
-
-// Big-endian fields read in order from a byte range; a read past its end
-// marks the reader failed and gives 0.
-class FieldReader {
- public:
-  FieldReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::uint64_t Read(int bytes) {
-    if (!ok_ || bytes < 0 || bytes > 8 || size_ - at_ < std::size_t(bytes)) {
-      ok_ = false;
-      return 0;
-    }
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = value << 8 | data_[at_++];
-    return value;
-  }
-  bool Ok() const { return ok_; }
-  const std::uint8_t* Here() const { return data_ + at_; }
-  std::size_t Left() const { return size_ - at_; }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-  bool ok_ = true;
-};
-
-// Where an item's data lies: extents of the file, or of the meta box's own
-// data box ("idat").
-struct ItemLocation {
-  std::uint32_t id = 0;
-  int method = 0;  // 0 the file, 1 idat; others are not read here
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;  // offset, length
-};
-
-// The item locations box ("iloc"), read as libheif reads it; false when
-// damaged.
-bool ReadItemLocations(const std::uint8_t* body, std::size_t size, std::vector<ItemLocation>& items) {
-  FieldReader in(body, size);
-  const int version = int(in.Read(1));
-  in.Read(3);
-  const int sizes = int(in.Read(2));
-  const int offsetSize = sizes >> 12 & 15, lengthSize = sizes >> 8 & 15, baseSize = sizes >> 4 & 15;
-  const int indexSize = version > 1 ? sizes & 15 : 0;
-  const std::uint64_t count = in.Read(version < 2 ? 2 : 4);
-  for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
-    ItemLocation item;
-    item.id = std::uint32_t(in.Read(version < 2 ? 2 : 4));
-    if (version >= 1) item.method = int(in.Read(2) & 15);
-    in.Read(2);  // data reference
-    const std::uint64_t base = in.Read(baseSize);
-    const std::uint64_t extents = in.Read(2);
-    for (std::uint64_t e = 0; e < extents && in.Ok(); ++e) {
-      in.Read(indexSize);
-      const std::uint64_t offset = in.Read(offsetSize);
-      const std::uint64_t length = in.Read(lengthSize);
-      item.extents.emplace_back(base + offset, length);
-    }
-    items.push_back(std::move(item));
-  }
-  return in.Ok();
-}
-
-// Up to `want` bytes of an item's data (fewer when it is shorter); nullopt
-// when its extents lie outside what holds them or it is stored in a way not
-// read here.
-std::optional<std::vector<std::uint8_t>> ItemHead(const ItemLocation& item, const std::uint8_t* file, std::size_t fileSize,
-                                                  const std::uint8_t* idat, std::size_t idatSize, std::size_t want) {
-  if (item.method > 1) return std::nullopt;
-  const std::uint8_t* store = item.method == 0 ? file : idat;
-  const std::size_t storeSize = item.method == 0 ? fileSize : idatSize;
-  if (!store) return std::nullopt;
-  std::vector<std::uint8_t> head;
-  for (const auto& [offset, length] : item.extents) {
-    if (offset > storeSize) return std::nullopt;
-    const std::uint64_t available = storeSize - offset;
-    const std::uint64_t take = length == 0 ? available : length;
-    if (take > available) return std::nullopt;
-    const std::size_t copy = std::size_t(std::min<std::uint64_t>(take, want - head.size()));
-    head.insert(head.end(), store + offset, store + offset + copy);
-    if (head.size() == want) break;
-  }
-  return head;
-}
-
-// The canvas a grid ("grid") or overlay ("iovl") item's data declares, in
-// pixels; nullopt when the data is too short. libheif allocates it whole
-// before it decodes any tile, whatever the image's size property says.
-std::optional<std::uint64_t> CanvasPixels(bool grid, const std::vector<std::uint8_t>& head) {
-  FieldReader in(head.data(), head.size());
-  in.Read(1);  // version
-  const int fieldBytes = (in.Read(1) & 1) ? 4 : 2;
-  in.Read(grid ? 2 : 8);  // rows and columns; or the overlay's fill colour
-  const std::uint64_t width = in.Read(fieldBytes);
-  const std::uint64_t height = in.Read(fieldBytes);
-  if (!in.Ok()) return std::nullopt;
-  return width * height;
-}
-
-}  // namespace
-
-std::optional<std::uint64_t> LargestHeifCanvas(const std::uint8_t* data, std::size_t size) {
-  if (!data) return std::nullopt;
-  const std::uint8_t* meta = nullptr;
-  std::size_t metaSize = 0;
-  ForEachBox(data, size, [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
-    if (!IsType(type, "meta") || n < 4) return false;
-    meta = body + 4, metaSize = n - 4;
-    return true;
-  });
-  if (!meta) return std::nullopt;
-  std::vector<std::pair<std::uint32_t, bool>> canvases;  // item, is a grid
-  std::vector<ItemLocation> locations;
-  const std::uint8_t* idat = nullptr;
-  std::size_t idatSize = 0;
-  bool readable = true;
-  ForEachBox(meta, metaSize, [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
-    if (IsType(type, "idat")) {
-      idat = body, idatSize = n;
-    } else if (IsType(type, "iloc") && !ReadItemLocations(body, n, locations)) {
-      readable = false;
-      return true;
-    } else if (IsType(type, "iinf") && n >= 4) {
-      const std::size_t countBytes = body[0] == 0 ? 2 : 4;
-      if (n < 4 + countBytes) {
-        readable = false;
-        return true;
-      }
-      ForEachBox(body + 4 + countBytes, n - 4 - countBytes,
-                 [&](const std::uint8_t* entryType, const std::uint8_t* entry, std::size_t m) {
-                   if (!IsType(entryType, "infe") || m < 4 || entry[0] < 2) return false;
-                   FieldReader in(entry + 4, m - 4);
-                   const auto id = std::uint32_t(in.Read(entry[0] == 2 ? 2 : 4));
-                   in.Read(2);  // protection index
-                   if (in.Left() < 4 || !in.Ok()) return false;
-                   if (IsType(in.Here(), "grid")) canvases.emplace_back(id, true);
-                   if (IsType(in.Here(), "iovl")) canvases.emplace_back(id, false);
-                   return false;
-                 });
-    }
-    return false;
-  });
-  if (!readable) return std::nullopt;
-  std::uint64_t largest = 0;
-  for (const auto& [id, grid] : canvases) {
-    const auto location = std::find_if(locations.begin(), locations.end(), [id = id](const ItemLocation& l) { return l.id == id; });
-    if (location == locations.end()) return std::nullopt;
-    const auto head = ItemHead(*location, data, size, idat, idatSize, grid ? 12 : 20);
-    if (!head) return std::nullopt;
-    const auto pixels = CanvasPixels(grid, *head);
-    if (!pixels) return std::nullopt;
-    largest = std::max(largest, *pixels);
-  }
-  return largest;
-}
-
-namespace {
-
 // The way YCbCr samples become RGB: 16-bit fixed-point factors.
 struct YcbcrMatrix {
   bool fullRange = true;
@@ -224,21 +40,19 @@ struct YcbcrMatrix {
   int crToR = 0, cbToG = 0, crToG = 0, cbToB = 0;
 };
 
-YcbcrMatrix MatrixOf(const heif_image* image) {
+// The matrix for a colour description (ISO/IEC 23091-2 numbering); BT.601
+// for one it does not name.
+YcbcrMatrix MatrixFor(int coefficients, bool fullRange) {
   YcbcrMatrix m;
-  double kr = 0.299, kb = 0.114;  // BT.601, also when the file says nothing
-  heif_color_profile_nclx* raw = nullptr;
-  if (heif_image_get_nclx_color_profile(image, &raw).code == heif_error_Ok && raw) {
-    const std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(raw);
-    m.fullRange = nclx->full_range_flag != 0;
-    switch (nclx->matrix_coefficients) {
-      case heif_matrix_coefficients_RGB_GBR: m.gbr = true; break;
-      case heif_matrix_coefficients_ITU_R_BT_709_5: kr = 0.2126, kb = 0.0722; break;
-      case heif_matrix_coefficients_ITU_R_BT_2020_2_non_constant_luminance:
-      case heif_matrix_coefficients_ITU_R_BT_2020_2_constant_luminance: kr = 0.2627, kb = 0.0593; break;
-      case heif_matrix_coefficients_SMPTE_240M: kr = 0.212, kb = 0.087; break;
-      default: break;
-    }
+  double kr = 0.299, kb = 0.114;
+  m.fullRange = fullRange;
+  switch (coefficients) {
+    case heif_matrix_coefficients_RGB_GBR: m.gbr = true; break;
+    case heif_matrix_coefficients_ITU_R_BT_709_5: kr = 0.2126, kb = 0.0722; break;
+    case heif_matrix_coefficients_ITU_R_BT_2020_2_non_constant_luminance:
+    case heif_matrix_coefficients_ITU_R_BT_2020_2_constant_luminance: kr = 0.2627, kb = 0.0593; break;
+    case heif_matrix_coefficients_SMPTE_240M: kr = 0.212, kb = 0.087; break;
+    default: break;
   }
   const double kg = 1.0 - kr - kb;
   const double chromaScale = m.fullRange ? 1.0 : 255.0 / 224.0;
@@ -248,6 +62,15 @@ YcbcrMatrix MatrixOf(const heif_image* image) {
   m.cbToG = fixed(-2.0 * kb * (1.0 - kb) / kg);
   m.crToG = fixed(-2.0 * kr * (1.0 - kr) / kg);
   return m;
+}
+
+// An image's own colour description; full-range BT.601 when it has none.
+YcbcrMatrix MatrixOf(const heif_image* image) {
+  heif_color_profile_nclx* raw = nullptr;
+  if (heif_image_get_nclx_color_profile(image, &raw).code != heif_error_Ok || !raw)
+    return MatrixFor(heif_matrix_coefficients_ITU_R_BT_601_6, true);
+  const std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(raw);
+  return MatrixFor(nclx->matrix_coefficients, nclx->full_range_flag != 0);
 }
 
 std::uint8_t Clamp8(int v) { return std::uint8_t(std::clamp(v, 0, 255)); }
@@ -291,6 +114,21 @@ class PlaneRows {
       return false;
     }
     if (heif_image_has_channel(image, heif_channel_Alpha)) alpha_ = Get(image, heif_channel_Alpha, 8);
+    return width_ > 0 && height_ > 0;
+  }
+
+  // The same for a picture as the HEVC decoder holds it.
+  bool Open(const HevcPlanes& picture, const YcbcrMatrix& matrix) {
+    if (picture.bitsPerSample != 8) return false;
+    auto plane = [&](int c) { return Plane{picture.data[c], picture.stride[c], picture.planeWidth[c], picture.planeHeight[c]}; };
+    y_ = plane(0);
+    width_ = picture.width, height_ = picture.height;
+    matrix_.fullRange = true;
+    if (picture.chroma == HevcPlanes::Chroma::Grey) return width_ > 0 && height_ > 0;
+    cb_ = plane(1), cr_ = plane(2);
+    shiftX_ = picture.chroma == HevcPlanes::Chroma::Yuv444 ? 0 : 1;
+    shiftY_ = picture.chroma == HevcPlanes::Chroma::Yuv420 ? 1 : 0;
+    matrix_ = matrix;
     return width_ > 0 && height_ > 0;
   }
 
@@ -369,6 +207,19 @@ class PlaneRows {
   YcbcrMatrix matrix_;
 };
 
+// Turns the planes into rows straight into rect of target, scaled; false
+// when cancelled.
+bool ScaleRows(const PlaneRows& planes, Image24& target, const Rect& rect, const std::atomic<bool>* cancel) {
+  RowResampler resampler(planes.Width(), planes.Height(), target, rect, 4);
+  std::vector<std::uint8_t> row(std::size_t(planes.Width()) * 4);
+  for (int y = 0; y < planes.Height() && resampler.NeedsRows(); ++y) {
+    if ((y & 15) == 0 && IsSet(cancel)) return false;
+    planes.Convert(y, row.data());
+    resampler.PushRow(row.data());
+  }
+  return true;
+}
+
 // The parsed file and its primary image.
 struct OpenedHeif {
   ContextPtr context;
@@ -380,6 +231,7 @@ struct OpenedHeif {
 int SideLimit(std::uint64_t maxPixels) { return int(std::clamp<std::uint64_t>(maxPixels, 1, 32768)); }
 
 OpenedHeif Open(const std::vector<std::uint8_t>& bytes, const std::string& name, std::uint64_t maxPixels) {
+  UseHevcDecoderForLibheif();
   OpenedHeif opened;
   opened.context.reset(heif_context_alloc());
   if (!opened.context) throw EPictureError(name + ": not enough memory to read the HEIF picture");
@@ -404,7 +256,7 @@ ExifInfo ReadHeifExif(const heif_image_handle* handle) {
   std::vector<std::uint8_t> block(size);
   if (heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok) return {};
   // Four bytes give where the TIFF header starts, counted after them.
-  const std::size_t tiff = 4 + std::size_t(Be32(block.data()));
+  const std::size_t tiff = 4 + (std::size_t(block[0]) << 24 | std::size_t(block[1]) << 16 | std::size_t(block[2]) << 8 | block[3]);
   if (tiff >= size) return {};
   const std::size_t tiffSize = std::min<std::size_t>(size - tiff, 65535 - 8);
   std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE1, std::uint8_t((tiffSize + 8) >> 8),
@@ -417,22 +269,6 @@ ExifInfo ReadHeifExif(const heif_image_handle* handle) {
 
 }  // namespace
 
-bool HasHeifTransformProperty(const std::uint8_t* data, std::size_t size) {
-  if (!data) return false;
-  auto inIpco = [](const std::uint8_t* type, const std::uint8_t*, std::size_t) {
-    return IsType(type, "irot") || IsType(type, "imir");
-  };
-  auto inIprp = [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
-    return IsType(type, "ipco") && ForEachBox(body, n, inIpco);
-  };
-  auto inMeta = [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
-    return IsType(type, "iprp") && ForEachBox(body, n, inIprp);
-  };
-  return ForEachBox(data, size, [&](const std::uint8_t* type, const std::uint8_t* body, std::size_t n) {
-    // meta is a full box: version and flags come first.
-    return IsType(type, "meta") && n >= 4 && ForEachBox(body + 4, n - 4, inMeta);
-  });
-}
 
 std::optional<ExifDate> HeifDateTaken(const std::vector<std::uint8_t>& bytes) {
   try {
@@ -466,14 +302,30 @@ HeifGraphic::HeifGraphic(std::vector<std::uint8_t> bytes, const std::string& nam
   if (!canvas) throw EPictureError(name_ + ": the HEIF picture's tiles cannot be located");
   if (*canvas > maxPixels_)
     throw EPictureError(name_ + ": the HEIF picture is too large (" + std::to_string(*canvas) + " pixels put together)");
-  if (!HasHeifTransformProperty(bytes_.data(), bytes_.size()))
-    exifOrientation_ = ReadHeifExif(opened.handle.get()).orientation;
+  const heif_image_handle* handle = opened.handle.get();
+  if (!HasHeifTransformProperty(bytes_.data(), bytes_.size())) exifOrientation_ = ReadHeifExif(handle).orientation;
+  drawOrientation_ = exifOrientation_;
+
+  // The usual photo, one coded 8-bit picture without transparency, is
+  // decoded here straight from the file; libheif puts together the rest.
+  if (heif_image_handle_get_luma_bits_per_pixel(handle) == 8 && heif_image_handle_get_chroma_bits_per_pixel(handle) == 8 &&
+      !heif_image_handle_has_alpha_channel(handle)) {
+    coded_ = FindHeifCodedPrimary(bytes_.data(), bytes_.size());
+    if (coded_ && coded_->transformed) drawOrientation_ = coded_->orientation;
+    heif_color_profile_nclx* raw = nullptr;
+    if (coded_ && heif_image_handle_get_nclx_color_profile(handle, &raw).code == heif_error_Ok && raw) {
+      const std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(raw);
+      colourMatrix_ = int(nclx->matrix_coefficients);
+      colourFullRange_ = nclx->full_range_flag != 0;
+    }
+  }
   const PictureSize upright = OrientedSize(exifOrientation_, decodedWidth_, decodedHeight_);
   SetSize(upright.width, upright.height);
 }
 
 bool HeifGraphic::DecodeInto(Image24& target, const Rect& rect, const std::atomic<bool>* cancel) const {
   if (IsSet(cancel)) return false;
+  if (coded_) return DecodeCodedInto(target, rect, cancel);
   const OpenedHeif opened = Open(bytes_, name_, maxPixels_);
   const heif_image_handle* handle = opened.handle.get();
   const std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
@@ -504,24 +356,49 @@ bool HeifGraphic::DecodeInto(Image24& target, const Rect& rect, const std::atomi
     throw EPictureError(name_ + ": the HEIF picture cannot be decoded (" + (error.message ? error.message : "") + ")");
   if (planes.Width() <= 0) throw EPictureError(name_ + ": the HEIF picture's format is not supported");
   if (IsSet(cancel)) return false;
+  return ScaleRows(planes, target, rect, cancel);
+}
 
-  RowResampler resampler(planes.Width(), planes.Height(), target, rect, 4);
-  std::vector<std::uint8_t> row(std::size_t(planes.Width()) * 4);
-  for (int y = 0; y < planes.Height() && resampler.NeedsRows(); ++y) {
-    if ((y & 15) == 0 && IsSet(cancel)) return false;
-    planes.Convert(y, row.data());
-    resampler.PushRow(row.data());
+bool HeifGraphic::DecodeCodedInto(Image24& target, const Rect& rect, const std::atomic<bool>* cancel) const {
+  const HeifCodedPrimary& coded = *coded_;
+  // A picture coded larger than its size property says (beyond rounding up
+  // to whole coding blocks) is refused before its planes are allocated.
+  const std::uint64_t limit = std::min<std::uint64_t>(
+      maxPixels_, (std::uint64_t(coded.width) + 64) * (std::uint64_t(coded.height) + 64));
+  HevcDecoder decoder(limit);
+  if (!decoder.Ready()) throw EPictureError(name_ + ": not enough memory to decode the HEIF picture");
+  for (const auto& [offset, length] : coded.setupNals) decoder.PushNal(bytes_.data() + offset, length);
+  std::vector<std::uint8_t> joined;  // only for data stored in pieces
+  const std::uint8_t* data = bytes_.data() + coded.extents.front().first;
+  std::size_t size = coded.extents.front().second;
+  if (coded.extents.size() > 1) {
+    for (const auto& [offset, length] : coded.extents)
+      joined.insert(joined.end(), bytes_.begin() + std::ptrdiff_t(offset), bytes_.begin() + std::ptrdiff_t(offset + length));
+    data = joined.data(), size = joined.size();
   }
-  return true;
+  if (!decoder.PushSizedNals(data, size, coded.nalLengthSize))
+    throw EPictureError(name_ + ": the HEIF picture's coded data is cut short");
+  if (IsSet(cancel)) return false;
+  const std::optional<HevcPlanes> picture = decoder.Decode();
+  if (!picture)
+    throw EPictureError(name_ + (decoder.RefusedForSize() ? ": the HEIF picture is coded larger than it says"
+                                                          : ": the HEIF picture cannot be decoded"));
+  // The file's colour description, or else the coded picture's own.
+  const YcbcrMatrix matrix = colourMatrix_ >= 0 ? MatrixFor(colourMatrix_, colourFullRange_)
+                                                : MatrixFor(picture->matrixCoefficients, picture->fullRange);
+  PlaneRows planes;
+  if (!planes.Open(*picture, matrix)) throw EPictureError(name_ + ": the HEIF picture's format is not supported");
+  if (IsSet(cancel)) return false;
+  return ScaleRows(planes, target, rect, cancel);
 }
 
 std::shared_ptr<MemoryImage24> HeifGraphic::RenderUpright(int width, int height, const std::atomic<bool>* cancel) const {
   // Decoded and scaled as the decoder gives it, at the drawn size turned
   // back, then put upright.
-  const PictureSize stored = OrientedSize(exifOrientation_, width, height);
+  const PictureSize stored = OrientedSize(drawOrientation_, width, height);
   auto image = std::make_shared<MemoryImage24>(stored.width, stored.height);
   if (!DecodeInto(*image, Rect{0, 0, stored.width, stored.height}, cancel)) return nullptr;
-  MakeUpright(*image, exifOrientation_);
+  MakeUpright(*image, drawOrientation_);
   return image;
 }
 
@@ -530,7 +407,7 @@ std::shared_ptr<MemoryImage24> HeifGraphic::Render(int width, int height, const 
 }
 
 void HeifGraphic::RenderInto(Image24& target, const Rect& rect) const {
-  if (exifOrientation_ != kOrientationNormal) {
+  if (drawOrientation_ != kOrientationNormal) {
     target.Draw(*RenderUpright(rect.Width(), rect.Height(), nullptr), rect.left, rect.top);
     return;
   }

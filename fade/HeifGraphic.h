@@ -1,5 +1,5 @@
 // A HEIC/HEIF still picture (HEVC-coded, the photos phones take), decoded
-// on demand by libheif with libde265.
+// on demand with libde265, and libheif where it is put together.
 //
 // Loading parses the file's boxes, finds the primary image (a file with
 // several images shows that one) and checks its size; the file's bytes are
@@ -10,8 +10,15 @@
 // cancelled prepare gives up before decoding or between rows; the decode
 // itself cannot be interrupted.
 //
+// Decoding: a primary image that is one HEVC-coded 8-bit picture (a photo
+// as most encoders write it) is decoded here with HevcDecoder straight from
+// the file's data, and its planes never copied; grids (a phone's photos),
+// overlays, transparency and deeper pictures are put together by libheif,
+// which decodes with the same HevcDecoder.
+//
 // Orientation: the image's transform properties (rotation, mirror, crop)
-// are what the file says the picture shows, applied by libheif. The Exif
+// are what the file says the picture shows, applied as libheif applies
+// them. The Exif
 // orientation tag usually says the same turn again (phones write both), so
 // it is honoured only for a file that has no rotation or mirror property.
 //
@@ -30,20 +37,12 @@
 #include <vector>
 
 #include "fade/Exif.h"
+#include "fade/HeifBoxes.h"
 #include "fade/Graphics.h"
 #include "fade/PictureLoader.h"
 #include "fade/ScaledRaster.h"
 
 namespace velmora {
-
-// True when the ISO base media file data holds an image rotation ("irot")
-// or mirror ("imir") property in its meta box. Damaged boxes end the search.
-bool HasHeifTransformProperty(const std::uint8_t* data, std::size_t size);
-
-// The largest canvas, in pixels, that any grid or overlay item of the HEIF
-// data declares for the tiles or images it puts together (0 without any);
-// nullopt when the boxes that locate such an item's data cannot be read.
-std::optional<std::uint64_t> LargestHeifCanvas(const std::uint8_t* data, std::size_t size);
 
 // When the photo was taken, as the primary image's Exif block says (see
 // ExifInfo::dateTaken); nullopt without one, or for data that is no HEIF.
@@ -73,6 +72,8 @@ class HeifGraphic final : public ScaledRaster {
   // of target; false when cancelled. Throws EPictureError when it cannot be
   // decoded.
   bool DecodeInto(Image24& target, const Rect& rect, const std::atomic<bool>* cancel) const;
+  // The same for a primary image that is one coded picture, decoded here.
+  bool DecodeCodedInto(Image24& target, const Rect& rect, const std::atomic<bool>* cancel) const;
   // The picture at width x height, upright; nullptr when cancelled.
   std::shared_ptr<MemoryImage24> RenderUpright(int width, int height, const std::atomic<bool>* cancel) const;
 
@@ -82,6 +83,12 @@ class HeifGraphic final : public ScaledRaster {
   int decodedWidth_ = 0;   // the primary image after its transforms
   int decodedHeight_ = 0;
   int exifOrientation_ = 1;
+  // The turn put on the decoded picture: the Exif one, or for a coded
+  // picture decoded here, its own rotation and mirror when it has them.
+  int drawOrientation_ = 1;
+  std::optional<HeifCodedPrimary> coded_;
+  int colourMatrix_ = -1;  // the file's colour description of it, if any
+  bool colourFullRange_ = true;
 };
 
 }  // namespace velmora

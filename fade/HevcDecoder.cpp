@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include <libde265/de265.h>
 #include <libheif/heif.h>
@@ -13,36 +14,85 @@
 
 namespace velmora {
 
+namespace {
+
+// The bits of a NAL unit's payload, emulation prevention bytes taken out;
+// reads past the end give zeros and mark the reader failed.
+class BitReader {
+ public:
+  BitReader(const std::uint8_t* data, std::size_t size) {
+    // Enough of the payload for the fields read here.
+    for (std::size_t i = 0; i < size && bytes_.size() < 256; ++i) {
+      if (i >= 2 && data[i] == 3 && data[i - 1] == 0 && data[i - 2] == 0) continue;
+      bytes_.push_back(data[i]);
+    }
+  }
+  std::uint32_t Bits(int count) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < count; ++i) {
+      if (at_ >= bytes_.size() * 8) {
+        ok_ = false;
+        return 0;
+      }
+      value = value << 1 | ((bytes_[at_ / 8] >> (7 - at_ % 8)) & 1u);
+      ++at_;
+    }
+    return value;
+  }
+  // An unsigned Exp-Golomb number.
+  std::uint64_t Golomb() {
+    int zeros = 0;
+    while (ok_ && Bits(1) == 0) {
+      if (++zeros > 31) ok_ = false;
+    }
+    return ok_ ? (std::uint64_t(1) << zeros) - 1 + Bits(zeros) : 0;
+  }
+  bool Ok() const { return ok_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t at_ = 0;
+  bool ok_ = true;
+};
+
+constexpr int kSequenceParameterSet = 33;
+
+// The picture size a sequence parameter set gives (its payload after the
+// two-byte NAL header), read as the decoder reads it; 0 when it cannot be
+// read.
+std::uint64_t CodedPixels(const std::uint8_t* payload, std::size_t size) {
+  BitReader in(payload, size);
+  in.Bits(4);  // video parameter set
+  const int subLayers = int(in.Bits(3));
+  in.Bits(1);
+  in.Bits(32), in.Bits(32), in.Bits(32);  // the general profile, tier and level
+  bool profilePresent[8] = {}, levelPresent[8] = {};
+  for (int i = 0; i < subLayers; ++i) profilePresent[i] = in.Bits(1), levelPresent[i] = in.Bits(1);
+  if (subLayers > 0)
+    for (int i = subLayers; i < 8; ++i) in.Bits(2);
+  for (int i = 0; i < subLayers; ++i) {
+    if (profilePresent[i]) in.Bits(32), in.Bits(32), in.Bits(24);
+    if (levelPresent[i]) in.Bits(8);
+  }
+  in.Golomb();  // the set's number
+  if (in.Golomb() == 3) in.Bits(1);  // 4:4:4, and whether its planes are coded apart
+  const std::uint64_t width = in.Golomb();
+  const std::uint64_t height = in.Golomb();
+  return in.Ok() ? width * height : 0;
+}
+
+}  // namespace
+
 struct HevcDecoder::State {
   de265_decoder_context* context = nullptr;
   const de265_image* picture = nullptr;
   std::uint64_t maxPixels = 0;
   bool refusedForSize = false;
-  de265_image_allocation allocation{};
-
-  // Sizes the planes of a picture, refusing one over the limit before
-  // anything of it is allocated; the rest is libde265's own allocation.
-  static int GetBuffer(de265_decoder_context* context, de265_image_spec* spec, de265_image* image, void* user) {
-    auto* self = static_cast<State*>(user);
-    if (spec->width <= 0 || spec->height <= 0 ||
-        std::uint64_t(spec->width) * std::uint64_t(spec->height) > self->maxPixels) {
-      self->refusedForSize = true;
-      return 0;
-    }
-    return de265_get_default_image_allocation_functions()->get_buffer(context, spec, image, nullptr);
-  }
-  static void ReleaseBuffer(de265_decoder_context* context, de265_image* image, void*) {
-    de265_get_default_image_allocation_functions()->release_buffer(context, image, nullptr);
-  }
 };
 
 HevcDecoder::HevcDecoder(std::uint64_t maxPixels) : state_(std::make_unique<State>()) {
   state_->maxPixels = maxPixels;
   state_->context = de265_new_decoder();
-  if (!state_->context) return;
-  state_->allocation.get_buffer = &State::GetBuffer;
-  state_->allocation.release_buffer = &State::ReleaseBuffer;
-  de265_set_image_allocation_functions(state_->context, &state_->allocation, state_.get());
 }
 
 HevcDecoder::~HevcDecoder() {
@@ -54,7 +104,17 @@ bool HevcDecoder::Ready() const { return state_->context != nullptr; }
 bool HevcDecoder::RefusedForSize() const { return state_->refusedForSize; }
 
 void HevcDecoder::PushNal(const std::uint8_t* data, std::size_t size) {
-  if (state_->context && size > 0 && size <= std::size_t(INT32_MAX)) de265_push_NAL(state_->context, data, int(size), 0, nullptr);
+  if (!state_->context || state_->refusedForSize || size < 2 || size > std::size_t(INT32_MAX)) return;
+  // A sequence parameter set sizes every picture after it: one that cannot
+  // be read, or over the limit, is refused before the decoder sees it.
+  if (((data[0] >> 1) & 0x3F) == kSequenceParameterSet) {
+    const std::uint64_t pixels = CodedPixels(data + 2, size - 2);
+    if (pixels == 0 || pixels > state_->maxPixels) {
+      state_->refusedForSize = true;
+      return;
+    }
+  }
+  de265_push_NAL(state_->context, data, int(size), 0, nullptr);
 }
 
 bool HevcDecoder::PushSizedNals(const std::uint8_t* data, std::size_t size, int lengthSize) {
@@ -72,7 +132,7 @@ bool HevcDecoder::PushSizedNals(const std::uint8_t* data, std::size_t size, int 
 }
 
 std::optional<HevcPlanes> HevcDecoder::Decode() {
-  if (!state_->context) return std::nullopt;
+  if (!state_->context || state_->refusedForSize) return std::nullopt;
   if (!state_->picture) {
     de265_flush_data(state_->context);
     int more = 1;

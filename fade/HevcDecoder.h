@@ -2,9 +2,10 @@
 //
 // HevcDecoder decodes the first picture of a stream of NAL units and keeps
 // it in libde265's own planes, so a caller can convert it as it likes
-// without a copy. Every picture's size is checked before its planes are
-// allocated: a stream whose parameter sets claim a picture larger than the
-// decoder's limit is refused, however small the file.
+// without a copy. Every sequence parameter set is read before the decoder
+// sees it: a stream that sizes its pictures larger than the decoder's limit
+// is refused before anything is allocated for them, however small the
+// file.
 //
 // UseHevcDecoderForLibheif makes the same decoder the one libheif calls for
 // the HEVC images it puts together itself (the tiles of a grid, an alpha
@@ -54,7 +55,8 @@ class HevcDecoder {
   // decoder lives; nullopt when there is none (damaged data, a picture over
   // the limit, or one whose planes differ in depth).
   std::optional<HevcPlanes> Decode();
-  // Whether a picture was refused for its size.
+  // Whether a parameter set was refused: a picture over the limit, or one
+  // whose size cannot be read.
   bool RefusedForSize() const;
 
  private:

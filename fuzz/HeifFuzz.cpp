@@ -1,6 +1,7 @@
 // Fuzzes the HEIC/HEIF picture: parsing and the size checks on load (a
 // quarter of a megapixel at most, so that every input decodes quickly), then
-// one draw, enlarged and clipped (every draw decodes the whole image, and
+// one draw, enlarged and clipped (every draw decodes the whole image, either
+// straight from the file or put together by libheif, and
 // the decode is what most of the time goes to; the resampler has fuzz and
 // tests of its own). Every input must either load and draw or be refused
 // with EPictureError. The transform property scan sees the same bytes first.
@@ -10,10 +11,14 @@
 #include <vector>
 
 #include "fade/HeifGraphic.h"
+#include "fade/HevcDecoder.h"
 #include "fade/PictureLoader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace velmora;
+  // The grids libheif puts together are held to the same quarter megapixel.
+  static const bool limited = (SetLibheifPictureLimit(262'144), true);
+  (void)limited;
   HasHeifTransformProperty(data, size);
   std::shared_ptr<const HeifGraphic> graphic;
   try {

@@ -10,6 +10,7 @@
 
 #include "fade/BmpGraphic.h"
 #include "fade/Exif.h"
+#include "fade/HevcDecoder.h"
 #include "fade/PictureLoader.h"
 #include "fade/Resample.h"
 #include "support/HeifSupport.h"
@@ -301,6 +302,65 @@ TEST(HeifGraphicTest, FindsTransformPropertiesInTheMetaBox) {
       {"empty", {}, false},
   };
   for (const Case& c : cases) EXPECT_EQ(HasHeifTransformProperty(c.bytes.data(), c.bytes.size()), c.found) << c.what;
+}
+
+// The committed photo that is one coded picture, changed where `find`
+// first occurs (from `skip` bytes after it) to `values`.
+std::vector<std::uint8_t> RedOverBlue(const char* find = nullptr, std::size_t skip = 0, std::vector<std::uint8_t> values = {}) {
+  std::vector<std::uint8_t> bytes = ReadPictureFile(DataPath("heic-red-over-blue.heic"));
+  if (!find) return bytes;
+  const std::size_t at = std::string(bytes.begin(), bytes.end()).find(find);
+  if (at == std::string::npos) return {};
+  std::copy(values.begin(), values.end(), bytes.begin() + std::ptrdiff_t(at + skip));
+  return bytes;
+}
+
+TEST(HeifGraphicTest, FindsTheCodedPictureOfASimplePrimaryImageOnly) {
+  const std::vector<std::uint8_t> quadrants = ReadPictureFile(DataPath("heic-quadrants.heic"));
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    bool found;
+  };
+  const std::vector<Case> cases = {
+      {"one coded picture", RedOverBlue(), true},
+      {"a grid of tiles", quadrants, false},
+      {"with a crop", RedOverBlue("pixi", 0, {'c', 'l', 'a', 'p'}), false},
+      {"with a property of its own kind", RedOverBlue("pixi", 0, {'x', 'y', 'z', 'w'}), false},
+      {"associated with a property not there", RedOverBlue("ipma", 17, {0x89}), false},
+      {"its data outside the file", RedOverBlue("iloc", 24, {0x7F}), false},
+      {"the primary is another item", RedOverBlue("pitm", 8, {0, 2}), false},
+  };
+  for (const Case& c : cases) {
+    ASSERT_FALSE(c.bytes.empty()) << c.what;
+    const auto coded = FindHeifCodedPrimary(c.bytes.data(), c.bytes.size());
+    ASSERT_EQ(coded.has_value(), c.found) << c.what;
+    if (!coded) continue;
+    EXPECT_EQ(coded->width, 160);
+    EXPECT_EQ(coded->height, 120);
+    EXPECT_EQ(coded->setupNals.size(), 3u);  // the video, sequence and picture parameter sets
+    EXPECT_EQ(coded->orientation, 1);
+  }
+  const std::vector<std::uint8_t> good = RedOverBlue();
+  for (std::size_t cut = 0; cut < good.size(); cut += 7) FindHeifCodedPrimary(good.data(), cut);  // never reads past
+}
+
+// A coded picture far larger than its size property says is refused before
+// its planes are allocated, whichever way it is decoded; the picture is
+// drawn black.
+TEST(HeifGraphicTest, APictureCodedLargerThanItSaysIsDrawnBlack) {
+  const auto claimsLess = HeifGraphic::FromBytes(RedOverBlue("ispe", 8, {0, 0, 0, 16, 0, 0, 0, 12}), "claims 16 x 12");
+  ASSERT_EQ(claimsLess->Width(), 16);
+  EXPECT_EQ(Drawn(*claimsLess, 16, 12).PixelAt(8, 2), kBlack);
+  EXPECT_NE(Drawn(*HeifGraphic::FromBytes(RedOverBlue()), 16, 12).PixelAt(8, 2), kBlack);
+
+  // A grid's tiles go through libheif to the same decoder, with its limit.
+  const auto grid = HeifGraphic::FromFile(DataPath("heic-quadrants.heic"));
+  SetLibheifPictureLimit(104 * 64 - 1);  // the tile as coded, less one
+  const MemoryImage24 refused = Drawn(*grid, 97, 61);
+  SetLibheifPictureLimit(kMaxPicturePixels);
+  EXPECT_EQ(refused.PixelAt(48, 30), kBlack);
+  EXPECT_NE(Drawn(*grid, 97, 61).PixelAt(48, 30), kBlack);
 }
 
 TEST(HeifGraphicTest, ACancelledPrepareKeepsNothing) {

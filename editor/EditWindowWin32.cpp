@@ -37,34 +37,6 @@ constexpr std::array<const char*, 4> kStillGroup = {"Label4", "RFilterEdit3", "U
 constexpr int kPathWidth = 367;
 constexpr int kFolderPathWidth = 255;
 
-// A check box (the system's own, checked and cleared by a click); onClick
-// runs after the click changed it.
-class CheckBox : public Control {
- public:
-  static std::unique_ptr<Control> Make() { return std::make_unique<CheckBox>(); }
-  bool Checked() const { return Handle() != nullptr && ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-  void SetChecked(bool checked) {
-    ::SendMessageW(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-  }
-
- protected:
-  const wchar_t* StandardClass() const override { return L"BUTTON"; }
-  DWORD StyleFor(const ControlSpec&) const override { return BS_AUTOCHECKBOX | WS_TABSTOP; }
-  bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-    if (message == WM_COMMAND && (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == BN_DOUBLECLICKED)) {
-      DoClick();
-      result = 0;
-      return true;
-    }
-    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
-      Control::OnReflected(message, wParam, lParam, result);
-      ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-      return true;
-    }
-    return Control::OnReflected(message, wParam, lParam, result);
-  }
-};
-
 constexpr ControlSpec Effect(const char* name, const char* caption, int x, int width, int tag,
                              TColor colour, bool down = false) {
   return {.name = name, .kind = ControlKind::RadioButton, .parent = "GroupBox1", .x = x, .y = 17,

@@ -7,19 +7,39 @@
 
 namespace velmora {
 
-// ---- RadioButton -----------------------------------------------------------
+// ---- Check-mark buttons ----------------------------------------------------
 
-const wchar_t* RadioButton::StandardClass() const { return L"BUTTON"; }
+const wchar_t* CheckMarkButton::StandardClass() const { return L"BUTTON"; }
+
+bool CheckMarkButton::Checked() const {
+  return Handle() != nullptr && ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void CheckMarkButton::SetMark(bool checked) {
+  if (Handle() != nullptr) ::SendMessageW(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool CheckMarkButton::OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (message == WM_COMMAND && (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == BN_DOUBLECLICKED)) {
+    Clicked();
+    result = 0;
+    return true;
+  }
+  if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
+    Control::OnReflected(message, wParam, lParam, result);
+    ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+    return true;
+  }
+  return Control::OnReflected(message, wParam, lParam, result);
+}
+
+// ---- RadioButton -----------------------------------------------------------
 
 DWORD RadioButton::StyleFor(const ControlSpec&) const { return BS_RADIOBUTTON | WS_TABSTOP; }
 
 void RadioButton::Setup(const ControlSpec& spec) {
   if (spec.fontColour != kDefaultColour) DropTheme();
   if (spec.down) CheckAlone();
-}
-
-bool RadioButton::Checked() const {
-  return Handle() != nullptr && ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 std::vector<RadioButton*> RadioButton::Group() const {
@@ -33,9 +53,9 @@ std::vector<RadioButton*> RadioButton::Group() const {
 
 void RadioButton::CheckAlone() {
   for (RadioButton* other : Group()) {
-    if (other != this && other->Handle() != nullptr) ::SendMessageW(other->Handle(), BM_SETCHECK, BST_UNCHECKED, 0);
+    if (other != this) other->SetMark(false);
   }
-  if (Handle() != nullptr) ::SendMessageW(Handle(), BM_SETCHECK, BST_CHECKED, 0);
+  SetMark(true);
 }
 
 void RadioButton::Select() {
@@ -46,23 +66,20 @@ void RadioButton::Select() {
 
 void RadioButton::SelectSilently() { CheckAlone(); }
 
-void RadioButton::Uncheck() {
-  if (Handle() != nullptr) ::SendMessageW(Handle(), BM_SETCHECK, BST_UNCHECKED, 0);
-}
+void RadioButton::Uncheck() { SetMark(false); }
 
-bool RadioButton::OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  if (message == WM_COMMAND && (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == BN_DOUBLECLICKED)) {
-    Select();
-    result = 0;
-    return true;
-  }
-  if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
-    Control::OnReflected(message, wParam, lParam, result);
-    ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-    return true;
-  }
-  return Control::OnReflected(message, wParam, lParam, result);
-}
+void RadioButton::Clicked() { Select(); }
+
+// ---- CheckBox --------------------------------------------------------------
+
+std::unique_ptr<Control> CheckBox::Make() { return std::make_unique<CheckBox>(); }
+
+DWORD CheckBox::StyleFor(const ControlSpec&) const { return BS_AUTOCHECKBOX | WS_TABSTOP; }
+
+void CheckBox::SetChecked(bool checked) { SetMark(checked); }
+
+// BS_AUTOCHECKBOX has already turned the mark.
+void CheckBox::Clicked() { DoClick(); }
 
 // ---- Buttons ---------------------------------------------------------------
 

@@ -1,22 +1,37 @@
-// Buttons: push buttons, speed buttons (flat tool-bar buttons and toggles)
-// and radio buttons. Owner-drawn faces (a push button with a glyph, every
-// speed button) draw their glyph and caption with one painter,
+// Buttons: push buttons, speed buttons (flat tool-bar buttons and toggles),
+// radio buttons and check boxes. Owner-drawn faces (a push button with a
+// glyph, every speed button) draw their glyph and caption with one painter,
 // Button::DrawContent.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/ControlBaseWin32.h"
 
 namespace velmora {
 
-// A radio button. The buttons with the same parent control form a group:
-// selecting one clears the others. The tag carries the value it stands for.
-class RadioButton : public Control {
+// A button of the system's own that keeps a check mark (radio button, check
+// box). A click reaches Clicked; its text is drawn on the parent's ground.
+class CheckMarkButton : public Control {
  public:
   bool Checked() const;
+
+ protected:
+  const wchar_t* StandardClass() const override;
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  // A click (or double click) on the button.
+  virtual void Clicked() = 0;
+  // Sets or clears the mark (no handler).
+  void SetMark(bool checked);
+};
+
+// A radio button. The buttons with the same parent control form a group:
+// selecting one clears the others. The tag carries the value it stands for.
+class RadioButton : public CheckMarkButton {
+ public:
   // Selects the button as a click would: clears the rest of its group and
   // runs onClick.
   void Select();
@@ -29,13 +44,25 @@ class RadioButton : public Control {
   std::vector<RadioButton*> Group() const;
 
  protected:
-  const wchar_t* StandardClass() const override;
   DWORD StyleFor(const ControlSpec& spec) const override;
   void Setup(const ControlSpec& spec) override;
-  bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  void Clicked() override;
 
  private:
   void CheckAlone();
+};
+
+// A check box, checked and cleared by a click; onClick runs after the click
+// changed it. Made through ControlSpec::create with ControlKind::Button.
+class CheckBox : public CheckMarkButton {
+ public:
+  static std::unique_ptr<Control> Make();
+  // Sets the mark without running onClick.
+  void SetChecked(bool checked);
+
+ protected:
+  DWORD StyleFor(const ControlSpec& spec) const override;
+  void Clicked() override;
 };
 
 // A push button. A non-zero modal result closes a modal form with that

@@ -1,11 +1,14 @@
 // Button faces: a push button with a glyph and a speed button (flat on a
 // tool bar, or raised) paint their caption in the font colour when they
 // have one, in the button-text colour when not, and grey when disabled.
+// A check box turns its mark on a click and then runs onClick; setting the
+// mark runs nothing.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ApplicationWin32.h"
 #include "platform/DibImageWin32.h"
@@ -37,6 +40,8 @@ const ControlSpec kControls[] = {
      .caption = "WWW", .flat = true, .groupIndex = 1, .allowAllUp = true, .create = &FaceSpeedButton::Make},
     {.name = "Raised", .kind = ControlKind::SpeedButton, .x = 4, .y = 60, .width = kWidth, .height = kHeight,
      .caption = "WWW", .create = &FaceSpeedButton::Make},
+    {.name = "Box", .kind = ControlKind::Button, .x = 100, .y = 4, .width = kWidth, .height = 17,
+     .caption = "Box", .onClick = "BoxClick", .create = &CheckBox::Make},
 };
 
 const FormSpec kFormSpec{.name = "Faces", .caption = "Faces", .clientWidth = 200, .clientHeight = 100,
@@ -57,6 +62,8 @@ class ButtonFaceTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(Application::Instance().Initialize(::GetModuleHandleW(nullptr), L"Velmora test"));
     Application::Instance().Reset();
+    form.HandleClick("BoxClick",
+                     [this](Control& sender) { boxSeen.push_back(static_cast<CheckBox&>(sender).Checked()); });
     ASSERT_TRUE(form.CreateForm(kFormSpec, kControls));
     form.Get<Button>("BitBtn1").SetGlyph(MakeGlyph());
   }
@@ -92,6 +99,7 @@ class ButtonFaceTest : public ::testing::Test {
   }
 
   Form form;
+  std::vector<bool> boxSeen;  // the check box's mark as each of its onClick saw it
 };
 
 TEST_F(ButtonFaceTest, EveryKindPaintsItsCaptionInTheFontColour) {
@@ -126,6 +134,39 @@ TEST_F(ButtonFaceTest, EveryKindPaintsItsCaptionInTheFontColour) {
     Paint(button, c.state, image);
     EXPECT_GT(Count(image, c.caption), 10);
     EXPECT_EQ(Count(image, c.absent), 0);
+  }
+}
+
+TEST_F(ButtonFaceTest, CheckBoxTurnsOnAClickAndRunsOnClickAfterIt) {
+  auto& box = form.Get<CheckBox>("Box");
+  const LONG_PTR style = ::GetWindowLongPtrW(box.Handle(), GWL_STYLE);
+  EXPECT_EQ(style & BS_TYPEMASK, BS_AUTOCHECKBOX);
+  EXPECT_NE(style & WS_TABSTOP, 0);
+
+  enum class Step { Click, Set, Clear };
+  struct Case {
+    Step step;
+    bool checked;
+    std::vector<bool> seen;
+  };
+  const Case cases[] = {
+      {Step::Click, true, {true}},
+      {Step::Click, false, {true, false}},
+      {Step::Set, true, {true, false}},
+      {Step::Click, false, {true, false, false}},
+      {Step::Set, true, {true, false, false}},
+      {Step::Clear, false, {true, false, false}},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("step " + std::to_string(index++));
+    if (c.step == Step::Click) {
+      box.Send(BM_CLICK);
+    } else {
+      box.SetChecked(c.step == Step::Set);
+    }
+    EXPECT_EQ(box.Checked(), c.checked);
+    EXPECT_EQ(boxSeen, c.seen);
   }
 }
 

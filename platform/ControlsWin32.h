@@ -4,7 +4,7 @@
 //                         place, font and colours, reflection)
 //   PanelsWin32.h         Panel, ToolBar, Label, StaticText, Bevel,
 //                         GroupBox, Shape
-//   ButtonsWin32.h        Button, SpeedButton, RadioButton
+//   ButtonsWin32.h        Button, SpeedButton, RadioButton, CheckBox
 //   EditsWin32.h          Edit, ListBox
 //   RangeControlsWin32.h  ScrollBar, TrackBar, UpDown
 //   PictureBoxWin32.h     PictureBox

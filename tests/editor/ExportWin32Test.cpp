@@ -346,8 +346,11 @@ TEST(ExportFlow, ADamagedExportedFileSaysSoInConfigureAndPlaysNothing) {
   ::SetCursorPos(x, y);
   LaunchedProcess saver;
   ASSERT_TRUE(saver.Start(target, L"/s"));
-  ASSERT_NE(saver.WaitForWindow(CoversScreen, kStartMs), nullptr);
+  const HWND window = saver.WaitForWindow(CoversScreen, kStartMs);
+  ASSERT_NE(window, nullptr);
   EXPECT_FALSE(Near(ScreenPixel(x, y), kRed));
+  // The key must reach the saver: it is pressed once the window is in front.
+  ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == window; }, kWaitMs)) << "saver is not in front";
   test::PressKey(VK_SPACE);
   EXPECT_TRUE(saver.WaitForExit(10000));
 }

@@ -345,6 +345,45 @@ TEST(HeifGraphicTest, FindsTheCodedPictureOfASimplePrimaryImageOnly) {
   for (std::size_t cut = 0; cut < good.size(); cut += 7) FindHeifCodedPrimary(good.data(), cut);  // never reads past
 }
 
+// The committed photo decoded straight from the file: its colours, and its
+// rotation and mirror properties applied as libheif applies them (the
+// pixel depth property's type changed to one of them; its first byte, the
+// version, becomes the turn or the axis).
+TEST(HeifGraphicTest, ACodedPictureKeepsItsColoursAndTurnsAsItsPropertiesSay) {
+  constexpr TColor red = 0x0000FF, blue = 0xFF0000;
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    int width, height;
+    TColor corners[4];  // top left, top right, bottom left, bottom right
+  };
+  const std::vector<Case> cases = {
+      {"as stored", RedOverBlue(), 160, 120, {red, red, blue, blue}},
+      {"a quarter turn left", RedOverBlue("pixi", 0, {'i', 'r', 'o', 't', 1}), 120, 160, {red, blue, red, blue}},
+      {"a half turn", RedOverBlue("pixi", 0, {'i', 'r', 'o', 't', 2}), 160, 120, {blue, blue, red, red}},
+      {"a quarter turn right", RedOverBlue("pixi", 0, {'i', 'r', 'o', 't', 3}), 120, 160, {blue, red, blue, red}},
+      {"mirrored top to bottom", RedOverBlue("pixi", 0, {'i', 'm', 'i', 'r', 0}), 160, 120, {blue, blue, red, red}},
+      {"mirrored left to right", RedOverBlue("pixi", 0, {'i', 'm', 'i', 'r', 1}), 160, 120, {red, red, blue, blue}},
+  };
+  auto near = [](TColor a, TColor b) {
+    for (int shift = 0; shift < 24; shift += 8)
+      if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 16) return false;
+    return true;
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(FindHeifCodedPrimary(c.bytes.data(), c.bytes.size())) << c.what;
+    const auto heif = HeifGraphic::FromBytes(c.bytes, c.what);
+    ASSERT_EQ(heif->Width(), c.width) << c.what;
+    ASSERT_EQ(heif->Height(), c.height) << c.what;
+    const MemoryImage24 image = Drawn(*heif, c.width, c.height);
+    for (int i = 0; i < 4; ++i) {
+      const int x = i % 2 ? c.width - 10 : 10, y = i / 2 ? c.height - 10 : 10;
+      EXPECT_TRUE(near(image.PixelAt(x, y), c.corners[i])) << c.what << ", corner " << i << ": " << std::hex
+                                                            << image.PixelAt(x, y);
+    }
+  }
+}
+
 // A coded picture far larger than its size property says is refused before
 // its planes are allocated, whichever way it is decoded; the picture is
 // drawn black.

@@ -6,7 +6,9 @@
 // starts; 2 does as 1 with captions on (date and folder, drawn on the worker
 // with the picture; the text's shaping stood in for as in BM_DrawCaption).
 // Second argument 0: the JPEG photos; 1: six 12-megapixel HEIC photos
-// (4032 x 3024, a phone's), the same pictures made smaller.
+// (4032 x 3024, a phone's), the same pictures made smaller, each one coded
+// picture; 2: the same HEIC photos in tiles of 512 x 512, as a phone writes
+// them.
 // Target: the 95th percentile at most one step of 1/60 s.
 //
 // Counters: late_p50_ms, late_p95_ms, late_max_ms, late_p95_steps (in 1/60 s)
@@ -53,6 +55,7 @@ namespace fs = std::filesystem;
 constexpr int kPhotos = 6;
 constexpr int kPhotoWidth = 6000;
 constexpr int kPhotoHeight = 4000;
+constexpr int kJpeg = 0, kHeif = 1, kHeifGrid = 2;  // the kinds of photo
 constexpr int kHeifWidth = 4032;
 constexpr int kHeifHeight = 3024;
 constexpr int kScreenWidth = 1920;
@@ -62,7 +65,8 @@ constexpr double kStepMs = 1000.0 / 60.0;
 
 // A camera-like photo: shading, soft shapes, texture and sensor noise, each
 // photo of the show a little different; as a JPEG of quality 90, or a HEIC.
-std::vector<std::uint8_t> MakePhoto(int index, bool heif) {
+std::vector<std::uint8_t> MakePhoto(int index, int kind) {
+  const bool heif = kind != kJpeg;
   const int width = heif ? kHeifWidth : kPhotoWidth;
   const int height = heif ? kHeifHeight : kPhotoHeight;
   MemoryImage24 image(width, height);
@@ -87,17 +91,18 @@ std::vector<std::uint8_t> MakePhoto(int index, bool heif) {
     }
   }
   if (!heif) return EncodeJpeg(image, 90);
-  auto bytes = testing::EncodeHeif({{&image}}, 0, 60, true);
+  auto bytes = kind == kHeifGrid ? testing::EncodeHeifGrid(image, 512, 60, true) : testing::EncodeHeif({{&image}}, 0, 60, true);
   if (!bytes) throw std::runtime_error("no HEVC encoder here");
   return *bytes;
 }
 
 // The six photos of a kind as files, made once per process.
-const std::vector<std::string>& PhotoFiles(bool heif, double* bitsPerPixel) {
-  static std::vector<std::string> kinds[2];
-  static double kindBits[2] = {};
-  std::vector<std::string>& paths = kinds[heif];
-  double& bits = kindBits[heif];
+const std::vector<std::string>& PhotoFiles(int kind, double* bitsPerPixel) {
+  static std::vector<std::string> kinds[3];
+  static double kindBits[3] = {};
+  std::vector<std::string>& paths = kinds[kind];
+  double& bits = kindBits[kind];
+  const bool heif = kind != kJpeg;
   const int width = heif ? kHeifWidth : kPhotoWidth;
   const int height = heif ? kHeifHeight : kPhotoHeight;
   if (paths.empty()) {
@@ -105,9 +110,10 @@ const std::vector<std::string>& PhotoFiles(bool heif, double* bitsPerPixel) {
     fs::create_directories(dir);
     std::size_t total = 0;
     for (int i = 0; i < kPhotos; ++i) {
-      const std::vector<std::uint8_t> bytes = MakePhoto(i, heif);
+      const std::vector<std::uint8_t> bytes = MakePhoto(i, kind);
       total += bytes.size();
-      const std::string path = (dir / ("photo" + std::to_string(i) + (heif ? ".heic" : ".jpg"))).string();
+      const std::string path =
+          (dir / ((kind == kHeifGrid ? "tiled" : "photo") + std::to_string(i) + (heif ? ".heic" : ".jpg"))).string();
       std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
       paths.push_back(path);
     }
@@ -183,9 +189,9 @@ double Percentile(std::vector<double> values, double p) {
 void BM_PlayerLateness(benchmark::State& state) {
   const bool worker = state.range(0) != 0;
   const bool captions = state.range(0) == 2;
-  const bool heif = state.range(1) != 0;
+  const int kind = int(state.range(1));
   double bits = 0;
-  const std::vector<std::string>& photos = PhotoFiles(heif, &bits);
+  const std::vector<std::string>& photos = PhotoFiles(kind, &bits);
   for (auto _ : state) {
     BenchPlayerHost host;
     TheFrameList = std::make_unique<FrameList>();
@@ -238,14 +244,15 @@ void BM_PlayerLateness(benchmark::State& state) {
     state.counters["base_rss_mb"] = baseMb;
   }
   char label[64];
-  std::snprintf(label, sizeof label, "%s, %s, %.1f bits/px", heif ? "HEIC" : "JPEG",
+  std::snprintf(label, sizeof label, "%s, %s, %.1f bits/px", kind == kHeifGrid ? "HEIC grid" : kind ? "HEIC" : "JPEG",
                 captions ? "worker, captions" : worker ? "worker" : "on the spot",
                 bits);
   state.SetLabel(label);
 }
 
-// One 12-megapixel HEIC photo of the show fitted to a 1080p screen (1440 x
-// 1080), as the worker prepares it: the time, and the process's peak memory
+// One 12-megapixel HEIC photo of the show (argument 1: one coded picture;
+// 2: tiles of 512 x 512 in a grid, as a phone writes it) fitted to a 1080p
+// screen (1440 x 1080), as the worker prepares it: the time, and the process's peak memory
 // above what it held before, against the decoded picture (4 bytes a pixel)
 // plus the fitted one. Target: "of_decoded_plus_fitted" at most 1. Large
 // blocks are mapped and unmapped whole, so the resident peak is what the
@@ -255,7 +262,7 @@ void BM_HeifFit(benchmark::State& state) {
   mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
   double bits = 0;
-  const std::string path = PhotoFiles(true, &bits).front();
+  const std::string path = PhotoFiles(int(state.range(0)), &bits).front();
   const int fitWidth = kScreenHeight * kHeifWidth / kHeifHeight;
   double peakOverBase = 0;
   for (auto _ : state) {
@@ -276,7 +283,7 @@ void BM_HeifFit(benchmark::State& state) {
   state.counters["of_decoded_plus_fitted"] = peakOverBase / (decodedMb + fittedMb);
 }
 
-BENCHMARK(BM_HeifFit)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HeifFit)->Arg(kHeif)->Arg(kHeifGrid)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_PlayerLateness)
     ->Args({0, 0})
@@ -284,6 +291,7 @@ BENCHMARK(BM_PlayerLateness)
     ->Args({2, 0})
     ->Args({0, 1})
     ->Args({1, 1})
+    ->Args({1, 2})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -304,6 +304,24 @@ TEST(HeifGraphicTest, FindsTransformPropertiesInTheMetaBox) {
   for (const Case& c : cases) EXPECT_EQ(HasHeifTransformProperty(c.bytes.data(), c.bytes.size()), c.found) << c.what;
 }
 
+// A phone's photo is a grid of tiles: libheif puts it together, decoding
+// each tile with the program's decoder.
+TEST(HeifGraphicTest, AGridOfTilesShowsThePictureItWasCutFrom) {
+  MemoryImage24 picture(200, 130);
+  for (int y = 0; y < 130; ++y)
+    for (int x = 0; x < 200; ++x) picture.FillRect(Rect{x, y, x + 1, y + 1}, TColor((x * 255 / 199) << 16 | (y * 255 / 129) << 8 | 0x40));
+  const auto bytes = testing::EncodeHeifGrid(picture, 64);
+  if (!bytes) GTEST_SKIP() << "no HEVC encoder here";
+  ASSERT_FALSE(FindHeifCodedPrimary(bytes->data(), bytes->size()));  // not one coded picture
+  EXPECT_EQ(LargestHeifCanvas(bytes->data(), bytes->size()), 200u * 130u);
+  const auto heif = HeifGraphic::FromBytes(*bytes);
+  ASSERT_EQ(heif->Width(), 200);
+  ASSERT_EQ(heif->Height(), 130);
+  const Difference d = Compare(Drawn(*heif, 200, 130), picture);
+  EXPECT_LT(d.mean, 3.0);
+  EXPECT_LT(d.far, 0.01);
+}
+
 // The committed photo that is one coded picture, changed where `find`
 // first occurs (from `skip` bytes after it) to `values`.
 std::vector<std::uint8_t> RedOverBlue(const char* find = nullptr, std::size_t skip = 0, std::vector<std::uint8_t> values = {}) {

@@ -27,4 +27,10 @@ struct HeifPicture {
 std::optional<std::vector<std::uint8_t>> EncodeHeif(const std::vector<HeifPicture>& pictures, std::size_t primary = 0,
                                                     int quality = 95, bool fast = false);
 
+// The picture cut into tiles of tileSize x tileSize (the last row and column
+// filled out with their edge pixels), each coded on its own, put together by
+// a grid item as a phone writes its photos; nullopt without an encoder.
+std::optional<std::vector<std::uint8_t>> EncodeHeifGrid(const Image24& image, int tileSize, int quality = 90,
+                                                        bool fast = false);
+
 }  // namespace velmora::testing
